@@ -1,0 +1,144 @@
+// Owners for the Win32 handles the program holds. One alias per kind, so a
+// handle released with the wrong function does not compile.
+#pragma once
+
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include "platform/unique_handle.h"
+
+namespace vl {
+
+struct KernelHandleCloser {  // CreateProcess, OpenProcess, CreateEvent...
+    static HANDLE Invalid() { return nullptr; }
+    void operator()(HANDLE h) const { ::CloseHandle(h); }
+};
+using UniqueKernelHandle = UniqueHandle<HANDLE, KernelHandleCloser>;
+
+struct FileHandleCloser {  // CreateFile and CreateToolhelp32Snapshot fail with INVALID_HANDLE_VALUE
+    static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
+    void operator()(HANDLE h) const { ::CloseHandle(h); }
+};
+using UniqueFileHandle = UniqueHandle<HANDLE, FileHandleCloser>;
+using UniqueSnapshot = UniqueHandle<HANDLE, FileHandleCloser>;
+
+struct FindCloser {
+    static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
+    void operator()(HANDLE h) const { ::FindClose(h); }
+};
+using UniqueFind = UniqueHandle<HANDLE, FindCloser>;
+
+struct IconCloser {
+    static HICON Invalid() { return nullptr; }
+    void operator()(HICON h) const { ::DestroyIcon(h); }
+};
+using UniqueIcon = UniqueHandle<HICON, IconCloser>;
+
+struct GdiObjectCloser {
+    static HGDIOBJ Invalid() { return nullptr; }
+    void operator()(HGDIOBJ h) const { ::DeleteObject(h); }
+};
+using UniqueGdiObject = UniqueHandle<HGDIOBJ, GdiObjectCloser>;
+
+struct BitmapCloser {
+    static HBITMAP Invalid() { return nullptr; }
+    void operator()(HBITMAP h) const { ::DeleteObject(h); }
+};
+using UniqueBitmap = UniqueHandle<HBITMAP, BitmapCloser>;
+
+struct BrushCloser {
+    static HBRUSH Invalid() { return nullptr; }
+    void operator()(HBRUSH h) const { ::DeleteObject(h); }
+};
+using UniqueBrush = UniqueHandle<HBRUSH, BrushCloser>;
+
+struct FontCloser {
+    static HFONT Invalid() { return nullptr; }
+    void operator()(HFONT h) const { ::DeleteObject(h); }
+};
+using UniqueFont = UniqueHandle<HFONT, FontCloser>;
+
+struct MemoryDcCloser {  // CreateCompatibleDC
+    static HDC Invalid() { return nullptr; }
+    void operator()(HDC h) const { ::DeleteDC(h); }
+};
+using UniqueMemoryDc = UniqueHandle<HDC, MemoryDcCloser>;
+
+// A DC from GetDC must go back to ReleaseDC with the same window.
+struct WindowDcCloser {
+    HWND window = nullptr;
+    static HDC Invalid() { return nullptr; }
+    void operator()(HDC h) const { ::ReleaseDC(window, h); }
+};
+using UniqueWindowDc = UniqueHandle<HDC, WindowDcCloser>;
+inline UniqueWindowDc GetWindowDc(HWND window) {
+    return UniqueWindowDc(::GetDC(window), WindowDcCloser{window});
+}
+
+struct ModuleCloser {
+    static HMODULE Invalid() { return nullptr; }
+    void operator()(HMODULE h) const { ::FreeLibrary(h); }
+};
+using UniqueModule = UniqueHandle<HMODULE, ModuleCloser>;
+
+struct WindowCloser {
+    static HWND Invalid() { return nullptr; }
+    void operator()(HWND h) const {
+        if (::IsWindow(h)) ::DestroyWindow(h);
+    }
+};
+using UniqueWindow = UniqueHandle<HWND, WindowCloser>;
+
+// A timer id only means something together with the window it was set on.
+struct TimerCloser {
+    HWND window = nullptr;
+    static UINT_PTR Invalid() { return 0; }
+    void operator()(UINT_PTR id) const { ::KillTimer(window, id); }
+};
+using UniqueTimer = UniqueHandle<UINT_PTR, TimerCloser>;
+
+// Both handles CreateProcess hands back.
+struct UniqueProcessInformation {
+    UniqueKernelHandle process;
+    UniqueKernelHandle thread;
+    DWORD processId = 0;
+    DWORD threadId = 0;
+
+    UniqueProcessInformation() = default;
+    explicit UniqueProcessInformation(const PROCESS_INFORMATION& pi)
+        : process(pi.hProcess), thread(pi.hThread), processId(pi.dwProcessId), threadId(pi.dwThreadId) {}
+};
+
+// BeginPaint/EndPaint as one scope.
+class PaintDc {
+public:
+    explicit PaintDc(HWND window) : window_(window) { dc_ = ::BeginPaint(window_, &ps_); }
+    ~PaintDc() { ::EndPaint(window_, &ps_); }
+    PaintDc(const PaintDc&) = delete;
+    PaintDc& operator=(const PaintDc&) = delete;
+    [[nodiscard]] HDC get() const { return dc_; }
+    [[nodiscard]] const PAINTSTRUCT& paint() const { return ps_; }
+
+private:
+    HWND window_;
+    PAINTSTRUCT ps_{};
+    HDC dc_ = nullptr;
+};
+
+// Selects an object into a DC for one scope and puts the previous one back,
+// so the selected object can be deleted afterwards.
+class SelectedObject {
+public:
+    SelectedObject(HDC dc, HGDIOBJ object) : dc_(dc), previous_(::SelectObject(dc, object)) {}
+    ~SelectedObject() {
+        if (previous_ && previous_ != HGDI_ERROR) ::SelectObject(dc_, previous_);
+    }
+    SelectedObject(const SelectedObject&) = delete;
+    SelectedObject& operator=(const SelectedObject&) = delete;
+
+private:
+    HDC dc_;
+    HGDIOBJ previous_;
+};
+
+}  // namespace vl

@@ -1,0 +1,89 @@
+#include "settings/conversions.h"
+
+#include <cctype>
+#include <cmath>
+#include <limits>
+
+namespace vl {
+namespace {
+
+std::string_view Trim(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+    return s;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+// Parses [sign] digits [. digits] exactly; no exponent, no thousands marks.
+std::optional<double> ParseDecimal(std::string_view text) {
+    std::string_view s = Trim(text);
+    if (s.empty()) return std::nullopt;
+    bool negative = false;
+    if (s.front() == '+' || s.front() == '-') {
+        negative = s.front() == '-';
+        s.remove_prefix(1);
+    }
+    double value = 0;
+    bool digits = false;
+    size_t i = 0;
+    for (; i < s.size() && std::isdigit(static_cast<unsigned char>(s[i])); ++i) {
+        value = value * 10 + (s[i] - '0');
+        digits = true;
+    }
+    if (i < s.size() && s[i] == '.') {
+        double scale = 0.1;
+        for (++i; i < s.size() && std::isdigit(static_cast<unsigned char>(s[i])); ++i) {
+            value += (s[i] - '0') * scale;
+            scale /= 10;
+            digits = true;
+        }
+    }
+    if (!digits || i != s.size()) return std::nullopt;
+    return negative ? -value : value;
+}
+
+template <typename T>
+std::optional<T> ParseInteger(std::string_view text) {
+    std::optional<double> d = ParseDecimal(text);
+    if (!d) return std::nullopt;
+    double r = std::nearbyint(*d);  // the default rounding mode rounds halves to even
+    if (r < static_cast<double>(std::numeric_limits<T>::min()) ||
+        r > static_cast<double>(std::numeric_limits<T>::max()))
+        return std::nullopt;
+    return static_cast<T>(r);
+}
+
+}  // namespace
+
+std::optional<bool> ParseBoolean(std::string_view text) {
+    std::string_view s = Trim(text);
+    if (EqualsNoCase(s, "true")) return true;
+    if (EqualsNoCase(s, "false")) return false;
+    std::optional<double> d = ParseDecimal(s);
+    if (!d) return std::nullopt;
+    return *d != 0;
+}
+
+std::optional<std::int32_t> ParseInt32(std::string_view text) { return ParseInteger<std::int32_t>(text); }
+std::optional<std::int16_t> ParseInt16(std::string_view text) { return ParseInteger<std::int16_t>(text); }
+
+std::optional<Position> ParsePosition(std::string_view text) {
+    size_t semi = text.find(';');
+    if (semi == std::string_view::npos) return std::nullopt;
+    std::string_view rest = text.substr(semi + 1);
+    std::optional<std::int32_t> x = ParseInt32(text.substr(0, semi));
+    std::optional<std::int32_t> y = ParseInt32(rest.substr(0, rest.find(';')));
+    if (!x || !y) return std::nullopt;
+    return Position{*x, *y};
+}
+
+std::string FormatPosition(Position p) { return std::to_string(p.x) + ";" + std::to_string(p.y); }
+
+}  // namespace vl

@@ -1,0 +1,41 @@
+// The settings file as the rules see it. The Windows adapter goes through
+// the private-profile calls; tests use an in-memory file.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vl {
+
+inline constexpr char kSettingsSection[] = "settings";
+inline constexpr char kAppListSection[] = "applist";
+
+struct IniEntry {
+    std::string section;
+    std::string key;
+    std::string value;
+};
+
+class SettingsStore {
+public:
+    virtual ~SettingsStore() = default;
+    // The whole value, however long; `fallback` when the file, section or key is missing.
+    virtual std::string Read(std::string_view section, std::string_view key, std::string_view fallback) = 0;
+    // Failures are not reported: a missing data folder just keeps nothing.
+    virtual void Write(std::string_view section, std::string_view key, std::string_view value) = 0;
+    // Replaces the whole file with exactly these entries in one step; on
+    // failure the old file is left as it was.
+    virtual bool ReplaceAll(const std::vector<IniEntry>& entries) = 0;
+};
+
+// What loading needs besides the file itself.
+class SettingsFiles {
+public:
+    virtual ~SettingsFiles() = default;
+    virtual bool FileExists(const std::string& path) = 0;
+    // Writes the program's own window icon as an .ico file.
+    virtual bool WriteOwnIcon(const std::string& path) = 0;
+};
+
+}  // namespace vl

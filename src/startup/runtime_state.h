@@ -1,0 +1,42 @@
+// Everything the program shares between its start-up, its timers and its
+// dialog, in one place. One UI thread touches it, so nothing is locked.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace vl {
+
+struct RuntimeState {
+    // Start-up and lifecycle.
+    std::string ScreenSaverPath;           // full path of the chosen saver; empty = none
+    bool IsSaverRunning = false;           // run mode, sole instance, saver to launch
+    bool IsConfigMode = false;
+    std::uintptr_t DisplayPropertiesWindow = 0;
+    std::uintptr_t DisplayPropertiesTimer = 0;  // 0 = not armed
+    std::uintptr_t OverlayTimer = 0;            // 0 = not armed
+    std::optional<std::set<std::string>> SaverNames;  // configuration mode only
+    std::uint32_t ShellTaskId = 0;
+    std::int16_t SaverProcessCount = 0;
+    bool SaverConfirmed = false;
+
+    // Settings values.
+    std::int32_t NotifyX = 0;
+    std::int32_t NotifyY = 0;
+    bool BlinkIcons = false;
+    bool EnlargeIcons = false;
+    std::int16_t IconOrientation = 0;
+    bool AppListChanged = false;
+
+    // Watched applications, in the order of their keys app0, app1, ...
+    std::vector<std::string> AppTable;
+    [[nodiscard]] int AppCount() const { return static_cast<int>(AppTable.size()); }
+};
+
+// Most records the list may hold (its count is a 16-bit number).
+inline constexpr int kMaxAppCount = 32767;
+
+}  // namespace vl

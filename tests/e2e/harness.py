@@ -1,0 +1,294 @@
+"""End-to-end harness: the product and its helper programs under Wine on Xvfb.
+
+A test session (one per build tree, made by `run_scenario.py setup`) owns an
+Xvfb display and a fresh WINEPREFIX. Each scenario gets its own folder under
+<build>/e2e/runs/<scenario>/ where it lays out an app folder, starts programs,
+waits (always bounded) for visible effects, and leaves logs and screenshots.
+"""
+
+from __future__ import annotations
+
+import json
+import os
+import shutil
+import signal
+import subprocess
+import time
+from pathlib import Path
+
+
+class ScenarioFailed(AssertionError):
+    pass
+
+
+def winpath(path: Path | str) -> str:
+    """Wine maps drive Z: to the Unix root."""
+    return "Z:" + str(Path(path).resolve()).replace("/", "\\")
+
+
+class Config:
+    """Paths of the built programs, written by CMake at generate time."""
+
+    def __init__(self, build_dir: Path):
+        data = json.loads((build_dir / "tests" / "e2e" / "e2e_config.json").read_text())
+        self.build_dir = build_dir
+        self.arch = data["arch"]
+        self.product = Path(data["product"])
+        self.demo_saver = Path(data["demo_saver"])
+        self.helpers = {k: Path(v) for k, v in data["helpers"].items()}
+        self.source_dir = Path(data["source_dir"])
+        self.e2e_dir = build_dir / "e2e"
+        self.session_file = self.e2e_dir / "session.json"
+
+
+def wine_env(session: dict, extra: dict | None = None) -> dict:
+    env = dict(os.environ)
+    env.update(
+        WINEPREFIX=session["prefix"],
+        WINEDEBUG="-all",
+        WINEDLLOVERRIDES="mscoree,mshtml=",
+        DISPLAY=session["display"],
+        # Dates and number formats follow the locale: pin it for every run.
+        LANG="C.UTF-8",
+        LC_ALL="C.UTF-8",
+    )
+    if extra:
+        env.update(extra)
+    return env
+
+
+class WineProcess:
+    """A program started under Wine in a process group of its own, so that it
+    and whatever it starts can be ended together."""
+
+    def __init__(self, harness: "Harness", args: list[str], cwd: Path, env: dict, log: Path):
+        self.args = args
+        self.log_path = log
+        self._log = open(log, "wb")
+        self.popen = subprocess.Popen(
+            ["wine", *args], cwd=cwd, env=env, stdin=subprocess.DEVNULL,
+            stdout=self._log, stderr=subprocess.STDOUT, start_new_session=True)
+        self.pid = self.popen.pid
+        harness._started.append(self)
+
+    def running(self) -> bool:
+        return self.popen.poll() is None
+
+    def wait(self, timeout: float) -> int | None:
+        try:
+            return self.popen.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            return None
+
+    def kill(self):
+        try:
+            os.killpg(self.pid, signal.SIGKILL)
+        except ProcessLookupError:
+            pass
+        try:
+            self.popen.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            pass
+        self._log.close()
+
+
+class ProbeRecord(dict):
+    """One line of UiProbe output: TAB-separated key=value fields."""
+
+    @staticmethod
+    def parse(line: str) -> "ProbeRecord":
+        rec = ProbeRecord()
+        for field in line.rstrip("\r\n").split("\t"):
+            key, sep, value = field.partition("=")
+            if sep:
+                rec[key] = value.replace("\\t", "\t").replace("\\r", "\r").replace("\\n", "\n").replace("\\\\", "\\")
+        return rec
+
+
+class Harness:
+    def __init__(self, config: Config, session: dict, name: str):
+        self.config = config
+        self.session = session
+        self.name = name
+        self.dir = config.e2e_dir / "runs" / name
+        if self.dir.exists():
+            shutil.rmtree(self.dir)
+        self.dir.mkdir(parents=True)
+        self._started: list[WineProcess] = []
+        self._shots = 0
+        self._runs = 0
+        self._groups: list[int] = []
+        self.display = session["display"]
+        self.prefix = Path(session["prefix"])
+
+    # ----- programs -------------------------------------------------------
+    def env(self, extra: dict | None = None) -> dict:
+        return wine_env(self.session, extra)
+
+    def start(self, exe: Path | str, *args: str, cwd: Path | None = None,
+              env: dict | None = None, log_name: str | None = None) -> WineProcess:
+        exe = Path(exe)
+        log = self.dir / (log_name or f"{exe.stem}-{len(self._started)}.out")
+        return WineProcess(self, [str(exe), *args], cwd or exe.parent, self.env(env), log)
+
+    def run(self, exe: Path | str, *args: str, timeout: float = 60, cwd: Path | None = None,
+            env: dict | None = None) -> subprocess.CompletedProcess:
+        """Runs a program to its end; returns its exit code and output. The
+        output goes through a file: a Windows program's children inherit the
+        Unix descriptors, and a pipe would stay open as long as they live."""
+        exe = Path(exe)
+        self._runs += 1
+        out_path = self.dir / f"run-{self._runs:03d}-{exe.stem}.out"
+        with open(out_path, "wb") as out:
+            p = subprocess.Popen(["wine", str(exe), *args], cwd=cwd or exe.parent, env=self.env(env),
+                                 stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.DEVNULL,
+                                 start_new_session=True)
+            self._groups.append(p.pid)  # what it started lives on in its group
+            try:
+                code = p.wait(timeout=timeout)
+            except subprocess.TimeoutExpired as e:
+                os.killpg(p.pid, signal.SIGKILL)
+                p.wait(timeout=10)
+                raise ScenarioFailed(f"{exe.name} {' '.join(args)} did not end within {timeout} s") from e
+        output = out_path.read_bytes()
+        out_path.unlink()
+        return subprocess.CompletedProcess(p.args, code, output, b"")
+
+    def probe(self, *args: str, check: bool = True, timeout: float = 30) -> list[ProbeRecord]:
+        done = self.run(self.config.helpers["UiProbe"], *args, timeout=timeout)
+        text = done.stdout.decode("utf-8", "replace")
+        if check and done.returncode != 0:
+            raise ScenarioFailed(f"UiProbe {' '.join(args)} failed ({done.returncode}): {text}"
+                                 f"{done.stderr.decode('utf-8', 'replace')}")
+        return [ProbeRecord.parse(l) for l in text.splitlines() if l.strip()]
+
+    def probe_one(self, *args: str) -> ProbeRecord | None:
+        recs = self.probe(*args, check=False)
+        return recs[0] if recs else None
+
+    # ----- app folders ----------------------------------------------------
+    def app_folder(self, ini: str | None = None, name: str = "app", data_folder: bool = True) -> "AppFolder":
+        return AppFolder(self.dir / name, self.config.product, ini, data_folder)
+
+    def fake_saver(self, folder: Path, **cfg) -> Path:
+        """Copies the fake saver into folder with its settings; returns its path."""
+        folder.mkdir(parents=True, exist_ok=True)
+        exe = folder / "FakeSaver.scr"
+        shutil.copy2(self.config.helpers["FakeSaver"], exe)
+        (folder / "FakeSaver.cfg").write_text("".join(f"{k}={v}\n" for k, v in cfg.items()))
+        return exe
+
+    # ----- waiting --------------------------------------------------------
+    def wait_until(self, predicate, timeout: float, what: str, interval: float = 0.1):
+        deadline = time.monotonic() + timeout
+        while True:
+            value = predicate()
+            if value:
+                return value
+            if time.monotonic() >= deadline:
+                raise ScenarioFailed(f"timed out after {timeout} s waiting for {what}")
+            time.sleep(interval)
+
+    def wait_file_text(self, path: Path, needle: str, timeout: float) -> str:
+        def found():
+            return path.exists() and needle in path.read_text(errors="replace")
+        self.wait_until(found, timeout, f"'{needle}' in {path.name}")
+        return path.read_text(errors="replace")
+
+    # ----- screen ---------------------------------------------------------
+    def screenshot(self, label: str) -> Path:
+        self._shots += 1
+        out = self.dir / f"{self._shots:02d}-{label}.png"
+        xwd = subprocess.run(["xwd", "-root", "-silent", "-display", self.display],
+                             capture_output=True, timeout=30, check=True)
+        subprocess.run(["convert", "xwd:-", str(out)], input=xwd.stdout, timeout=30, check=True)
+        return out
+
+    @staticmethod
+    def pixels(png: Path) -> "Image":
+        return Image.load(png)
+
+    # ----- teardown -------------------------------------------------------
+    def record_failure(self, message: str):
+        (self.dir / "FAILED.txt").write_text(message + "\n")
+        try:
+            self.screenshot("failure")
+        except Exception as e:  # a broken display must not hide the real failure
+            (self.dir / "FAILED.txt").write_text(message + f"\n(no screenshot: {e})\n")
+        try:
+            listing = self.run(self.config.helpers["UiProbe"], "windows", timeout=20)
+            (self.dir / "windows-at-failure.txt").write_bytes(listing.stdout)
+            procs = self.run(self.config.helpers["UiProbe"], "procs", timeout=20)
+            (self.dir / "processes-at-failure.txt").write_bytes(procs.stdout)
+        except Exception:
+            pass
+
+    def close(self):
+        for p in reversed(self._started):
+            p.kill()
+        self._started.clear()
+        for pgid in self._groups:
+            try:
+                os.killpg(pgid, signal.SIGKILL)
+            except OSError:
+                pass
+        self._groups.clear()
+
+
+class Image:
+    """Pixels of a screenshot, read through a PPM conversion."""
+
+    def __init__(self, width: int, height: int, data: bytes):
+        self.width, self.height, self.data = width, height, data
+
+    @classmethod
+    def load(cls, png: Path) -> "Image":
+        ppm = subprocess.run(["convert", str(png), "-depth", "8", "ppm:-"], capture_output=True,
+                             check=True, timeout=30).stdout
+        # P6\n<w> <h>\n<max>\n<data>
+        parts = ppm.split(maxsplit=4)
+        w, h = int(parts[1]), int(parts[2])
+        return cls(w, h, parts[4][-w * h * 3:])
+
+    def at(self, x: int, y: int) -> tuple[int, int, int]:
+        i = (y * self.width + x) * 3
+        return self.data[i], self.data[i + 1], self.data[i + 2]
+
+    def count(self, rect: tuple[int, int, int, int], predicate) -> int:
+        x0, y0, x1, y1 = rect
+        return sum(1 for y in range(y0, y1) for x in range(x0, x1) if predicate(self.at(x, y)))
+
+
+def close_to(rgb: tuple[int, int, int], want: tuple[int, int, int], tolerance: int = 8) -> bool:
+    return all(abs(a - b) <= tolerance for a, b in zip(rgb, want))
+
+
+class AppFolder:
+    """An installed copy of the product: the .scr and its data folder."""
+
+    def __init__(self, root: Path, product: Path, ini: str | None, data_folder: bool):
+        self.root = root
+        root.mkdir(parents=True, exist_ok=True)
+        self.scr = root / "Vigilumen.scr"
+        shutil.copy2(product, self.scr)
+        self.data = root / "QVX_data"
+        self.ini = self.data / "Lumiwake.ini"
+        if data_folder:
+            self.data.mkdir(exist_ok=True)
+            if ini is not None:
+                # Private-profile files are ANSI text with CR LF line ends.
+                self.ini.write_bytes(ini.replace("\r\n", "\n").replace("\n", "\r\n").encode("cp1252"))
+
+    def read_ini(self) -> dict[str, dict[str, str]]:
+        sections: dict[str, dict[str, str]] = {}
+        current = None
+        if not self.ini.exists():
+            return sections
+        for line in self.ini.read_bytes().decode("cp1252").splitlines():
+            line = line.strip()
+            if line.startswith("[") and line.endswith("]"):
+                current = sections.setdefault(line[1:-1].lower(), {})
+            elif "=" in line and current is not None:
+                k, v = line.split("=", 1)
+                current[k.strip().lower()] = v
+        return sections

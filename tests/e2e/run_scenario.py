@@ -1,0 +1,170 @@
+#!/usr/bin/env python3
+"""Runs end-to-end scenarios under Wine; ctest calls it once per scenario.
+
+  run_scenario.py --build-dir B setup      start Xvfb, create a fresh WINEPREFIX
+  run_scenario.py --build-dir B cleanup    end the prefix's processes and Xvfb
+  run_scenario.py --build-dir B list       print module.scenario names
+  run_scenario.py --build-dir B run NAME   run one scenario (setup on demand)
+"""
+
+from __future__ import annotations
+
+import argparse
+import importlib
+import json
+import os
+import shutil
+import subprocess
+import sys
+import time
+import traceback
+from pathlib import Path
+
+HERE = Path(__file__).resolve().parent
+sys.path.insert(0, str(HERE))
+
+from harness import Config, Harness, ScenarioFailed, wine_env  # noqa: E402
+
+SCENARIO_DIR = HERE / "scenarios"
+
+
+def log(msg: str):
+    print(f"[e2e] {msg}", flush=True)
+
+
+def scenario_names() -> list[str]:
+    names = []
+    for path in sorted(SCENARIO_DIR.glob("*_test.py")):
+        module = importlib.import_module(f"scenarios.{path.stem}")
+        for attr in dir(module):
+            if attr.startswith("scenario_"):
+                names.append(f"{path.stem[:-5]}.{attr[len('scenario_'):]}")
+    return names
+
+
+def free_display() -> int:
+    for n in range(91, 200):
+        if not Path(f"/tmp/.X11-unix/X{n}").exists() and not Path(f"/tmp/.X{n}-lock").exists():
+            return n
+    raise RuntimeError("no free X display number")
+
+
+def session_alive(session: dict) -> bool:
+    try:
+        os.kill(session["xvfb_pid"], 0)
+    except (OSError, KeyError):
+        return False
+    return Path(session["prefix"], "system.reg").exists()
+
+
+def setup(config: Config) -> dict:
+    config.e2e_dir.mkdir(parents=True, exist_ok=True)
+    if config.session_file.exists():
+        old = json.loads(config.session_file.read_text())
+        if session_alive(old):
+            return old
+        cleanup(config)
+
+    started = time.monotonic()
+    n = free_display()
+    xvfb_log = open(config.e2e_dir / "xvfb.log", "wb")
+    xvfb = subprocess.Popen(["Xvfb", f":{n}", "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+                            stdin=subprocess.DEVNULL, stdout=xvfb_log, stderr=subprocess.STDOUT,
+                            start_new_session=True)
+    deadline = time.monotonic() + 15
+    while not Path(f"/tmp/.X11-unix/X{n}").exists():
+        if xvfb.poll() is not None or time.monotonic() > deadline:
+            raise RuntimeError(f"Xvfb :{n} did not start (see {config.e2e_dir / 'xvfb.log'})")
+        time.sleep(0.05)
+
+    prefix = config.e2e_dir / "prefix"
+    if prefix.exists():
+        shutil.rmtree(prefix)
+    session = {"display": f":{n}", "xvfb_pid": xvfb.pid, "prefix": str(prefix)}
+    env = wine_env(session)
+    subprocess.run(["wineboot", "-i"], env=env, stdin=subprocess.DEVNULL,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=300, check=True)
+    # Daemons must not hold ctest's output pipe open: their output goes nowhere.
+    quiet = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    subprocess.run(["wineserver", "-w"], env=env, timeout=120, **quiet)
+    # A persistent server and one long-lived program keep the prefix's own
+    # processes (services, the desktop) out of every scenario's process group.
+    subprocess.run(["wineserver", "-p"], env=env, timeout=30, **quiet)
+    keepalive_stop = config.e2e_dir / "keepalive.stop"
+    keepalive_stop.unlink(missing_ok=True)
+    keepalive = subprocess.Popen(
+        ["wine", str(config.helpers["CaptionWindow"]), "--caption", "e2e keepalive",
+         "--stop", str(keepalive_stop)],
+        env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+        start_new_session=True)
+    session["keepalive_pid"] = keepalive.pid
+    session["keepalive_stop"] = str(keepalive_stop)
+    config.session_file.write_text(json.dumps(session))
+    log(f"Xvfb on :{n}, fresh prefix {prefix} ready in {time.monotonic() - started:.1f} s")
+    return session
+
+
+def cleanup(config: Config):
+    if not config.session_file.exists():
+        return
+    session = json.loads(config.session_file.read_text())
+    if "keepalive_stop" in session:
+        Path(session["keepalive_stop"]).touch()
+    if Path(session["prefix"]).exists():
+        subprocess.run(["wineserver", "-k"], env=wine_env(session), timeout=60,
+                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    for key in ("keepalive_pid", "xvfb_pid"):
+        pid = session.get(key)
+        if pid:
+            try:
+                os.killpg(pid, 9)
+            except OSError:
+                pass
+    config.session_file.unlink(missing_ok=True)
+    log("session ended")
+
+
+def run(config: Config, name: str) -> int:
+    module_name, _, func = name.partition(".")
+    module = importlib.import_module(f"scenarios.{module_name}_test")
+    scenario = getattr(module, f"scenario_{func}")
+    session = setup(config)
+    h = Harness(config, session, name.replace(".", "-"))
+    started = time.monotonic()
+    try:
+        scenario(h)
+    except Exception as e:
+        message = f"{name} FAILED: {e}"
+        if not isinstance(e, ScenarioFailed):
+            message += "\n" + traceback.format_exc()
+        h.record_failure(message)
+        h.close()
+        print(message, flush=True)
+        print(f"artifacts: {h.dir}", flush=True)
+        return 1
+    h.close()
+    log(f"{name} passed in {time.monotonic() - started:.1f} s (artifacts: {h.dir})")
+    return 0
+
+
+def main() -> int:
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--build-dir", required=True, type=Path)
+    parser.add_argument("command", choices=["setup", "cleanup", "list", "run"])
+    parser.add_argument("name", nargs="?")
+    args = parser.parse_args()
+    if args.command == "list":
+        print("\n".join(scenario_names()))
+        return 0
+    config = Config(args.build_dir.resolve())
+    if args.command == "setup":
+        setup(config)
+        return 0
+    if args.command == "cleanup":
+        cleanup(config)
+        return 0
+    return run(config, args.name)
+
+
+if __name__ == "__main__":
+    sys.exit(main())

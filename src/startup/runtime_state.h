@@ -22,6 +22,12 @@ struct RuntimeState {
     std::uint32_t ShellTaskId = 0;
     std::int16_t SaverProcessCount = 0;
     bool SaverConfirmed = false;
+    std::vector<std::uint32_t> SaverProcessIds;  // the started process and its direct children
+
+    // Until the saver has been seen owning the screen once, a slow start is
+    // not mistaken for its end (see host/saver_watch.h).
+    bool SaverSeenOwning = false;
+    std::uint64_t SaverLaunchMs = 0;
 
     // Settings values.
     std::int32_t NotifyX = 0;

@@ -10,6 +10,7 @@ from __future__ import annotations
 
 import json
 import os
+import re
 import shutil
 import signal
 import subprocess
@@ -46,7 +47,8 @@ def wine_env(session: dict, extra: dict | None = None) -> dict:
     env.update(
         WINEPREFIX=session["prefix"],
         WINEDEBUG="-all",
-        WINEDLLOVERRIDES="mscoree,mshtml=",
+        # No Mono/Gecko installers; the fake mail library wins where one is installed.
+        WINEDLLOVERRIDES="mscoree,mshtml=;mapi32=n,b",
         DISPLAY=session["display"],
         # Dates and number formats follow the locale: pin it for every run.
         LANG="C.UTF-8",
@@ -92,6 +94,31 @@ class WineProcess:
         self._log.close()
 
 
+_ESCAPES = {"t": "\t", "r": "\r", "n": "\n", "\\": "\\"}
+_UNESCAPE = re.compile(r"\\([trn\\])")
+
+
+def processes_under(folder: Path, prefix: Path) -> list[int]:
+    """Unix pids of the prefix's processes whose command line names a file
+    under folder (Wine shows a program's Windows path as its command line)."""
+    unix = str(folder.resolve()).lower()
+    windows = winpath(folder).lower()
+    found = []
+    for proc in Path("/proc").iterdir():
+        if not proc.name.isdigit():
+            continue
+        try:
+            cmdline = (proc / "cmdline").read_bytes().replace(b"\0", b" ").decode("utf-8", "replace").lower()
+            if unix not in cmdline and windows not in cmdline:
+                continue
+            environ = (proc / "environ").read_bytes().split(b"\0")
+        except OSError:
+            continue
+        if f"WINEPREFIX={prefix}".encode() in environ:
+            found.append(int(proc.name))
+    return found
+
+
 class ProbeRecord(dict):
     """One line of UiProbe output: TAB-separated key=value fields."""
 
@@ -101,7 +128,7 @@ class ProbeRecord(dict):
         for field in line.rstrip("\r\n").split("\t"):
             key, sep, value = field.partition("=")
             if sep:
-                rec[key] = value.replace("\\t", "\t").replace("\\r", "\r").replace("\\n", "\n").replace("\\\\", "\\")
+                rec[key] = _UNESCAPE.sub(lambda m: _ESCAPES[m.group(1)], value)
         return rec
 
 
@@ -154,8 +181,8 @@ class Harness:
         out_path.unlink()
         return subprocess.CompletedProcess(p.args, code, output, b"")
 
-    def probe(self, *args: str, check: bool = True, timeout: float = 30) -> list[ProbeRecord]:
-        done = self.run(self.config.helpers["UiProbe"], *args, timeout=timeout)
+    def probe(self, *args: str, check: bool = True, timeout: float = 30, env: dict | None = None) -> list[ProbeRecord]:
+        done = self.run(self.config.helpers["UiProbe"], *args, timeout=timeout, env=env)
         text = done.stdout.decode("utf-8", "replace")
         if check and done.returncode != 0:
             raise ScenarioFailed(f"UiProbe {' '.join(args)} failed ({done.returncode}): {text}"
@@ -165,6 +192,18 @@ class Harness:
     def probe_one(self, *args: str) -> ProbeRecord | None:
         recs = self.probe(*args, check=False)
         return recs[0] if recs else None
+
+    # ----- the mail library ---------------------------------------------------
+    def system_folder(self) -> Path:
+        """Where this architecture's programs find system DLLs."""
+        sub = "system32" if self.config.arch == "win64" else "syswow64"
+        return self.prefix / "drive_c" / "windows" / sub
+
+    def install_fake_mapi(self):
+        shutil.copy2(self.config.helpers["FakeMapi"], self.system_folder() / "mapi32.dll")
+
+    def remove_mail_library(self):
+        (self.system_folder() / "mapi32.dll").unlink(missing_ok=True)
 
     # ----- app folders ----------------------------------------------------
     def app_folder(self, ini: str | None = None, name: str = "app", data_folder: bool = True) -> "AppFolder":
@@ -233,6 +272,18 @@ class Harness:
             except OSError:
                 pass
         self._groups.clear()
+        # Wine starts every process in a session of its own, so what the
+        # product started is found by its path under this scenario's folder.
+        leftovers = processes_under(self.dir, self.prefix)
+        for pid in leftovers:
+            try:
+                os.kill(pid, signal.SIGKILL)
+            except OSError:
+                pass
+        deadline = time.monotonic() + 10
+        while leftovers and time.monotonic() < deadline:
+            leftovers = [p for p in leftovers if Path(f"/proc/{p}").exists()]
+            time.sleep(0.05)
 
 
 class Image:
@@ -245,10 +296,21 @@ class Image:
     def load(cls, png: Path) -> "Image":
         ppm = subprocess.run(["convert", str(png), "-depth", "8", "ppm:-"], capture_output=True,
                              check=True, timeout=30).stdout
-        # P6\n<w> <h>\n<max>\n<data>
-        parts = ppm.split(maxsplit=4)
-        w, h = int(parts[1]), int(parts[2])
-        return cls(w, h, parts[4][-w * h * 3:])
+        # P6 <w> <h> <max> then the pixels; header tokens may be separated by comments.
+        tokens, pos = [], 0
+        while len(tokens) < 4:
+            while ppm[pos:pos + 1].isspace():
+                pos += 1
+            if ppm[pos:pos + 1] == b"#":
+                pos = ppm.index(b"\n", pos) + 1
+                continue
+            end = pos
+            while not ppm[end:end + 1].isspace():
+                end += 1
+            tokens.append(ppm[pos:end])
+            pos = end
+        w, h = int(tokens[1]), int(tokens[2])
+        return cls(w, h, ppm[pos + 1:pos + 1 + w * h * 3])
 
     def at(self, x: int, y: int) -> tuple[int, int, int]:
         i = (y * self.width + x) * 3

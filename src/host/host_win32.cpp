@@ -1,0 +1,62 @@
+#include "host/host_win32.h"
+
+#include <tlhelp32.h>
+
+#include "host/launch.h"
+
+namespace vl {
+
+UniqueProcessInformation StartSaver(const std::string& saverPath, std::string_view arguments) {
+    // The saver's folder becomes the current folder; a DLL planted there must
+    // not be loaded into this program by a later LoadLibrary.
+    ::SetDllDirectoryA("");
+    const std::string folder = FolderOf(saverPath);
+    if (!folder.empty()) ::SetCurrentDirectoryA(folder.c_str());  // failure ignored: the start is still tried
+
+    std::string commandLine = SaverCommandLine(saverPath, arguments);
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESHOWWINDOW;
+    si.wShowWindow = SW_SHOWMINIMIZED;
+    PROCESS_INFORMATION pi{};
+    if (!::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return {};
+    return UniqueProcessInformation(pi);
+}
+
+std::optional<std::vector<ProcessEntry>> SnapshotAllProcesses() {
+    UniqueSnapshot snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot) return std::nullopt;
+    std::vector<ProcessEntry> entries;
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = ::Process32First(snapshot.get(), &entry); more; more = ::Process32Next(snapshot.get(), &entry))
+        entries.push_back({entry.th32ProcessID, entry.th32ParentProcessID});
+    return entries;
+}
+
+bool AppendDiagnosticLog(std::string_view text) {
+    UniqueFileHandle log(::CreateFileA("c:\\log.txt", FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                       OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!log) return false;
+    DWORD written = 0;
+    return ::WriteFile(log.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+           written == text.size();
+}
+
+std::uint32_t ProbePointOwnerProcess() {
+    HWND window = ::WindowFromPoint(POINT{1, 1});
+    if (!window) return 0;
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(window, &pid);
+    return pid;
+}
+
+bool IsProcessIdAlive(std::uint32_t pid) {
+    if (pid == 0) return false;
+    UniqueKernelHandle process(::OpenProcess(SYNCHRONIZE, FALSE, pid));
+    if (!process) return ::GetLastError() == ERROR_ACCESS_DENIED;  // there, but not ours to open
+    return ::WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT;
+}
+
+}  // namespace vl

@@ -1,0 +1,104 @@
+#include "host/saver_watch.h"
+
+#include <algorithm>
+
+namespace vl {
+
+std::vector<std::uint32_t> SelectSaverProcesses(const std::vector<ProcessEntry>& snapshot, std::uint32_t taskId) {
+    std::vector<std::uint32_t> ids;
+    for (const ProcessEntry& e : snapshot) {
+        if (e.pid == taskId) ids.push_back(e.pid);
+        if (e.parentPid == taskId) ids.push_back(e.pid);  // independently: a process may be both
+    }
+    return ids;
+}
+
+std::string ListingLogText(std::uint32_t taskId, const std::vector<std::uint32_t>& ids) {
+    std::string text = "Shell task id: " + std::to_string(taskId) + "\r\n";
+    for (std::uint32_t id : ids) text += "Found processes: " + std::to_string(id) + "\r\n";
+    return text;
+}
+
+void FindSaverProcesses(RuntimeState& state, HostPorts& ports, std::uint32_t taskId, bool onlyIfChanged) {
+    std::vector<std::uint32_t> ids;
+    if (std::optional<std::vector<ProcessEntry>> snapshot = ports.SnapshotProcesses())
+        ids = SelectSaverProcesses(*snapshot, taskId);
+    if (ids.size() > static_cast<size_t>(INT16_MAX)) ids.resize(INT16_MAX);
+    const bool changed = ids != state.SaverProcessIds;
+    state.SaverProcessIds = std::move(ids);
+    state.SaverProcessCount = static_cast<std::int16_t>(state.SaverProcessIds.size());
+    // The log is a diagnostic only: where it cannot be written, the listing
+    // and the ownership test go on without it.
+    if (changed || !onlyIfChanged) ports.AppendLog(ListingLogText(taskId, state.SaverProcessIds));
+    if (state.SaverProcessCount > 1) state.BlinkIcons = true;
+}
+
+bool IsSaverProcess(const RuntimeState& state, std::uint32_t pid) {
+    const auto end = state.SaverProcessIds.begin() + state.SaverProcessCount;
+    return std::find(state.SaverProcessIds.begin(), end, pid) != end;
+}
+
+Ownership TestOwnership(RuntimeState& state, HostPorts& ports) {
+    if (!state.SaverSeenOwning) FindSaverProcesses(state, ports, state.ShellTaskId, true);
+    if (IsSaverProcess(state, ports.ProbePointOwner())) {
+        state.SaverSeenOwning = true;
+        return Ownership::Owned;
+    }
+    if (state.SaverSeenOwning || ports.NowMs() - state.SaverLaunchMs >= kSaverGraceMs) return Ownership::Lost;
+    if (state.ShellTaskId != 0 && ports.IsProcessAlive(state.ShellTaskId)) return Ownership::Pending;
+    for (std::uint32_t pid : state.SaverProcessIds)
+        if (ports.IsProcessAlive(pid)) return Ownership::Pending;
+    return Ownership::Lost;
+}
+
+void ShutdownAfterFailedTest(RuntimeState& state, HostPorts& ports) {
+    state.SaverConfirmed = false;
+    ports.SetWatchdogEnabled(false);
+    if (state.OverlayTimer != 0) ports.KillFormTimer(state.OverlayTimer);
+    if (state.DisplayPropertiesTimer != 0) ports.KillFormTimer(state.DisplayPropertiesTimer);
+    ports.FinishAll();
+}
+
+void Timer1_Timer(RuntimeState& state, HostPorts& ports) {
+    if (ports.MainFormVisible()) return;
+    if (state.SaverProcessCount == 0) FindSaverProcesses(state, ports, state.ShellTaskId);
+    switch (TestOwnership(state, ports)) {
+        case Ownership::Owned:
+            state.SaverConfirmed = true;
+            ports.CheckAll();
+            break;
+        case Ownership::Pending: break;
+        case Ownership::Lost: ShutdownAfterFailedTest(state, ports); break;
+    }
+}
+
+bool OverlayTickOwnership(RuntimeState& state, HostPorts& ports) {
+    if (state.SaverProcessCount == 0) FindSaverProcesses(state, ports, state.ShellTaskId);
+    if (!state.IsSaverRunning) {
+        ports.KillFormTimer(state.OverlayTimer);
+        return false;
+    }
+    switch (TestOwnership(state, ports)) {
+        case Ownership::Owned: return true;
+        case Ownership::Pending: return false;
+        case Ownership::Lost: ports.FinishAll(); return false;
+    }
+    return false;
+}
+
+void OnSaverProcessEnded(RuntimeState& state, HostPorts& ports) {
+    if (!state.IsSaverRunning) return;
+    if (TestOwnership(state, ports) == Ownership::Lost) ShutdownAfterFailedTest(state, ports);
+}
+
+void DisplayPropertiesTimerProc(RuntimeState& state, HostPorts& ports) {
+    if (!state.IsConfigMode) {
+        ports.KillFormTimer(state.DisplayPropertiesTimer);
+        return;
+    }
+    if (ports.WindowExists(state.DisplayPropertiesWindow)) return;
+    ports.KillFormTimer(state.DisplayPropertiesTimer);
+    ports.FinishAll();
+}
+
+}  // namespace vl

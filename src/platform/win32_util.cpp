@@ -1,0 +1,44 @@
+#include "platform/win32_util.h"
+
+#include <vector>
+
+#include "platform/win32_handles.h"
+
+namespace vl {
+
+std::string ProgramFolder() {
+    std::vector<char> buffer(MAX_PATH);
+    for (;;) {
+        DWORD n = ::GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (n == 0) return {};
+        if (n < buffer.size()) {
+            std::string path(buffer.data(), n);
+            size_t slash = path.find_last_of('\\');
+            return slash == std::string::npos ? std::string() : path.substr(0, slash);
+        }
+        buffer.resize(buffer.size() * 2);  // a long path was cut: ask again
+    }
+}
+
+bool FileExistsA(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (path.empty() || !::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return false;
+    return (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+TwipsScale ScreenTwips() {
+    UniqueWindowDc screen = GetWindowDc(nullptr);
+    if (!screen) return {};
+    return TwipsScale::FromDpi(::GetDeviceCaps(screen.get(), LOGPIXELSX), ::GetDeviceCaps(screen.get(), LOGPIXELSY));
+}
+
+std::string WindowTextOf(HWND window) {
+    int n = ::GetWindowTextLengthA(window);
+    if (n <= 0) return {};
+    std::string text(static_cast<size_t>(n) + 1, '\0');
+    int got = ::GetWindowTextA(window, text.data(), n + 1);
+    text.resize(got > 0 ? static_cast<size_t>(got) : 0);
+    return text;
+}
+
+}  // namespace vl

@@ -1,0 +1,24 @@
+// Small Win32 helpers shared by the windows and adapters.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "platform/twips.h"
+
+namespace vl {
+
+// The folder that holds the executable, without a trailing "\".
+std::string ProgramFolder();
+
+// True when the file's length can be read: it exists and is not a folder.
+bool FileExistsA(const std::string& path);
+
+// The screen's twips per pixel from its logical DPI.
+TwipsScale ScreenTwips();
+
+// A window's caption or a control's text.
+std::string WindowTextOf(HWND window);
+
+}  // namespace vl

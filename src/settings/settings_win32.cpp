@@ -1,0 +1,85 @@
+#include "settings/settings_win32.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "platform/win32_handles.h"
+#include "platform/win32_util.h"
+#include "res/resource.h"
+#include "settings/icon_file.h"
+
+namespace vl {
+namespace {
+
+// Private-profile values larger than this are not worth a bigger buffer.
+constexpr DWORD kMaxValueLength = 1 << 20;
+
+std::optional<std::string> ResourceBytes(HMODULE module, LPCSTR name, LPCSTR type) {
+    HRSRC found = ::FindResourceA(module, name, type);
+    if (!found) return std::nullopt;
+    HGLOBAL loaded = ::LoadResource(module, found);  // resources need no freeing
+    const void* data = loaded ? ::LockResource(loaded) : nullptr;
+    DWORD size = ::SizeofResource(module, found);
+    if (!data || size == 0) return std::nullopt;
+    return std::string(static_cast<const char*>(data), size);
+}
+
+}  // namespace
+
+std::string Win32ProfileFileSystem::ReadString(const std::string& path, std::string_view section,
+                                               std::string_view key, std::string_view fallback) {
+    const std::string s(section), k(key), f(fallback);
+    std::vector<char> buffer(256);
+    for (;;) {
+        DWORD n = ::GetPrivateProfileStringA(s.c_str(), k.c_str(), f.c_str(), buffer.data(),
+                                             static_cast<DWORD>(buffer.size()), path.c_str());
+        // A value that filled the buffer may have been cut: read it again, larger.
+        if (n + 1 < buffer.size() || buffer.size() >= kMaxValueLength) return std::string(buffer.data(), n);
+        buffer.resize(buffer.size() * 4);
+    }
+}
+
+bool Win32ProfileFileSystem::WriteString(const std::string& path, std::string_view section, std::string_view key,
+                                         std::string_view value) {
+    const std::string s(section), k(key), v(value);
+    return ::WritePrivateProfileStringA(s.c_str(), k.c_str(), v.c_str(), path.c_str()) != FALSE;
+}
+
+bool Win32ProfileFileSystem::Flush(const std::string& path) {
+    // All-null arguments flush the system's cached copy of the file.
+    ::WritePrivateProfileStringA(nullptr, nullptr, nullptr, path.c_str());
+    UniqueFileHandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file && ::FlushFileBuffers(file.get());
+}
+
+bool Win32ProfileFileSystem::Remove(const std::string& path) {
+    if (::DeleteFileA(path.c_str())) return true;
+    DWORD error = ::GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+bool Win32ProfileFileSystem::Rename(const std::string& from, const std::string& to) {
+    return ::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+}
+
+bool Win32SettingsFiles::FileExists(const std::string& path) { return FileExistsA(path); }
+
+bool Win32SettingsFiles::WriteOwnIcon(const std::string& path) {
+    HMODULE self = ::GetModuleHandleA(nullptr);
+    std::optional<std::string> group = ResourceBytes(self, MAKEINTRESOURCEA(IDI_VIGILUMEN), RT_GROUP_ICON);
+    if (!group) return false;
+    std::optional<std::string> ico = IcoFileFromGroup(*group, [self](std::uint16_t id) {
+        return ResourceBytes(self, MAKEINTRESOURCEA(id), RT_ICON);
+    });
+    if (!ico) return false;
+    UniqueFileHandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    DWORD written = 0;
+    return ::WriteFile(file.get(), ico->data(), static_cast<DWORD>(ico->size()), &written, nullptr) &&
+           written == ico->size();
+}
+
+}  // namespace vl

@@ -1,0 +1,29 @@
+// The settings file and the icon file on Windows.
+#pragma once
+
+#include "settings/profile_store.h"
+#include "settings/settings_store.h"
+
+namespace vl {
+
+// Private-profile calls with full paths (a bare name would land in the
+// Windows folder), reading values of any length.
+class Win32ProfileFileSystem final : public ProfileFileSystem {
+public:
+    std::string ReadString(const std::string& path, std::string_view section, std::string_view key,
+                           std::string_view fallback) override;
+    bool WriteString(const std::string& path, std::string_view section, std::string_view key,
+                     std::string_view value) override;
+    bool Flush(const std::string& path) override;
+    bool Remove(const std::string& path) override;
+    bool Rename(const std::string& from, const std::string& to) override;
+};
+
+class Win32SettingsFiles final : public SettingsFiles {
+public:
+    bool FileExists(const std::string& path) override;
+    // Writes the window icon resource, every image it holds, as an .ico file.
+    bool WriteOwnIcon(const std::string& path) override;
+};
+
+}  // namespace vl

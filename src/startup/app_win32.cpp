@@ -1,0 +1,176 @@
+#include "startup/app_win32.h"
+
+#include "host/host_win32.h"
+#include "platform/win32_util.h"
+#include "settings/settings.h"
+
+namespace vl {
+namespace {
+
+// Any instance of the program, in any mode, holds this while it lives.
+constexpr char kInstanceMutexName[] = "Local\\Corvane.Vigilumen.Instance";
+
+}  // namespace
+
+App::App(HINSTANCE instance)
+    : instance_(instance), programFolder_(ProgramFolder()), store_(profileFs_, SettingsFilePath(programFolder_)),
+      form_(*this) {}
+
+bool App::AnotherInstanceRuns() {
+    instanceMutex_.reset(::CreateMutexA(nullptr, FALSE, kInstanceMutexName));
+    return instanceMutex_ && ::GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
+int App::Main() {
+    const bool previousInstance = AnotherInstanceRuns();
+    state_.ScreenSaverPath = store_.Read(kSettingsSection, "scrfile", "");
+    if (!form_.CreateAndLoad(instance_)) return 1;
+    form_.SetTimer1Enabled(false);
+
+    arguments_ = std::string(ArgumentsOf(::GetCommandLineA()));
+    state_.IsSaverRunning = false;
+    switch (ModeOfSwitch(ReduceSwitch(arguments_))) {
+        case Mode::Configure: RunConfiguration(); return 0;
+        case Mode::Preview: RunPreview(); return 0;
+        case Mode::Run:
+            if (previousInstance) {
+                FinishAll();
+                return 0;
+            }
+            RunSaver();
+            return state_.IsSaverRunning ? MessageLoop() : 0;
+        case Mode::None:
+            // Not a screen-saver switch: nothing to do, so the program ends
+            // instead of lingering as an invisible process.
+            FinishAll();
+            return 0;
+    }
+    return 0;
+}
+
+void App::RunConfiguration() {
+    PumpPendingMessages();
+    state_.IsConfigMode = true;
+    state_.SaverNames.emplace();
+    HWND displayProperties = ::FindWindowA(nullptr, "display properties");
+    state_.DisplayPropertiesWindow = reinterpret_cast<std::uintptr_t>(displayProperties);
+    if (displayProperties) state_.DisplayPropertiesTimer = form_.ArmDisplayPropertiesWatch();
+    form_.ShowModal();
+    FinishAll();
+}
+
+void App::RunSaver() {
+    if (state_.ScreenSaverPath.empty()) {
+        FinishAll();
+        return;
+    }
+    state_.IsConfigMode = false;
+    state_.IsSaverRunning = true;
+    form_.SetTimer1Enabled(true);
+    carrier_.CreateParked(instance_, form_.twips());
+    state_.SaverProcessCount = 0;
+    state_.SaverLaunchMs = NowMs();
+    saver_ = StartSaver(state_.ScreenSaverPath, arguments_);
+    state_.ShellTaskId = saver_.processId;
+}
+
+void App::RunPreview() {
+    state_.IsConfigMode = false;
+    form_.SetTimer1Enabled(false);
+    if (!state_.ScreenSaverPath.empty()) {
+        saver_ = StartSaver(state_.ScreenSaverPath, arguments_);
+        state_.ShellTaskId = saver_.processId;
+    }
+    FinishAll();
+}
+
+int App::MessageLoop() {
+    for (;;) {
+        // The started process is waited on with the messages, so its end is
+        // noticed at once instead of at the next timer tick.
+        HANDLE waitFor = saver_.process.get();
+        const DWORD count = waitFor ? 1 : 0;
+        DWORD woke = ::MsgWaitForMultipleObjectsEx(count, &waitFor, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        if (count == 1 && woke == WAIT_OBJECT_0) {
+            saver_.thread.reset();
+            HANDLE ended = saver_.process.release();  // waited on once; closed below
+            UniqueKernelHandle closeLater(ended);
+            OnSaverProcessEnded(state_, *this);
+        }
+        MSG msg;
+        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) return static_cast<int>(msg.wParam);
+            ::TranslateMessage(&msg);
+            ::DispatchMessageA(&msg);
+        }
+    }
+}
+
+void App::PumpPendingMessages() {
+    MSG msg;
+    while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            ::PostQuitMessage(static_cast<int>(msg.wParam));
+            return;
+        }
+        ::TranslateMessage(&msg);
+        ::DispatchMessageA(&msg);
+    }
+}
+
+void App::LoadSettings() { vl::LoadSettings(state_, store_, files_, programFolder_); }
+
+void App::FormUnload() {
+    vl::FormUnload(state_, *this);
+    ::PostQuitMessage(0);
+}
+
+void App::Timer1Tick() { Timer1_Timer(state_, *this); }
+
+void App::OverlayTimerTick() {
+    if (!OverlayTickOwnership(state_, *this)) return;
+    // Repainting the placed icons comes here.
+}
+
+void App::DisplayPropertiesTick() { vl::DisplayPropertiesTimerProc(state_, *this); }
+
+void App::FinishAll() { vl::FinishAll(state_, *this); }
+
+std::optional<std::vector<ProcessEntry>> App::SnapshotProcesses() { return SnapshotAllProcesses(); }
+
+bool App::AppendLog(std::string_view text) { return AppendDiagnosticLog(text); }
+
+std::uint32_t App::ProbePointOwner() { return ProbePointOwnerProcess(); }
+
+bool App::IsProcessAlive(std::uint32_t pid) {
+    if (pid == saver_.processId && saver_.process)
+        return ::WaitForSingleObject(saver_.process.get(), 0) == WAIT_TIMEOUT;
+    return IsProcessIdAlive(pid);
+}
+
+std::uint64_t App::NowMs() { return ::GetTickCount64(); }
+
+bool App::MainFormVisible() { return form_.Visible(); }
+
+void App::SetWatchdogEnabled(bool enabled) { form_.SetTimer1Enabled(enabled); }
+
+void App::KillFormTimer(std::uintptr_t id) { form_.KillFormTimer(id); }
+
+bool App::WindowExists(std::uintptr_t window) { return ::IsWindow(reinterpret_cast<HWND>(window)) != FALSE; }
+
+void App::CheckAll() {
+    // The poll cycle over the watched applications runs here.
+}
+
+void App::StopWatchdog() { form_.SetTimer1Enabled(false); }
+
+void App::SaveApplicationListOnExit() {
+    form_.SetDirty(true);
+    SaveAll(true, state_, store_, form_, form_.Choices());
+}
+
+void App::CloseIconCarrier() { carrier_.Close(); }
+
+void App::CloseMainForm() { form_.Close(); }
+
+}  // namespace vl

@@ -1,0 +1,81 @@
+// The program object: owns the run-time state, the main form, the icon
+// carrier and the started saver, and answers the rules' ports with Win32.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "display/icon_carrier_win32.h"
+#include "host/saver_watch.h"
+#include "platform/win32_handles.h"
+#include "settings/profile_store.h"
+#include "settings/settings_win32.h"
+#include "startup/finish.h"
+#include "startup/main_form_win32.h"
+#include "startup/mode.h"
+#include "startup/runtime_state.h"
+
+namespace vl {
+
+class App final : public HostPorts, public Lifecycle {
+public:
+    explicit App(HINSTANCE instance);
+    App(const App&) = delete;
+    App& operator=(const App&) = delete;
+
+    // The program's entry: returns the process exit code.
+    int Main();
+
+    RuntimeState& state() { return state_; }
+    const RuntimeState& state() const { return state_; }
+
+    // Called by the main form.
+    void LoadSettings();
+    void FormUnload();
+    void Timer1Tick();
+    void OverlayTimerTick();
+    void DisplayPropertiesTick();
+
+    void FinishAll() override;
+
+    // HostPorts
+    std::optional<std::vector<ProcessEntry>> SnapshotProcesses() override;
+    bool AppendLog(std::string_view text) override;
+    std::uint32_t ProbePointOwner() override;
+    bool IsProcessAlive(std::uint32_t pid) override;
+    std::uint64_t NowMs() override;
+    bool MainFormVisible() override;
+    void SetWatchdogEnabled(bool enabled) override;
+    void KillFormTimer(std::uintptr_t id) override;
+    bool WindowExists(std::uintptr_t window) override;
+    void CheckAll() override;
+
+    // Lifecycle
+    void StopWatchdog() override;
+    void SaveApplicationListOnExit() override;
+    void CloseIconCarrier() override;
+    void CloseMainForm() override;
+
+private:
+    bool AnotherInstanceRuns();
+    void RunConfiguration();
+    void RunSaver();
+    void RunPreview();
+    int MessageLoop();
+    void PumpPendingMessages();
+
+    HINSTANCE instance_;
+    RuntimeState state_;
+    std::string programFolder_;
+    Win32ProfileFileSystem profileFs_;
+    ProfileStore store_;
+    Win32SettingsFiles files_;
+    MainForm form_;
+    IconCarrier carrier_;
+    UniqueKernelHandle instanceMutex_;
+    UniqueProcessInformation saver_;
+    std::string arguments_;
+};
+
+}  // namespace vl

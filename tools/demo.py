@@ -18,7 +18,7 @@ from pathlib import Path
 ROOT = Path(__file__).resolve().parent.parent
 sys.path.insert(0, str(ROOT / "tests" / "e2e"))
 
-from harness import Config, Image, ProbeRecord, wine_env, winpath  # noqa: E402
+from harness import Config, Image, ProbeRecord, prepare_prefix, wine_env, winpath  # noqa: E402
 
 WINDOW_CAPTION = "Vigilumen demo window"
 T0 = time.monotonic()
@@ -42,7 +42,7 @@ class Demo:
             return os.environ["DISPLAY"]
         n = next(n for n in range(91, 200) if not Path(f"/tmp/.X11-unix/X{n}").exists()
                  and not Path(f"/tmp/.X{n}-lock").exists())
-        self.own_xvfb = subprocess.Popen(["Xvfb", f":{n}", "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+        self.own_xvfb = subprocess.Popen(["Xvfb", f":{n}", "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset"],
                                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                                          start_new_session=True)
         deadline = time.monotonic() + 15
@@ -59,10 +59,7 @@ class Demo:
         self.env = wine_env(self.session)
         if not (prefix / "system.reg").exists():
             say("creating the demo's Wine prefix (first run only, about 20 s)")
-            subprocess.run(["wineboot", "-i"], env=self.env, stdout=subprocess.DEVNULL,
-                           stderr=subprocess.DEVNULL, timeout=300, check=True)
-            subprocess.run(["wineserver", "-w"], env=self.env, stdout=subprocess.DEVNULL,
-                           stderr=subprocess.DEVNULL, timeout=120)
+            prepare_prefix(self.env)
 
     def layout(self):
         app = self.out / "app"

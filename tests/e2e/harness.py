@@ -59,6 +59,17 @@ def wine_env(session: dict, extra: dict | None = None) -> dict:
     return env
 
 
+def prepare_prefix(env: dict):
+    """Creates a WINEPREFIX and sets it up for a screen without a window manager."""
+    quiet = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    subprocess.run(["wineboot", "-i"], env=env, timeout=300, check=True, **quiet)
+    # Unmanaged windows: Wine otherwise waits two seconds for a window
+    # manager whenever a full-screen window is hidden or closed.
+    subprocess.run(["wine", "reg", "add", "HKCU\\Software\\Wine\\X11 Driver", "/v", "Managed", "/d", "N", "/f"],
+                   env=env, timeout=120, check=True, **quiet)
+    subprocess.run(["wineserver", "-w"], env=env, timeout=120, **quiet)
+
+
 class WineProcess:
     """A program started under Wine in a process group of its own, so that it
     and whatever it starts can be ended together."""

@@ -23,7 +23,7 @@ from pathlib import Path
 HERE = Path(__file__).resolve().parent
 sys.path.insert(0, str(HERE))
 
-from harness import Config, Harness, ScenarioFailed, wine_env  # noqa: E402
+from harness import Config, Harness, ScenarioFailed, prepare_prefix, wine_env  # noqa: E402
 
 SCENARIO_DIR = HERE / "scenarios"
 
@@ -68,7 +68,7 @@ def setup(config: Config) -> dict:
     started = time.monotonic()
     n = free_display()
     xvfb_log = open(config.e2e_dir / "xvfb.log", "wb")
-    xvfb = subprocess.Popen(["Xvfb", f":{n}", "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+    xvfb = subprocess.Popen(["Xvfb", f":{n}", "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset"],
                             stdin=subprocess.DEVNULL, stdout=xvfb_log, stderr=subprocess.STDOUT,
                             start_new_session=True)
     deadline = time.monotonic() + 15
@@ -82,11 +82,9 @@ def setup(config: Config) -> dict:
         shutil.rmtree(prefix)
     session = {"display": f":{n}", "xvfb_pid": xvfb.pid, "prefix": str(prefix)}
     env = wine_env(session)
-    subprocess.run(["wineboot", "-i"], env=env, stdin=subprocess.DEVNULL,
-                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=300, check=True)
+    prepare_prefix(env)
     # Daemons must not hold ctest's output pipe open: their output goes nowhere.
     quiet = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    subprocess.run(["wineserver", "-w"], env=env, timeout=120, **quiet)
     # A persistent server and one long-lived program keep the prefix's own
     # processes (services, the desktop) out of every scenario's process group.
     subprocess.run(["wineserver", "-p"], env=env, timeout=30, **quiet)

@@ -1,0 +1,161 @@
+// Small shared pieces of the end-to-end test helpers: handle ownership,
+// files beside the executable, append-only logging and process facts.
+#pragma once
+
+#include <windows.h>
+// These two need windows.h first.
+#include <shellapi.h>
+#include <tlhelp32.h>
+
+#include <cstdarg>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace helpers {
+
+// Owns a kernel handle; both NULL and INVALID_HANDLE_VALUE mean "none"
+// because the Win32 API uses either, depending on the function.
+class ScopedHandle {
+ public:
+  ScopedHandle() = default;
+  explicit ScopedHandle(HANDLE h) : h_(h) {}
+  ScopedHandle(const ScopedHandle&) = delete;
+  ScopedHandle& operator=(const ScopedHandle&) = delete;
+  ScopedHandle(ScopedHandle&& o) noexcept : h_(std::exchange(o.h_, nullptr)) {}
+  ScopedHandle& operator=(ScopedHandle&& o) noexcept {
+    if (this != &o) {
+      Reset();
+      h_ = std::exchange(o.h_, nullptr);
+    }
+    return *this;
+  }
+  ~ScopedHandle() { Reset(); }
+
+  HANDLE get() const { return h_; }
+  bool valid() const { return h_ != nullptr && h_ != INVALID_HANDLE_VALUE; }
+  void Reset(HANDLE h = nullptr) {
+    if (valid()) CloseHandle(h_);
+    h_ = h;
+  }
+
+ private:
+  HANDLE h_ = nullptr;
+};
+
+inline std::string Format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+inline std::string Format(const char* fmt, ...) {
+  char buf[2048];
+  va_list args;
+  va_start(args, fmt);
+  const int n = vsnprintf(buf, sizeof buf, fmt, args);
+  va_end(args);
+  return n < 0 ? std::string() : std::string(buf);
+}
+
+// One spelling of handles and pointers for every helper, so the harness can
+// compare values printed by different programs: 0x + lowercase hex.
+inline std::string Hex(std::uintptr_t v) {
+  return Format("0x%llx", static_cast<unsigned long long>(v));
+}
+inline std::string Hex(const void* p) { return Hex(reinterpret_cast<std::uintptr_t>(p)); }
+
+inline std::string ModulePath(HMODULE module = nullptr) {
+  char buf[MAX_PATH * 2] = {};
+  const DWORD n = GetModuleFileNameA(module, buf, sizeof buf);
+  return std::string(buf, n < sizeof buf ? n : 0);
+}
+
+// Directory of the running executable, with a trailing backslash.
+inline std::string ExeDir() {
+  std::string path = ModulePath();
+  const auto slash = path.find_last_of("\\/");
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+inline bool FileExists(const std::string& path) {
+  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Opens, appends, closes: several processes and a reader on the Linux side
+// share the file, so nobody may hold it open between lines.
+inline bool AppendLine(const std::string& path, const std::string& line) {
+  ScopedHandle file(CreateFileA(path.c_str(), FILE_APPEND_DATA,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.valid()) return false;
+  const std::string text = line + "\n";
+  DWORD written = 0;
+  return WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+         written == text.size();
+}
+
+// Whole file as bytes; empty when missing. Shared access so that writers
+// and deleters are never blocked by a reading helper.
+inline std::string ReadSmallFile(const std::string& path, DWORD limit = 64 * 1024) {
+  ScopedHandle file(CreateFileA(path.c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.valid()) return {};
+  std::string data(limit, '\0');
+  DWORD got = 0;
+  if (!ReadFile(file.get(), data.data(), limit, &got, nullptr)) got = 0;
+  data.resize(got);
+  return data;
+}
+
+// Writes beside the target and renames, so a polling reader never sees a
+// half-written file.
+inline bool WriteFileAtomically(const std::string& path, const std::string& content) {
+  const std::string temp = path + ".tmp";
+  {
+    ScopedHandle file(CreateFileA(temp.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) return false;
+    DWORD written = 0;
+    if (!WriteFile(file.get(), content.data(), static_cast<DWORD>(content.size()), &written,
+                   nullptr) ||
+        written != content.size())
+      return false;
+  }
+  return MoveFileExA(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
+// Parent pid as recorded by the system; 0 when the process is unknown.
+inline DWORD ParentPid(DWORD pid) {
+  ScopedHandle snap(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snap.valid()) return 0;
+  PROCESSENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32First(snap.get(), &entry); more;
+       more = Process32Next(snap.get(), &entry)) {
+    if (entry.th32ProcessID == pid) return entry.th32ParentProcessID;
+  }
+  return 0;
+}
+
+// The command line split by the system's own rules (quotes, backslashes),
+// converted to the ANSI code page the rest of the helpers use.
+inline std::vector<std::string> CommandLineArgs() {
+  std::vector<std::string> result;
+  int count = 0;
+  struct LocalFreer {
+    void operator()(LPWSTR* p) const { LocalFree(p); }
+  };
+  std::unique_ptr<LPWSTR, LocalFreer> owned(CommandLineToArgvW(GetCommandLineW(), &count));
+  LPWSTR* argv = owned.get();
+  if (argv == nullptr) return result;
+  for (int i = 0; i < count; ++i) {
+    const int n = WideCharToMultiByte(CP_ACP, 0, argv[i], -1, nullptr, 0, nullptr, nullptr);
+    std::string arg(n > 0 ? n : 1, '\0');
+    if (n > 0) WideCharToMultiByte(CP_ACP, 0, argv[i], -1, arg.data(), n, nullptr, nullptr);
+    arg.resize(arg.size() - 1);  // drop the terminator
+    result.push_back(arg);
+  }
+  return result;
+}
+
+}  // namespace helpers

@@ -1,0 +1,404 @@
+// UiProbe.exe: command-line window inspector and driver for the end-to-end
+// harness. A console program, so under Wine its output reaches the Linux
+// caller. Run without arguments for the command list.
+#include "ui_probe.h"
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+
+namespace probe {
+
+Record& Record::Word(const char* word) {
+  if (!line_.empty()) line_ += '\t';
+  line_ += word;
+  return *this;
+}
+
+Record& Record::Raw(const char* key, const std::string& value) {
+  if (!line_.empty()) line_ += '\t';
+  line_ += key;
+  line_ += '=';
+  line_ += value;
+  return *this;
+}
+
+Record& Record::Num(const char* key, long long value) { return Raw(key, std::to_string(value)); }
+Record& Record::Hex(const char* key, std::uintptr_t value) { return Raw(key, helpers::Hex(value)); }
+
+Record& Record::Text(const char* key, const std::string& text) {
+  std::string escaped;
+  for (char c : text) {
+    if (c == '\t')
+      escaped += "\\t";
+    else if (c == '\\')
+      escaped += "\\\\";
+    else if (c == '\r')
+      escaped += "\\r";
+    else if (c == '\n')
+      escaped += "\\n";
+    else
+      escaped += c;
+  }
+  return Raw(key, escaped);
+}
+
+void Record::Print() const {
+  std::fputs(line_.c_str(), stdout);
+  std::fputc('\n', stdout);
+}
+
+int Fail(int code, const std::string& message) {
+  std::fprintf(stderr, "error=%s\n", message.c_str());
+  return code;
+}
+
+bool ParseInt(const std::string& s, long long& out) {
+  if (s.empty()) return false;
+  char* end = nullptr;
+  out = std::strtoll(s.c_str(), &end, 0);
+  return end != nullptr && *end == '\0';
+}
+
+bool ParseHex(const std::string& s, std::uintptr_t& out) {
+  if (s.size() < 3 || s[0] != '0' || (s[1] != 'x' && s[1] != 'X')) return false;
+  char* end = nullptr;
+  out = static_cast<std::uintptr_t>(std::strtoull(s.c_str() + 2, &end, 16));
+  return end != nullptr && *end == '\0';
+}
+
+std::string ClassOf(HWND hwnd) {
+  char buf[256] = {};
+  const int n = GetClassNameA(hwnd, buf, sizeof buf);
+  return std::string(buf, n > 0 ? n : 0);
+}
+
+std::string CaptionOf(HWND hwnd) {
+  char buf[1024] = {};
+  const int n = GetWindowTextA(hwnd, buf, sizeof buf);
+  return std::string(buf, n > 0 ? n : 0);
+}
+
+std::string ControlText(HWND hwnd) {
+  bool done = false;
+  const LRESULT len = SendTimed(hwnd, WM_GETTEXTLENGTH, 0, 0, &done, 1000);
+  if (!done) return CaptionOf(hwnd);
+  std::string text(static_cast<size_t>(len) + 1, '\0');
+  const LRESULT got =
+      SendTimed(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), &done, 1000);
+  if (!done) return CaptionOf(hwnd);
+  text.resize(got >= 0 && static_cast<size_t>(got) < text.size() ? static_cast<size_t>(got) : 0);
+  return text;
+}
+
+DWORD OwnerPid(HWND hwnd) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(hwnd, &pid);
+  return pid;
+}
+
+std::string RectText(const RECT& r) {
+  return helpers::Format("%ld,%ld,%ld,%ld", r.left, r.top, r.right, r.bottom);
+}
+
+bool IsClass(HWND hwnd, const char* cls) { return lstrcmpiA(ClassOf(hwnd).c_str(), cls) == 0; }
+
+LRESULT SendTimed(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, bool* done, UINT timeout_ms) {
+  DWORD_PTR result = 0;
+  const bool ok =
+      SendMessageTimeoutA(hwnd, msg, wp, lp, SMTO_ABORTIFHUNG, timeout_ms, &result) != 0;
+  if (done != nullptr) *done = ok;
+  return static_cast<LRESULT>(result);
+}
+
+std::string ItemText(HWND hwnd, UINT len_msg, UINT text_msg, WPARAM index) {
+  DWORD_PTR len = 0;
+  if (!SendMessageTimeoutW(hwnd, len_msg, index, 0, SMTO_ABORTIFHUNG, 2000, &len) ||
+      static_cast<LRESULT>(len) <= 0)
+    return {};
+  std::wstring wide(len + 1, L'\0');
+  DWORD_PTR got = 0;
+  if (!SendMessageTimeoutW(hwnd, text_msg, index, reinterpret_cast<LPARAM>(wide.data()),
+                           SMTO_ABORTIFHUNG, 2000, &got) ||
+      static_cast<LRESULT>(got) <= 0)
+    return {};
+  wide.resize(got < wide.size() ? got : wide.size() - 1);
+  const int n = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr,
+                                    0, nullptr, nullptr);
+  std::string text(n > 0 ? n : 0, '\0');
+  if (n > 0)
+    WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), text.data(), n,
+                        nullptr, nullptr);
+  return text;
+}
+
+namespace {
+
+struct SubstringSearch {
+  const std::string* needle;
+  HWND found;
+};
+
+BOOL CALLBACK FindContaining(HWND hwnd, LPARAM lp) {
+  auto* search = reinterpret_cast<SubstringSearch*>(lp);
+  if (CaptionOf(hwnd).find(*search->needle) == std::string::npos) return TRUE;
+  search->found = hwnd;
+  return FALSE;
+}
+
+HWND FindTopLevelContaining(const std::string& needle) {
+  SubstringSearch search{&needle, nullptr};
+  EnumWindows(&FindContaining, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+BOOL CALLBACK CollectWindow(HWND hwnd, LPARAM lp) {
+  reinterpret_cast<std::vector<HWND>*>(lp)->push_back(hwnd);
+  return TRUE;
+}
+
+// "&Apply" and "&&Save" as the user reads them: "Apply", "&Save".
+std::string WithoutAccelerators(const std::string& s) {
+  std::string out;
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (s[i] == '&' && i + 1 < s.size())
+      ++i;
+    else if (s[i] == '&')
+      continue;
+    out += s[i];
+  }
+  return out;
+}
+
+// Several pages of a dialog may reuse ids and labels; the one the user can
+// see wins, then a button over other classes.
+HWND BestMatch(const std::vector<HWND>& matches) {
+  HWND best = nullptr;
+  int best_rank = -1;
+  for (HWND h : matches) {
+    const int rank = (IsWindowVisible(h) ? 2 : 0) + (IsClass(h, "Button") ? 1 : 0);
+    if (rank > best_rank) {
+      best = h;
+      best_rank = rank;
+    }
+  }
+  return best;
+}
+
+}  // namespace
+
+std::vector<HWND> Descendants(HWND root) {
+  std::vector<HWND> all;
+  EnumChildWindows(root, &CollectWindow, reinterpret_cast<LPARAM>(&all));
+  return all;
+}
+
+HWND ResolveWindow(const std::string& spec) {
+  std::uintptr_t value = 0;
+  if (ParseHex(spec, value)) {
+    HWND hwnd = reinterpret_cast<HWND>(value);
+    return IsWindow(hwnd) ? hwnd : nullptr;
+  }
+  if (spec.rfind("sub:", 0) == 0) return FindTopLevelContaining(spec.substr(4));
+  return FindWindowA(nullptr, spec.c_str());
+}
+
+HWND ResolveControl(HWND root, const std::string& spec) {
+  std::uintptr_t value = 0;
+  if (ParseHex(spec, value)) {
+    HWND hwnd = reinterpret_cast<HWND>(value);
+    return IsWindow(hwnd) ? hwnd : nullptr;
+  }
+  std::vector<HWND> matches;
+  long long id = 0;
+  const bool by_id = spec.rfind("id:", 0) == 0;
+  if (by_id && !ParseInt(spec.substr(3), id)) return nullptr;
+  const std::string wanted = WithoutAccelerators(spec);
+  for (HWND h : Descendants(root)) {
+    if (by_id ? GetDlgCtrlID(h) == static_cast<int>(id)
+              : WithoutAccelerators(ControlText(h)) == wanted)
+      matches.push_back(h);
+  }
+  return BestMatch(matches);
+}
+
+HWND FindDescendantOfClass(HWND root, const char* cls) {
+  if (IsClass(root, cls)) return root;
+  for (HWND h : Descendants(root))
+    if (IsClass(h, cls)) return h;
+  return nullptr;
+}
+
+void PrintTopLevel(HWND hwnd, bool with_styles) {
+  RECT r{};
+  GetWindowRect(hwnd, &r);
+  Record rec;
+  rec.Hwnd("hwnd", hwnd).Num("pid", OwnerPid(hwnd)).Text("class", ClassOf(hwnd));
+  rec.Num("visible", IsWindowVisible(hwnd) ? 1 : 0).Raw("rect", RectText(r));
+  if (with_styles) {
+    rec.Hex("style", static_cast<DWORD>(GetWindowLongA(hwnd, GWL_STYLE)));
+    rec.Hex("exstyle", static_cast<DWORD>(GetWindowLongA(hwnd, GWL_EXSTYLE)));
+  }
+  rec.Text("caption", CaptionOf(hwnd)).Print();
+}
+
+}  // namespace probe
+
+namespace {
+
+using namespace probe;
+
+int CmdWhoAt(const Args& a) {
+  long long x = 0, y = 0;
+  if (a.size() != 2 || !ParseInt(a[0], x) || !ParseInt(a[1], y)) return kUsage;
+  HWND hwnd = WindowFromPoint(POINT{static_cast<LONG>(x), static_cast<LONG>(y)});
+  if (hwnd == nullptr) {
+    Record().Hwnd("hwnd", nullptr).Print();
+    return kNotFound;
+  }
+  DWORD pid = 0;
+  const DWORD tid = GetWindowThreadProcessId(hwnd, &pid);
+  HWND root = GetAncestor(hwnd, GA_ROOT);
+  Record()
+      .Hwnd("hwnd", hwnd)
+      .Num("pid", pid)
+      .Num("tid", tid)
+      .Hwnd("root", root)
+      .Num("rootpid", OwnerPid(root))
+      .Text("class", ClassOf(hwnd))
+      .Text("caption", CaptionOf(hwnd))
+      .Print();
+  return kOk;
+}
+
+int CmdFind(const Args& a) {
+  if (a.size() != 1) return kUsage;
+  HWND hwnd = FindWindowA(nullptr, a[0].c_str());
+  if (hwnd == nullptr) return Fail(kNotFound, "no window with caption " + a[0]);
+  PrintTopLevel(hwnd, false);
+  return kOk;
+}
+
+int CmdFindSub(const Args& a) {
+  if (a.size() != 1) return kUsage;
+  HWND hwnd = ResolveWindow("sub:" + a[0]);
+  if (hwnd == nullptr) return Fail(kNotFound, "no window whose caption contains " + a[0]);
+  PrintTopLevel(hwnd, false);
+  return kOk;
+}
+
+BOOL CALLBACK PrintEach(HWND hwnd, LPARAM) {
+  PrintTopLevel(hwnd, true);
+  return TRUE;
+}
+
+int CmdWindows(const Args& a) {
+  if (!a.empty()) return kUsage;
+  EnumWindows(&PrintEach, 0);
+  return kOk;
+}
+
+int CmdWait(const Args& a) {
+  long long timeout = 0;
+  if (a.size() != 2 || !ParseInt(a[1], timeout)) return kUsage;
+  const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(timeout);
+  for (;;) {
+    if (HWND hwnd = ResolveWindow(a[0])) {
+      PrintTopLevel(hwnd, false);
+      return kOk;
+    }
+    if (GetTickCount64() >= deadline) return Fail(kNotFound, "timed out waiting for " + a[0]);
+    Sleep(50);  // a console tool: polling with a sleep is fine here
+  }
+}
+
+int CmdActivate(const Args& a) {
+  if (a.size() != 1) return kUsage;
+  HWND hwnd = ResolveWindow(a[0]);
+  if (hwnd == nullptr) return Fail(kNotFound, "no window " + a[0]);
+  const bool ok = SetForegroundWindow(hwnd) != 0;
+  Record().Hwnd("hwnd", hwnd).Num("ok", ok).Hwnd("foreground", GetForegroundWindow()).Print();
+  return ok ? kOk : kFailed;
+}
+
+int CmdClose(const Args& a) {
+  if (a.size() != 1) return kUsage;
+  HWND hwnd = ResolveWindow(a[0]);
+  if (hwnd == nullptr) return Fail(kNotFound, "no window " + a[0]);
+  const bool ok = PostMessageA(hwnd, WM_CLOSE, 0, 0) != 0;
+  Record().Hwnd("hwnd", hwnd).Num("ok", ok).Print();
+  return ok ? kOk : kFailed;
+}
+
+int CmdProcs(const Args& a) {
+  if (!a.empty()) return kUsage;
+  helpers::ScopedHandle snap(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snap.valid()) return Fail(kFailed, "CreateToolhelp32Snapshot failed");
+  PROCESSENTRY32 e{};
+  e.dwSize = sizeof e;
+  for (BOOL more = Process32First(snap.get(), &e); more; more = Process32Next(snap.get(), &e)) {
+    Record()
+        .Num("pid", e.th32ProcessID)
+        .Num("ppid", e.th32ParentProcessID)
+        .Num("threads", e.cntThreads)
+        .Text("exe", e.szExeFile)
+        .Print();
+  }
+  return kOk;
+}
+
+int CmdKill(const Args& a) {
+  long long pid = 0, code = 1;
+  if (a.empty() || a.size() > 2 || !ParseInt(a[0], pid) || (a.size() == 2 && !ParseInt(a[1], code)))
+    return kUsage;
+  helpers::ScopedHandle process(OpenProcess(PROCESS_TERMINATE, FALSE, static_cast<DWORD>(pid)));
+  if (!process.valid()) return Fail(kNotFound, helpers::Format("no process %lld", pid));
+  const bool ok = TerminateProcess(process.get(), static_cast<UINT>(code)) != 0;
+  Record().Num("pid", pid).Num("ok", ok).Print();
+  return ok ? kOk : kFailed;
+}
+
+constexpr char kUsageText[] =
+    "usage: UiProbe <command> [args]   (exit 0 ok, 1 not found, 2 usage, 3 failed)\n"
+    "  <window>  = 0x<hwnd> | sub:<caption part> | <exact caption>\n"
+    "  <control> = 0x<hwnd> | id:<n> | <text without &>\n"
+    "  whoat X Y | find <caption> | findsub <text> | windows | procs | kill <pid> [code]\n"
+    "  wait <window> <timeout-ms> | tree <window> | activate <window> | close <window>\n"
+    "  click <window> <control> | command <window> <id> | tab <window> <index>\n"
+    "  lbselect <window> <control> <index> | cbselect <window> <control> <index>\n"
+    "  lvselect <window> <index> | lvcheck <window> <index> <0|1>\n"
+    "  settext <window> <control> <text> | key <window> <control> <vk>\n"
+    "  focus <window> <control> | printwindow <0xhwnd> <out.bmp> [print|screen|auto]\n"
+    "  cmdline <pid> | mapi | loadicon <file.ico> <size>\n";
+
+}  // namespace
+
+// Captions may contain * and ?; the C runtime must not expand them as file
+// name patterns.
+extern "C" int _dowildcard;
+int _dowildcard = 0;
+
+int main(int argc, char** argv) {
+  // "\n" only: the reader is on Linux.
+  _setmode(_fileno(stdout), _O_BINARY);
+  const std::map<std::string, int (*)(const Args&)> commands = {
+      {"whoat", CmdWhoAt},       {"find", CmdFind},         {"findsub", CmdFindSub},
+      {"windows", CmdWindows},   {"wait", CmdWait},         {"activate", CmdActivate},
+      {"close", CmdClose},       {"procs", CmdProcs},       {"kill", CmdKill},
+      {"tree", CmdTree},         {"click", CmdClick},       {"command", CmdCommand},
+      {"tab", CmdTab},           {"lbselect", CmdLbSelect}, {"cbselect", CmdCbSelect},
+      {"lvselect", CmdLvSelect}, {"lvcheck", CmdLvCheck},   {"settext", CmdSetText},
+      {"key", CmdKey},           {"focus", CmdFocus},       {"printwindow", CmdPrintWindow},
+      {"cmdline", CmdCmdline},   {"mapi", CmdMapi},         {"loadicon", CmdLoadIcon},
+  };
+  const auto it = argc >= 2 ? commands.find(argv[1]) : commands.end();
+  int rc = kUsage;
+  if (it != commands.end()) rc = it->second(Args(argv + 2, argv + argc));
+  if (rc == kUsage) std::fputs(kUsageText, stderr);
+  std::fflush(stdout);
+  return rc;
+}

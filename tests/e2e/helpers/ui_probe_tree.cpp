@@ -1,0 +1,144 @@
+// UiProbe `tree`: a window and all its descendants with the state tests
+// assert on (checks, list contents, tab pages, texts).
+#include "ui_probe.h"
+#include "ui_probe_remote.h"
+
+namespace probe {
+namespace {
+
+constexpr int kMaxWindows = 5000;  // guards against windows appearing mid-walk
+constexpr int kTextChars = 1024;
+
+// Remote layout for the item queries: the structure, then its text buffer.
+constexpr SIZE_T kTextOffset = 256;
+constexpr SIZE_T kRemoteSize = kTextOffset + kTextChars;
+static_assert(sizeof(LVITEMA) <= kTextOffset && sizeof(TCITEMA) <= kTextOffset);
+
+void AddListBoxFields(HWND lb, Record& rec, std::vector<Record>& extra, bool combo) {
+  const UINT count_msg = combo ? CB_GETCOUNT : LB_GETCOUNT;
+  const UINT sel_msg = combo ? CB_GETCURSEL : LB_GETCURSEL;
+  const UINT len_msg = combo ? CB_GETLBTEXTLEN : LB_GETTEXTLEN;
+  const UINT text_msg = combo ? CB_GETLBTEXT : LB_GETTEXT;
+  const UINT data_msg = combo ? CB_GETITEMDATA : LB_GETITEMDATA;
+  const LRESULT count = SendTimed(lb, count_msg, 0, 0);
+  const LRESULT sel = SendTimed(lb, sel_msg, 0, 0);
+  rec.Num("count", count).Num("sel", sel);
+  for (LRESULT i = 0; i < count; ++i) {
+    const std::string text = ItemText(lb, len_msg, text_msg, i);
+    const bool selected = combo ? i == sel : SendTimed(lb, LB_GETSEL, i, 0) > 0;
+    Record item;
+    item.Word("item").Num("index", i).Num("data", SendTimed(lb, data_msg, i, 0));
+    item.Num("selected", selected ? 1 : 0).Text("text", text);
+    extra.push_back(item);
+  }
+}
+
+std::string ListViewText(HWND lv, RemoteBuffer& mem, int row, int column) {
+  LVITEMA item{};
+  item.iSubItem = column;
+  item.pszText = mem.Remote(kTextOffset);
+  item.cchTextMax = kTextChars;
+  const char nul = '\0';
+  if (!mem.Write(0, item) || !mem.Write(kTextOffset, nul)) return {};
+  SendTimed(lv, LVM_GETITEMTEXTA, row, mem.At(0));
+  // The control may answer with a pointer to its own copy instead.
+  LVITEMA back{};
+  if (!mem.Read(0, back)) return {};
+  return mem.ReadString(back.pszText, kTextChars);
+}
+
+void AddListViewFields(HWND lv, Record& rec, std::vector<Record>& extra) {
+  const LRESULT count = SendTimed(lv, LVM_GETITEMCOUNT, 0, 0);
+  HWND header = reinterpret_cast<HWND>(SendTimed(lv, LVM_GETHEADER, 0, 0));
+  const LRESULT header_cols = header != nullptr ? SendTimed(header, HDM_GETITEMCOUNT, 0, 0) : 0;
+  const int columns = header_cols > 0 ? static_cast<int>(header_cols) : 1;
+  rec.Num("count", count).Num("cols", columns);
+  RemoteBuffer mem(lv, kRemoteSize);
+  if (!mem.ok()) rec.Text("remote_error", mem.error());
+  for (LRESULT i = 0; i < count; ++i) {
+    const LRESULT state = SendTimed(lv, LVM_GETITEMSTATE, i, LVIS_STATEIMAGEMASK | LVIS_SELECTED);
+    Record row;
+    row.Word("row").Num("index", i);
+    row.Num("checked", ((state & LVIS_STATEIMAGEMASK) >> 12) == 2 ? 1 : 0);
+    row.Num("selected", (state & LVIS_SELECTED) ? 1 : 0);
+    for (int c = 0; c < columns; ++c) {
+      const std::string key = c == 0 ? "text" : "sub" + std::to_string(c);
+      row.Text(key.c_str(), mem.ok() ? ListViewText(lv, mem, static_cast<int>(i), c) : "");
+    }
+    extra.push_back(row);
+  }
+}
+
+void AddTabFields(HWND tab, Record& rec, std::vector<Record>& extra) {
+  const LRESULT count = SendTimed(tab, TCM_GETITEMCOUNT, 0, 0);
+  rec.Num("count", count).Num("cur", SendTimed(tab, TCM_GETCURSEL, 0, 0));
+  RemoteBuffer mem(tab, kRemoteSize);
+  if (!mem.ok()) rec.Text("remote_error", mem.error());
+  for (LRESULT i = 0; i < count; ++i) {
+    std::string text;
+    TCITEMA item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = mem.Remote(kTextOffset);
+    item.cchTextMax = kTextChars;
+    const char nul = '\0';
+    if (mem.ok() && mem.Write(0, item) && mem.Write(kTextOffset, nul) &&
+        SendTimed(tab, TCM_GETITEMA, i, mem.At(0)) && mem.Read(0, item))
+      text = mem.ReadString(item.pszText, kTextChars);
+    Record line;
+    line.Word("tab").Num("index", i).Text("text", text);
+    extra.push_back(line);
+  }
+}
+
+class TreeDump {
+ public:
+  void Dump(HWND hwnd, int depth) {
+    if (++printed_ > kMaxWindows) return;
+    PrintOne(hwnd, depth);
+    for (HWND child = GetWindow(hwnd, GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT))
+      Dump(child, depth + 1);
+  }
+
+ private:
+  static void PrintOne(HWND hwnd, int depth) {
+    const LONG style = GetWindowLongA(hwnd, GWL_STYLE);
+    RECT r{}, client{};
+    GetWindowRect(hwnd, &r);
+    GetClientRect(hwnd, &client);
+    Record rec;
+    rec.Num("depth", depth).Hwnd("hwnd", hwnd).Hwnd("parent", GetParent(hwnd));
+    rec.Num("id", (style & WS_CHILD) ? GetDlgCtrlID(hwnd) : 0);  // top-levels hold a menu there
+    rec.Text("class", ClassOf(hwnd)).Hex("style", static_cast<DWORD>(style));
+    rec.Num("visible", IsWindowVisible(hwnd) ? 1 : 0).Num("enabled", IsWindowEnabled(hwnd) ? 1 : 0);
+    rec.Raw("rect", RectText(r))
+        .Raw("client", helpers::Format("%ld,%ld", client.right, client.bottom));
+    std::vector<Record> extra;
+    if (IsClass(hwnd, "Button"))
+      rec.Num("check", SendTimed(hwnd, BM_GETCHECK, 0, 0));
+    else if (IsClass(hwnd, "ListBox") || IsClass(hwnd, "ComboLBox"))
+      AddListBoxFields(hwnd, rec, extra, false);
+    else if (IsClass(hwnd, "ComboBox"))
+      AddListBoxFields(hwnd, rec, extra, true);
+    else if (IsClass(hwnd, WC_LISTVIEWA))
+      AddListViewFields(hwnd, rec, extra);
+    else if (IsClass(hwnd, WC_TABCONTROLA))
+      AddTabFields(hwnd, rec, extra);
+    rec.Text("text", ControlText(hwnd)).Print();
+    for (const Record& line : extra) line.Print();
+  }
+
+  int printed_ = 0;
+};
+
+}  // namespace
+
+int CmdTree(const Args& a) {
+  if (a.size() != 1) return kUsage;
+  HWND root = ResolveWindow(a[0]);
+  if (root == nullptr) return Fail(kNotFound, "no window " + a[0]);
+  TreeDump().Dump(root, 0);
+  return kOk;
+}
+
+}  // namespace probe

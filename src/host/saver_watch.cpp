@@ -6,6 +6,9 @@ namespace vl {
 
 std::vector<std::uint32_t> SelectSaverProcesses(const std::vector<ProcessEntry>& snapshot, std::uint32_t taskId) {
     std::vector<std::uint32_t> ids;
+    // Id 0 means nothing was started; the processes without a parent are
+    // not a saver's children.
+    if (taskId == 0) return ids;
     for (const ProcessEntry& e : snapshot) {
         if (e.pid == taskId) ids.push_back(e.pid);
         if (e.parentPid == taskId) ids.push_back(e.pid);  // independently: a process may be both
@@ -44,8 +47,11 @@ Ownership TestOwnership(RuntimeState& state, HostPorts& ports) {
         state.SaverSeenOwning = true;
         return Ownership::Owned;
     }
-    if (state.SaverSeenOwning || ports.NowMs() - state.SaverLaunchMs >= kSaverGraceMs) return Ownership::Lost;
-    if (state.ShellTaskId != 0 && ports.IsProcessAlive(state.ShellTaskId)) return Ownership::Pending;
+    // No grace for a saver that never started: its "children" would be
+    // whatever runs with no parent.
+    if (state.SaverSeenOwning || state.ShellTaskId == 0 || ports.NowMs() - state.SaverLaunchMs >= kSaverGraceMs)
+        return Ownership::Lost;
+    if (ports.IsProcessAlive(state.ShellTaskId)) return Ownership::Pending;
     for (std::uint32_t pid : state.SaverProcessIds)
         if (ports.IsProcessAlive(pid)) return Ownership::Pending;
     return Ownership::Lost;

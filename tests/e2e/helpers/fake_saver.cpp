@@ -384,6 +384,15 @@ void FakeSaver::Finish(const char* reason) {
   finished_ = true;
   Log(Format("exit reason=%s", reason));
   if (control_.get() != nullptr) KillTimer(control_.get(), kStopPollTimer);
+  if (saver_.get() != nullptr) {
+    // The moment the screen is given back, in Unix milliseconds (Wine's
+    // clock is the host's), for measuring how fast the host notices.
+    saver_.Reset();
+    FILETIME ft{};
+    GetSystemTimeAsFileTime(&ft);
+    const unsigned long long ticks = (static_cast<unsigned long long>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+    Log(Format("window closed unix_ms=%llu", ticks / 10000ULL - 11644473600000ULL));
+  }
   PostQuitMessage(0);
 }
 

@@ -156,3 +156,27 @@ def scenario_missing_data_folder_is_no_crash(h: Harness):
     code = product.wait(10)
     if code is None or code != 0:
         raise ScenarioFailed(f"the program ended with {code}")
+
+
+def scenario_configuration_lists_the_watched_applications(h: Harness):
+    records = ["-1;0;1;MAPI Client (Mail);;2;Internal;mail.ico;;",
+               "77;1;0;Editor;;1;Wait for window;;Editor;",
+               "88;1;1;Report;C:\\r.txt;0;Watch for file update;;C:\\r.txt;1/2/2026",
+               "short;1;1;Damaged"]
+    app = h.app_folder(ini=_settings("", records))
+    product = h.start(app.scr, "/c")
+    h.wait_until(lambda: (h.probe_one("find", "Corvane Vigilumen") or {}).get("visible") == "1", 20,
+                 "the configuration dialog")
+    rows = [r for r in h.probe("tree", "Corvane Vigilumen") if "index" in r and "checked" in r]
+    got = [(r["text"], r["checked"], r.get("sub1"), r.get("sub2"), r.get("sub7")) for r in rows]
+    want = [("MAPI Client (Mail)", "1", "Internal", "2", "-1"), ("Editor", "0", "Wait for window", "1", "77"),
+            ("Report", "1", "Watch for file update", "0", "88"), ("Damaged", "1", "", "", "short")]
+    if got != want:
+        raise ScenarioFailed(f"list rows {got}, want {want}")
+    if rows[0].get("selected") != "1":
+        raise ScenarioFailed("the first row is not selected")
+    h.probe("close", "Corvane Vigilumen")
+    if product.wait(5) is None:
+        raise ScenarioFailed("closing the dialog did not end the program")
+    if app.read_ini()["applist"] != {f"app{i}": r for i, r in enumerate(records)}:
+        raise ScenarioFailed(f"closing without OK changed the settings: {app.read_ini()}")

@@ -158,9 +158,23 @@ void App::KillFormTimer(std::uintptr_t id) { form_.KillFormTimer(id); }
 
 bool App::WindowExists(std::uintptr_t window) { return ::IsWindow(reinterpret_cast<HWND>(window)) != FALSE; }
 
-void App::CheckAll() {
-    // The poll cycle over the watched applications runs here.
-}
+void App::CheckAll() { vl::CheckAll(state_, *this, store_); }
+
+std::vector<std::string> App::TopLevelCaptions() { return AllTopLevelCaptions(); }
+
+std::optional<std::string> App::CheckMail() { return vl::CheckMail(mapi_); }
+
+bool App::FileExists(const std::string& path) { return FileExistsA(path); }
+
+std::optional<std::string> App::FileDate(const std::string& path) { return FileModifiedGeneralDate(path); }
+
+std::string App::NormalizeDate(const std::string& stored) { return NormalizeGeneralDate(stored); }
+
+void App::ShowIconEx(std::int16_t, std::string&) {}
+
+void App::ShowIcon(std::int16_t, std::string&) {}
+
+void App::WriteText(std::string_view text) { WriteScreenText(text); }
 
 void App::StopWatchdog() { form_.SetTimer1Enabled(false); }
 

@@ -15,10 +15,12 @@
 #include "startup/main_form_win32.h"
 #include "startup/mode.h"
 #include "startup/runtime_state.h"
+#include "watch/poll_cycle.h"
+#include "watch/watch_win32.h"
 
 namespace vl {
 
-class App final : public HostPorts, public Lifecycle {
+class App final : public HostPorts, public Lifecycle, public WatchPorts {
 public:
     explicit App(HINSTANCE instance);
     App(const App&) = delete;
@@ -51,6 +53,16 @@ public:
     bool WindowExists(std::uintptr_t window) override;
     void CheckAll() override;
 
+    // WatchPorts
+    std::vector<std::string> TopLevelCaptions() override;
+    std::optional<std::string> CheckMail() override;
+    bool FileExists(const std::string& path) override;
+    std::optional<std::string> FileDate(const std::string& path) override;
+    std::string NormalizeDate(const std::string& stored) override;
+    void ShowIconEx(std::int16_t nIndex, std::string& sIconPath) override;
+    void ShowIcon(std::int16_t nIndex, std::string& sIconPath) override;
+    void WriteText(std::string_view text) override;
+
     // Lifecycle
     void StopWatchdog() override;
     void SaveApplicationListOnExit() override;
@@ -75,6 +87,7 @@ private:
     IconCarrier carrier_;
     UniqueKernelHandle instanceMutex_;
     UniqueProcessInformation saver_;
+    Win32Mapi mapi_;
     std::string arguments_;
 };
 

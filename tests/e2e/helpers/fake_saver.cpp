@@ -1,7 +1,8 @@
 // FakeSaver.scr: stands in for the user's real screen saver in end-to-end
 // tests. The product fixes its command line, so the behaviour comes from
 // FakeSaver.cfg beside the executable; everything it does is appended to
-// FakeSaver.log there, and FakeSaver.stop there ends it.
+// FakeSaver.log there, and FakeSaver.stop there ends it (FakeSaver.repaint
+// there repaints its window once).
 #include <cctype>
 #include <cstdlib>
 #include <string>
@@ -308,6 +309,13 @@ void FakeSaver::OnTimer(UINT_PTR id) {
 }
 
 void FakeSaver::OnStopPoll() {
+  // FakeSaver.repaint: paint the whole window again (wiping whatever others
+  // drew over it), as a real saver's next frame would.
+  const std::string repaint = dir_ + "FakeSaver.repaint";
+  if (saver_.get() != nullptr && helpers::FileExists(repaint) && DeleteFileA(repaint.c_str())) {
+    RedrawWindow(saver_.get(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    Log("repainted");
+  }
   if (helpers::FileExists(dir_ + "FakeSaver.stop")) {
     Finish("stopfile");
   } else if (child_.valid() && WaitForSingleObject(child_.get(), 0) == WAIT_OBJECT_0) {

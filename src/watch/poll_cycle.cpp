@@ -1,0 +1,104 @@
+#include "watch/poll_cycle.h"
+
+#include <cctype>
+
+#include "settings/conversions.h"
+#include "settings/watched_app.h"
+
+namespace vl {
+namespace {
+
+// The captions of one EnumWindows pass, taken on the first window record of
+// a cycle and shared by every later one.
+class CaptionCache {
+public:
+    explicit CaptionCache(WatchPorts& ports) : ports_(ports) {}
+    bool AnyMatches(std::string_view wanted) {
+        if (!taken_) {
+            captions_ = ports_.TopLevelCaptions();
+            taken_ = true;
+        }
+        for (const std::string& caption : captions_)
+            if (CaptionMatches(caption, wanted)) return true;
+        return false;
+    }
+
+private:
+    WatchPorts& ports_;
+    bool taken_ = false;
+    std::vector<std::string> captions_;
+};
+
+void Notify(const RuntimeState& state, WatchPorts& ports, std::int16_t method, std::string& icon) {
+    ports.ShowIconEx(method, icon);
+    if (state.SaverProcessCount > 1) ports.ShowIcon(method, icon);
+}
+
+}  // namespace
+
+bool CaptionMatches(std::string_view caption, std::string_view wanted) {
+    return !caption.empty() && caption.find(wanted) != std::string_view::npos;
+}
+
+bool SameDateText(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+void CheckAll(RuntimeState& state, WatchPorts& ports, SettingsStore& store) {
+    if (!state.SaverConfirmed || state.AppCount() == 0) return;
+    CaptionCache windows(ports);
+    for (int i = 0; i < state.AppCount(); ++i) {
+        // A display call may have found the saver gone and shut the program down.
+        if (!state.SaverConfirmed) return;
+        if (!IsCompleteRecord(state.AppTable[i])) continue;
+        std::vector<std::string> f = SplitRecord(state.AppTable[i]);
+        if (f[kFieldChecked] != "1") continue;
+        std::optional<std::int16_t> method = ParseInt16(f[kFieldMethodId]);
+        if (!method) continue;
+        std::string& icon = f[kFieldIcon];
+
+        switch (*method) {
+            case kMethodInternal: {
+                std::optional<std::string> mail = ports.CheckMail();
+                if (!mail || mail->empty()) break;
+                if (icon.empty())
+                    ports.WriteText(kMailText);
+                else
+                    Notify(state, ports, *method, icon);
+                break;
+            }
+            case kMethodWindow:
+                if (windows.AnyMatches(f[kFieldText])) Notify(state, ports, *method, icon);
+                break;
+            case kMethodFileUpdate: {
+                const std::string stored = ports.NormalizeDate(f[kFieldDate]);
+                const std::string& file = f[kFieldText];
+                if (!ports.FileExists(file)) break;
+                std::optional<std::string> current = ports.FileDate(file);
+                if (!current || SameDateText(stored, *current)) break;
+                std::string rebuilt;
+                for (int k = 0; k < kFieldDate; ++k) {
+                    rebuilt.append(f[k]);
+                    rebuilt.push_back(';');
+                }
+                rebuilt.append(*current);
+                // Kept in memory too, so the change is reported once and the
+                // end-of-run save keeps the new date.
+                state.AppTable[i] = rebuilt;
+                store.Write(kAppListSection, "app" + std::to_string(i), rebuilt);
+                if (icon.empty())
+                    ports.WriteText(file + kModifiedSuffix);
+                else
+                    Notify(state, ports, *method, icon);
+                break;
+            }
+            default: break;
+        }
+    }
+}
+
+}  // namespace vl

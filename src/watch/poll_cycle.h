@@ -1,0 +1,49 @@
+// The poll cycle: one look at every watched application per watchdog tick.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "settings/settings_store.h"
+#include "startup/runtime_state.h"
+
+namespace vl {
+
+// What the cycle needs from the desktop, the mail system and the display.
+class WatchPorts {
+public:
+    virtual ~WatchPorts() = default;
+    // Captions of all top-level windows, in one pass (windows without a caption give "").
+    virtual std::vector<std::string> TopLevelCaptions() = 0;
+    // Unread mail: "you've got mail" or ""; nothing when the mail library cannot be used.
+    virtual std::optional<std::string> CheckMail() = 0;
+    virtual bool FileExists(const std::string& path) = 0;
+    // The file's modification date in the general date form; nothing if unreadable.
+    virtual std::optional<std::string> FileDate(const std::string& path) = 0;
+    // A stored date brought into the general date form; text that is no date stays as it is.
+    virtual std::string NormalizeDate(const std::string& stored) = 0;
+    // The display; sIconPath may be completed to a full path.
+    virtual void ShowIconEx(std::int16_t nIndex, std::string& sIconPath) = 0;
+    virtual void ShowIcon(std::int16_t nIndex, std::string& sIconPath) = 0;
+    // Text at (1,1) of the screen.
+    virtual void WriteText(std::string_view text) = 0;
+};
+
+inline constexpr char kMailText[] = "You've got email";
+inline constexpr char kModifiedSuffix[] = " has been modified";
+
+// Whether a window caption satisfies a "Wait for window" record: an exact,
+// case-sensitive substring; an empty text matches every captioned window.
+bool CaptionMatches(std::string_view caption, std::string_view wanted);
+
+// Case-insensitive text comparison of two dates in the general date form.
+bool SameDateText(std::string_view a, std::string_view b);
+
+// One cycle over AppTable. Runs only while the saver is confirmed. A damaged
+// record or a failing check is skipped for this tick; the cycle goes on.
+void CheckAll(RuntimeState& state, WatchPorts& ports, SettingsStore& store);
+
+}  // namespace vl

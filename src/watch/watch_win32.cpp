@@ -1,0 +1,115 @@
+#include "watch/watch_win32.h"
+
+#include <oleauto.h>
+
+#include "watch/general_date.h"
+
+namespace vl {
+namespace {
+
+constexpr ULONG kMapiUnreadOnly = 0x20;
+constexpr size_t kMessageIdSize = 512;  // what Simple MAPI asks the caller to provide
+
+BOOL CALLBACK CollectCaption(HWND window, LPARAM param) {
+    auto* captions = reinterpret_cast<std::vector<std::string>*>(param);
+    const int n = ::GetWindowTextLengthA(window);
+    std::string caption;
+    if (n > 0) {
+        caption.resize(static_cast<size_t>(n) + 1);
+        const int got = ::GetWindowTextA(window, caption.data(), n + 1);
+        caption.resize(got > 0 ? static_cast<size_t>(got) : 0);
+    }
+    captions->push_back(std::move(caption));
+    return TRUE;  // every top-level window, always
+}
+
+std::string LocaleText(int (WINAPI* format)(LCID, DWORD, const SYSTEMTIME*, LPCSTR, LPSTR, int), DWORD flags,
+                       const SYSTEMTIME& t) {
+    char buffer[128] = {};
+    int n = format(LOCALE_USER_DEFAULT, flags, &t, nullptr, buffer, sizeof buffer);
+    return n > 0 ? std::string(buffer, static_cast<size_t>(n - 1)) : std::string();
+}
+
+std::string GeneralDateOf(const SYSTEMTIME& t, bool hasDate) {
+    DateParts parts;
+    parts.hasDate = hasDate;
+    parts.midnight = t.wHour == 0 && t.wMinute == 0 && t.wSecond == 0;
+    if (hasDate) parts.shortDate = LocaleText(::GetDateFormatA, DATE_SHORTDATE, t);
+    parts.longTime = LocaleText(::GetTimeFormatA, 0, t);
+    return GeneralDateText(parts);
+}
+
+}  // namespace
+
+std::vector<std::string> AllTopLevelCaptions() {
+    std::vector<std::string> captions;
+    ::EnumWindows(CollectCaption, reinterpret_cast<LPARAM>(&captions));
+    return captions;
+}
+
+std::optional<std::string> FileModifiedGeneralDate(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    FILETIME local{};
+    SYSTEMTIME t{};
+    if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) ||
+        !::FileTimeToLocalFileTime(&data.ftLastWriteTime, &local) || !::FileTimeToSystemTime(&local, &t))
+        return std::nullopt;
+    return GeneralDateOf(t, true);
+}
+
+std::string NormalizeGeneralDate(const std::string& text) {
+    if (text.empty()) return text;
+    const int n = ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
+    std::wstring wide(static_cast<size_t>(n), L'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), n);
+    DATE date = 0;
+    SYSTEMTIME t{};
+    if (FAILED(::VarDateFromStr(wide.data(), LOCALE_USER_DEFAULT, 0, &date)) || !::VariantTimeToSystemTime(date, &t))
+        return text;
+    return GeneralDateOf(t, static_cast<long long>(date) != 0);
+}
+
+void WriteScreenText(std::string_view text) {
+    UniqueWindowDc screen = GetWindowDc(nullptr);
+    if (screen) ::TextOutA(screen.get(), 1, 1, text.data(), static_cast<int>(text.size()));
+}
+
+bool Win32Mapi::Available() {
+    if (library_) return true;
+    char system[MAX_PATH] = {};
+    const UINT n = ::GetSystemDirectoryA(system, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return false;
+    const std::string path = std::string(system, n) + "\\MAPI32.DLL";
+    UniqueModule library(::LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+    if (!library) return false;
+    auto logon = reinterpret_cast<LogonFn>(reinterpret_cast<void*>(::GetProcAddress(library.get(), "MAPILogon")));
+    auto find = reinterpret_cast<FindNextFn>(reinterpret_cast<void*>(::GetProcAddress(library.get(), "MAPIFindNext")));
+    auto logoff = reinterpret_cast<LogoffFn>(reinterpret_cast<void*>(::GetProcAddress(library.get(), "MAPILogoff")));
+    if (!logon || !find || !logoff) return false;
+    library_ = std::move(library);
+    logon_ = logon;
+    findNext_ = find;
+    logoff_ = logoff;
+    return true;
+}
+
+std::uintptr_t Win32Mapi::Logon() {
+    char profile[] = "";
+    char password[] = "";
+    ULONG_PTR session = 0;
+    logon_(0, profile, password, 0, 0, &session);
+    return session;
+}
+
+std::string Win32Mapi::FindNextUnread(std::uintptr_t session) {
+    char type[] = "";
+    char seed[] = "";
+    char id[kMessageIdSize] = {};
+    findNext_(session, 0, type, seed, kMapiUnreadOnly, 0, id);
+    id[kMessageIdSize - 1] = '\0';
+    return id;
+}
+
+void Win32Mapi::Logoff(std::uintptr_t session) { logoff_(session, 0, 0, 0); }
+
+}  // namespace vl

@@ -1,0 +1,48 @@
+// The desktop, the file system and Simple MAPI as the poll cycle sees them.
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/win32_handles.h"
+#include "watch/mail_check.h"
+
+namespace vl {
+
+std::vector<std::string> AllTopLevelCaptions();
+
+// A file's last modification, local time, in the general date form.
+std::optional<std::string> FileModifiedGeneralDate(const std::string& path);
+
+// A date written by the user's locale, read back and written in the general
+// date form; text that is no date comes back unchanged.
+std::string NormalizeGeneralDate(const std::string& text);
+
+// TextOutA at (1,1) of the screen, with the DC's defaults.
+void WriteScreenText(std::string_view text);
+
+// MAPI32.DLL, loaded from the Windows system folder only: the current folder
+// is the saver's, and a library planted there must never be loaded.
+class Win32Mapi final : public MapiPort {
+public:
+    bool Available() override;
+    std::uintptr_t Logon() override;
+    std::string FindNextUnread(std::uintptr_t session) override;
+    void Logoff(std::uintptr_t session) override;
+
+private:
+    using LogonFn = ULONG(WINAPI*)(ULONG_PTR, LPSTR, LPSTR, ULONG, ULONG, ULONG_PTR*);
+    using FindNextFn = ULONG(WINAPI*)(ULONG_PTR, ULONG_PTR, LPSTR, LPSTR, ULONG, ULONG, LPSTR);
+    using LogoffFn = ULONG(WINAPI*)(ULONG_PTR, ULONG_PTR, ULONG, ULONG);
+
+    UniqueModule library_;
+    LogonFn logon_ = nullptr;
+    FindNextFn findNext_ = nullptr;
+    LogoffFn logoff_ = nullptr;
+};
+
+}  // namespace vl

@@ -2,42 +2,207 @@
 
 #include <algorithm>
 
+#include "display/icon_layout.h"
+
 namespace vl {
 namespace {
 
 constexpr char kCarrierClass[] = "Vigilumen.frmIcon";
-constexpr double kParkedLeftTwips = -20000;
+
+// Per-window DPI awareness exists from Windows 10 on; older systems run
+// without it, so the functions are looked up at run time.
+using GetWindowDpiAwarenessContextFn = HANDLE(WINAPI*)(HWND);
+using SetThreadDpiAwarenessContextFn = HANDLE(WINAPI*)(HANDLE);
+using AreDpiAwarenessContextsEqualFn = BOOL(WINAPI*)(HANDLE, HANDLE);
+
+template <typename Fn>
+Fn User32Function(const char* name) {
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("user32.dll"), name)));
+}
 
 }  // namespace
 
 LRESULT CALLBACK IconCarrier::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_NCCREATE) {
+        auto* self = static_cast<IconCarrier*>(reinterpret_cast<CREATESTRUCTA*>(lp)->lpCreateParams);
+        ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    auto* self = reinterpret_cast<IconCarrier*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    return self ? self->HandleMessage(hwnd, msg, wp, lp) : ::DefWindowProcA(hwnd, msg, wp, lp);
+}
+
+LRESULT IconCarrier::HandleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
         case WM_MOUSEACTIVATE: return MA_NOACTIVATE;  // a click must never take the saver's activation
+        case WM_ERASEBKGND: return 1;                 // Paint fills everything
+        case WM_PAINT: {
+            PaintDc paint(hwnd);
+            Paint(paint.get());
+            return 0;
+        }
+        case WM_PRINTCLIENT: Paint(reinterpret_cast<HDC>(wp)); return 0;
+        case WM_NCDESTROY:
+            ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+            if (window_.get() == hwnd) {
+                (void)window_.release();  // destroyed with the saver's window: nothing left to close
+                dc_ = nullptr;
+            }
+            return ::DefWindowProcA(hwnd, msg, wp, lp);
         default: return ::DefWindowProcA(hwnd, msg, wp, lp);
     }
 }
 
-bool IconCarrier::CreateParked(HINSTANCE instance, const TwipsScale& twips) {
+// One paint routine for WM_PAINT and WM_PRINTCLIENT: the fill colour shows
+// through an icon's transparent parts; each visible element shows its
+// picture scaled to the element.
+void IconCarrier::Paint(HDC dc) const {
+    RECT client{};
+    ::GetClientRect(window_.get(), &client);
+    ::FillRect(dc, &client, static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH)));
+    for (const Element& e : elements_) {
+        if (!e.visible || !e.shown) continue;
+        ::DrawIconEx(dc, e.rect.left, e.rect.top, e.shown, e.rect.right - e.rect.left, e.rect.bottom - e.rect.top, 0,
+                     nullptr, DI_NORMAL);
+    }
+}
+
+bool IconCarrier::CreateWindowUnderCurrentContext(int left, int top, int width, int height) {
+    window_.reset(::CreateWindowExA(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, kCarrierClass, "", WS_POPUP, left, top,
+                                    width, height, nullptr, nullptr, instance_, this));
+    dc_ = window_ ? ::GetDC(window_.get()) : nullptr;  // a CS_OWNDC window's DC needs no release
+    return static_cast<bool>(window_);
+}
+
+bool IconCarrier::CreateParked(HINSTANCE instance, const TwipsScale& twips, bool enlarged, HICON defaultIcon,
+                               HICON fallbackIcon) {
+    instance_ = instance;
     WNDCLASSEXA wc{};
     if (!::GetClassInfoExA(instance, kCarrierClass, &wc)) {
         wc = WNDCLASSEXA{};
         wc.cbSize = sizeof wc;
-        wc.style = CS_OWNDC;  // the icons are repainted into the carrier's own DC
+        wc.style = CS_OWNDC;  // the overlay timer repaints into the carrier's own DC
         wc.lpfnWndProc = WndProc;
         wc.hInstance = instance;
-        wc.hbrBackground = static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH));
         wc.lpszClassName = kCarrierClass;
         if (!::RegisterClassExA(&wc)) return false;
     }
-    const int left = twips.PxX(kParkedLeftTwips);
+    elementSize_ = enlarged ? kEnlargedIconPixels : kIconPixels;
+    fallbackIcon_ = fallbackIcon;
+    elements_.clear();
+    elements_.emplace_back();
+    elements_[0].rect = {0, 0, elementSize_, elementSize_};
+    elements_[0].visible = true;
+    elements_[0].shown = defaultIcon;
     const int size = std::max(1, twips.PxX(1));
-    window_.reset(::CreateWindowExA(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE | WS_EX_TOPMOST, kCarrierClass, "",
-                                    WS_POPUP, left, 0, size, size, nullptr, nullptr, instance, nullptr));
-    if (!window_) return false;
+    if (!CreateWindowUnderCurrentContext(twips.PxX(kParkedLeftTwips), 0, size, size)) return false;
     ::ShowWindow(window_.get(), SW_SHOWNOACTIVATE);
     return true;
 }
 
-void IconCarrier::Close() { window_.reset(); }
+void IconCarrier::Close() {
+    window_.reset();
+    dc_ = nullptr;
+    elements_.clear();
+}
+
+void IconCarrier::RecreateInContextOf(HWND saverWindow) {
+    static const auto getContext = User32Function<GetWindowDpiAwarenessContextFn>("GetWindowDpiAwarenessContext");
+    static const auto setContext = User32Function<SetThreadDpiAwarenessContextFn>("SetThreadDpiAwarenessContext");
+    static const auto sameContext = User32Function<AreDpiAwarenessContextsEqualFn>("AreDpiAwarenessContextsEqual");
+    if (!getContext || !setContext || !sameContext) return;
+    HANDLE saverContext = getContext(saverWindow);
+    if (!saverContext || sameContext(saverContext, getContext(window_.get()))) return;
+    // Windows refuses to make a window the child of one with another DPI
+    // awareness: build the carrier again under the saver's awareness.
+    RECT r{};
+    ::GetWindowRect(window_.get(), &r);
+    HANDLE previous = setContext(saverContext);
+    CreateWindowUnderCurrentContext(r.left, r.top, r.right - r.left, r.bottom - r.top);
+    setContext(previous);
+    ::ShowWindow(window_.get(), SW_SHOWNOACTIVATE);
+}
+
+void IconCarrier::BecomeChildOf(HWND saverWindow) {
+    if (!window_ || !saverWindow) return;
+    RecreateInContextOf(saverWindow);
+    HWND carrier = window_.get();
+    // A child that keeps WS_POPUP reports its owner as its parent.
+    const LONG style = ::GetWindowLongA(carrier, GWL_STYLE);
+    ::SetWindowLongA(carrier, GWL_STYLE, (style & ~WS_POPUP) | WS_CHILD);
+    isChild_ = ::SetParent(carrier, saverWindow) != nullptr && ::GetParent(carrier) == saverWindow;
+    if (isChild_) return;
+    // Refused: the icons must still be seen, from a topmost window that
+    // never takes the activation (that would end most savers).
+    ::SetParent(carrier, nullptr);
+    ::SetWindowLongA(carrier, GWL_STYLE, (style & ~WS_CHILD) | WS_POPUP);
+    ::SetWindowLongA(carrier, GWL_EXSTYLE, WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE | WS_EX_TOPMOST);
+    ::SetWindowPos(carrier, HWND_TOPMOST, 0, 0, 0, 0,
+                   SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_FRAMECHANGED | SWP_SHOWWINDOW);
+}
+
+void IconCarrier::CreateElement(int k) {
+    if (k < static_cast<int>(elements_.size())) return;
+    elements_.resize(static_cast<size_t>(k) + 1);
+    // A copy of element 0's settings: same size, hidden until it gets a picture.
+    Element& e = elements_[k];
+    e.rect = {0, 0, ElementWidth(0), ElementHeight(0)};
+    e.visible = false;
+}
+
+bool IconCarrier::LoadElementPicture(int k, const std::string& path) {
+    if (k >= static_cast<int>(elements_.size())) return false;
+    Element& e = elements_[k];
+    UniqueIcon icon(static_cast<HICON>(::LoadImageA(nullptr, path.c_str(), IMAGE_ICON, ElementWidth(k),
+                                                   ElementHeight(k), LR_LOADFROMFILE)));
+    if (!icon) return false;
+    e.own = std::move(icon);
+    e.shown = e.own.get();
+    e.visible = true;
+    RepaintElement(k);
+    return true;
+}
+
+void IconCarrier::SetElementFallback(int k) {
+    if (k >= static_cast<int>(elements_.size())) return;
+    elements_[k].own.reset();
+    elements_[k].shown = fallbackIcon_;
+    RepaintElement(k);
+}
+
+void IconCarrier::PlaceElement(int k, int left, int top) {
+    if (k >= static_cast<int>(elements_.size())) return;
+    Element& e = elements_[k];
+    const int w = e.rect.right - e.rect.left, h = e.rect.bottom - e.rect.top;
+    e.rect = {left, top, left + w, top + h};
+    RepaintElement(k);
+}
+
+int IconCarrier::ElementWidth(int k) const {
+    return k < static_cast<int>(elements_.size()) ? elements_[k].rect.right - elements_[k].rect.left : elementSize_;
+}
+
+int IconCarrier::ElementHeight(int k) const {
+    return k < static_cast<int>(elements_.size()) ? elements_[k].rect.bottom - elements_[k].rect.top : elementSize_;
+}
+
+void IconCarrier::Place(int left, int top, int width, int height) {
+    if (window_)
+        ::SetWindowPos(window_.get(), nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void IconCarrier::SetLeft(int left) {
+    if (!window_) return;
+    RECT r{};
+    ::GetWindowRect(window_.get(), &r);
+    POINT topLeft{r.left, r.top};
+    if (HWND parent = ::GetParent(window_.get()); parent && isChild_) ::ScreenToClient(parent, &topLeft);
+    ::SetWindowPos(window_.get(), nullptr, left, topLeft.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void IconCarrier::RepaintElement(int k) {
+    if (!window_ || k >= static_cast<int>(elements_.size())) return;
+    ::InvalidateRect(window_.get(), &elements_[k].rect, FALSE);
+    ::UpdateWindow(window_.get());
+}
 
 }  // namespace vl

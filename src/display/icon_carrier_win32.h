@@ -1,8 +1,12 @@
 // frmIcon: the small borderless window that carries the notification icons.
-// It exists from the run-mode launch on, parked off the screen.
+// It exists from the run-mode launch on, parked off the screen; at the first
+// icon it becomes a child window of the saver's window.
 #pragma once
 
 #include <windows.h>
+
+#include <string>
+#include <vector>
 
 #include "platform/twips.h"
 #include "platform/win32_handles.h"
@@ -11,15 +15,55 @@ namespace vl {
 
 class IconCarrier {
 public:
-    // Creates the window, parks it at Left -20000 twips, 1 x 1 twip, and
-    // shows it without taking the activation from the saver.
-    bool CreateParked(HINSTANCE instance, const TwipsScale& twips);
+    IconCarrier() = default;
+    IconCarrier(const IconCarrier&) = delete;
+    IconCarrier& operator=(const IconCarrier&) = delete;
+
+    // Creates the window with element 0 (showing `defaultIcon`), parks it at
+    // Left -20000 twips, 1 x 1 twip, and shows it without taking activation.
+    bool CreateParked(HINSTANCE instance, const TwipsScale& twips, bool enlarged, HICON defaultIcon,
+                      HICON fallbackIcon);
     void Close();
+
+    // Makes the carrier a child of the window under (1,1). Where Windows
+    // refuses, it becomes a topmost tool window that never activates instead.
+    void BecomeChildOf(HWND saverWindow);
+    [[nodiscard]] bool IsChildOfSaver() const { return isChild_; }
+
+    void CreateElement(int k);
+    bool LoadElementPicture(int k, const std::string& path);
+    void SetElementFallback(int k);
+    void PlaceElement(int k, int left, int top);
+    [[nodiscard]] int ElementWidth(int k) const;
+    [[nodiscard]] int ElementHeight(int k) const;
+    void Place(int left, int top, int width, int height);
+    void SetLeft(int left);
+    void RepaintElement(int k);
+
     [[nodiscard]] HWND hwnd() const { return window_.get(); }
+    [[nodiscard]] HDC dc() const { return dc_; }
 
 private:
+    struct Element {
+        RECT rect{};
+        bool visible = false;
+        UniqueIcon own;         // a loaded file's icon
+        HICON shown = nullptr;  // what it paints: `own`, the default or the fallback icon
+    };
+
     static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    LRESULT HandleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    void Paint(HDC dc) const;
+    bool CreateWindowUnderCurrentContext(int left, int top, int width, int height);
+    void RecreateInContextOf(HWND saverWindow);
+
+    HINSTANCE instance_ = nullptr;
     UniqueWindow window_;
+    HDC dc_ = nullptr;  // the class's own DC, valid while the window lives
+    int elementSize_ = 32;
+    HICON fallbackIcon_ = nullptr;  // owned by the caller
+    std::vector<Element> elements_;
+    bool isChild_ = false;
 };
 
 }  // namespace vl

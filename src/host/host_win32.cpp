@@ -49,6 +49,9 @@ std::uint32_t ProbePointOwnerProcess() {
     if (!window) return 0;
     DWORD pid = 0;
     ::GetWindowThreadProcessId(window, &pid);
+    // Our own icon carrier, placed by hand over the corner inside the saver's
+    // window, must not pass for a foreign window: the saver's window counts.
+    if (pid == ::GetCurrentProcessId()) ::GetWindowThreadProcessId(::GetAncestor(window, GA_ROOT), &pid);
     return pid;
 }
 

@@ -1,7 +1,9 @@
 #include "startup/app_win32.h"
 
 #include "host/host_win32.h"
+#include "display/icon_layout.h"
 #include "platform/win32_util.h"
+#include "res/resource.h"
 #include "settings/settings.h"
 
 namespace vl {
@@ -13,7 +15,7 @@ constexpr char kInstanceMutexName[] = "Local\\Corvane.Vigilumen.Instance";
 }  // namespace
 
 App::App(HINSTANCE instance)
-    : instance_(instance), programFolder_(ProgramFolder()), store_(profileFs_, SettingsFilePath(programFolder_)),
+    : instance_(instance), programFolder_(vl::ProgramFolder()), store_(profileFs_, SettingsFilePath(programFolder_)),
       form_(*this) {}
 
 bool App::AnotherInstanceRuns() {
@@ -67,7 +69,10 @@ void App::RunSaver() {
     state_.IsConfigMode = false;
     state_.IsSaverRunning = true;
     form_.SetTimer1Enabled(true);
-    carrier_.CreateParked(instance_, form_.twips());
+    const int size = state_.EnlargeIcons ? kEnlargedIconPixels : kIconPixels;
+    appIcon_.reset(static_cast<HICON>(
+        ::LoadImageA(instance_, MAKEINTRESOURCEA(IDI_VIGILUMEN), IMAGE_ICON, size, size, 0)));
+    carrier_.CreateParked(instance_, form_.twips(), state_.EnlargeIcons, appIcon_.get(), FallbackIcon());
     state_.SaverProcessCount = 0;
     state_.SaverLaunchMs = NowMs();
     saver_ = StartSaver(state_.ScreenSaverPath, arguments_);
@@ -128,8 +133,7 @@ void App::FormUnload() {
 void App::Timer1Tick() { Timer1_Timer(state_, *this); }
 
 void App::OverlayTimerTick() {
-    if (!OverlayTickOwnership(state_, *this)) return;
-    // Repainting the placed icons comes here.
+    if (OverlayTickOwnership(state_, *this)) OverlayDraw(state_, *this);
 }
 
 void App::DisplayPropertiesTick() { vl::DisplayPropertiesTimerProc(state_, *this); }
@@ -170,9 +174,63 @@ std::optional<std::string> App::FileDate(const std::string& path) { return FileM
 
 std::string App::NormalizeDate(const std::string& stored) { return NormalizeGeneralDate(stored); }
 
-void App::ShowIconEx(std::int16_t, std::string&) {}
+void App::ShowIconEx(std::int16_t nIndex, std::string& sIconPath) {
+    vl::ShowIconEx(state_, *this, *this, nIndex, sIconPath);
+}
 
-void App::ShowIcon(std::int16_t, std::string&) {}
+void App::ShowIcon(std::int16_t nIndex, std::string& sIconPath) {
+    vl::ShowIcon(state_, *this, *this, nIndex, sIconPath);
+}
+
+HICON App::FallbackIcon() {
+    if (!fallbackIcon_)
+        fallbackIcon_.reset(static_cast<HICON>(::LoadImageA(instance_, MAKEINTRESOURCEA(IDI_NODROP), IMAGE_ICON,
+                                                            ::GetSystemMetrics(SM_CXICON),
+                                                            ::GetSystemMetrics(SM_CYICON), 0)));
+    return fallbackIcon_.get();
+}
+
+void App::BecomeChildOfSaver() { carrier_.BecomeChildOf(::WindowFromPoint(POINT{1, 1})); }
+
+void App::CreateElement(int k) { carrier_.CreateElement(k); }
+
+bool App::LoadElementPicture(int k, const std::string& path) { return carrier_.LoadElementPicture(k, path); }
+
+void App::SetElementFallback(int k) { carrier_.SetElementFallback(k); }
+
+double App::ElementWidthTwips(int k) { return form_.twips().TwX(carrier_.ElementWidth(k)); }
+
+double App::ElementHeightTwips(int k) { return form_.twips().TwY(carrier_.ElementHeight(k)); }
+
+void App::PlaceElement(int k, double leftTwips, double topTwips) {
+    carrier_.PlaceElement(k, form_.twips().PxX(leftTwips), form_.twips().PxY(topTwips));
+}
+
+void App::PlaceCarrier(double left, double top, double width, double height) {
+    const TwipsScale& t = form_.twips();
+    carrier_.Place(t.PxX(left), t.PxY(top), t.PxX(width), t.PxY(height));
+}
+
+void App::SetCarrierLeft(double leftTwips) { carrier_.SetLeft(form_.twips().PxX(leftTwips)); }
+
+void App::RepaintElement(int k) { carrier_.RepaintElement(k); }
+
+std::uintptr_t App::CarrierDc() { return reinterpret_cast<std::uintptr_t>(carrier_.dc()); }
+
+void App::DrawIconInto(std::uintptr_t dc, int x, int y, const std::string& path) {
+    // Entries of a carrier that went with the saver's window have nothing to paint into.
+    if (!carrier_.hwnd() || reinterpret_cast<HDC>(dc) != carrier_.dc()) return;
+    HICON icon = iconCache_.Get(path);
+    ::DrawIcon(reinterpret_cast<HDC>(dc), x, y, icon ? icon : FallbackIcon());
+}
+
+std::pair<int, int> App::DrawIconOnScreen(int x, int y, const std::string& path) {
+    HICON icon = iconCache_.Get(path);
+    if (!icon) icon = FallbackIcon();
+    UniqueWindowDc screen = GetWindowDc(nullptr);
+    if (screen) ::DrawIcon(screen.get(), x, y, icon);
+    return {::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON)};
+}
 
 void App::WriteText(std::string_view text) { WriteScreenText(text); }
 

@@ -6,7 +6,9 @@
 
 #include <string>
 
+#include "display/icon_cache_win32.h"
 #include "display/icon_carrier_win32.h"
+#include "display/notify.h"
 #include "host/saver_watch.h"
 #include "platform/win32_handles.h"
 #include "settings/profile_store.h"
@@ -20,7 +22,7 @@
 
 namespace vl {
 
-class App final : public HostPorts, public Lifecycle, public WatchPorts {
+class App final : public HostPorts, public Lifecycle, public WatchPorts, public DisplayPorts {
 public:
     explicit App(HINSTANCE instance);
     App(const App&) = delete;
@@ -63,6 +65,23 @@ public:
     void ShowIcon(std::int16_t nIndex, std::string& sIconPath) override;
     void WriteText(std::string_view text) override;
 
+    // DisplayPorts
+    std::string ProgramFolder() override { return programFolder_; }
+    TwipsScale Twips() override { return form_.twips(); }
+    void BecomeChildOfSaver() override;
+    void CreateElement(int k) override;
+    bool LoadElementPicture(int k, const std::string& path) override;
+    void SetElementFallback(int k) override;
+    double ElementWidthTwips(int k) override;
+    double ElementHeightTwips(int k) override;
+    void PlaceElement(int k, double leftTwips, double topTwips) override;
+    void PlaceCarrier(double left, double top, double width, double height) override;
+    void SetCarrierLeft(double leftTwips) override;
+    void RepaintElement(int k) override;
+    std::uintptr_t CarrierDc() override;
+    void DrawIconInto(std::uintptr_t dc, int x, int y, const std::string& path) override;
+    std::pair<int, int> DrawIconOnScreen(int x, int y, const std::string& path) override;
+
     // Lifecycle
     void StopWatchdog() override;
     void SaveApplicationListOnExit() override;
@@ -88,6 +107,10 @@ private:
     UniqueKernelHandle instanceMutex_;
     UniqueProcessInformation saver_;
     Win32Mapi mapi_;
+    IconCache iconCache_;
+    UniqueIcon appIcon_;       // element 0's picture before the first icon
+    UniqueIcon fallbackIcon_;  // the no-entry sign, for missing or broken icon files
+    HICON FallbackIcon();
     std::string arguments_;
 };
 

@@ -4,6 +4,7 @@
 
 #include <array>
 
+#include "display/icon_layout.h"
 #include "platform/win32_util.h"
 #include "res/resource.h"
 #include "settings/watched_app.h"
@@ -146,6 +147,7 @@ void MainForm::Form_Load() {
 
     RuntimeState& state = app_.state();
     state.OverlayTimer = ::SetTimer(hwnd_, kOverlayTimerId, kOverlayIntervalMs, OverlayTimerProc);
+    ResetDrawnIcons(state);
     SetDirty(false);
     if (state.DisplayPropertiesWindow != 0) state.DisplayPropertiesTimer = ArmDisplayPropertiesWatch();
     IsFillingControls = false;

@@ -10,6 +10,20 @@
 
 namespace vl {
 
+// One notification icon placed during this run.
+struct DrawnIcon {
+    std::int16_t Index = 0;     // the polling method it was shown for
+    std::int32_t X = 0;         // carrier icons: twips inside the carrier; screen icons: pixels
+    std::int32_t Y = 0;
+    std::int32_t Width = 0;
+    std::int32_t Height = 0;
+    std::string IconPath;       // full path; the key of the table
+    bool BlinkPhase = false;
+    std::uintptr_t CarrierDC = 0;  // the carrier's own DC; 0 for icons drawn on the screen
+
+    bool operator==(const DrawnIcon&) const = default;
+};
+
 struct RuntimeState {
     // Start-up and lifecycle.
     std::string ScreenSaverPath;           // full path of the chosen saver; empty = none
@@ -36,6 +50,11 @@ struct RuntimeState {
     bool EnlargeIcons = false;
     std::int16_t IconOrientation = 0;
     bool AppListChanged = false;
+
+    // Notification icons: DrawnIcons always holds one spare element past DrawnIconCount.
+    bool IconsShown = false;
+    std::vector<DrawnIcon> DrawnIcons = std::vector<DrawnIcon>(1);
+    std::int16_t DrawnIconCount = 0;
 
     // Watched applications, in the order of their keys app0, app1, ...
     std::vector<std::string> AppTable;

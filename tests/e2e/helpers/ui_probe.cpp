@@ -373,6 +373,7 @@ constexpr char kUsageText[] =
     "  lvselect <window> <index> | lvcheck <window> <index> <0|1>\n"
     "  settext <window> <control> <text> | key <window> <control> <vk>\n"
     "  focus <window> <control> | printwindow <0xhwnd> <out.bmp> [print|screen|auto]\n"
+    "  snap <0xhwnd> <out.bmp>   (captured inside the owner process)\n"
     "  cmdline <pid> | mapi | loadicon <file.ico> <size>\n";
 
 }  // namespace
@@ -394,6 +395,7 @@ int main(int argc, char** argv) {
       {"lvselect", CmdLvSelect}, {"lvcheck", CmdLvCheck},   {"settext", CmdSetText},
       {"key", CmdKey},           {"focus", CmdFocus},       {"printwindow", CmdPrintWindow},
       {"cmdline", CmdCmdline},   {"mapi", CmdMapi},         {"loadicon", CmdLoadIcon},
+      {"snap", CmdSnap},
   };
   const auto it = argc >= 2 ? commands.find(argv[1]) : commands.end();
   int rc = kUsage;

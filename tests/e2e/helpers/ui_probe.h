@@ -77,6 +77,7 @@ int CmdSetText(const Args& a);
 int CmdKey(const Args& a);
 int CmdFocus(const Args& a);
 int CmdPrintWindow(const Args& a);
+int CmdSnap(const Args& a);  // ui_probe_snap.cpp, with ProbeSnap.dll
 int CmdCmdline(const Args& a);
 int CmdMapi(const Args& a);
 int CmdLoadIcon(const Args& a);

@@ -1,0 +1,56 @@
+#include "display/icon_layout.h"
+
+#include <cmath>
+
+namespace vl {
+
+std::string CompleteIconPath(const std::string& path, const std::string& programFolder) {
+    if (path.find('\\') != std::string::npos) return path;
+    std::string full = programFolder;
+    full.append("\\QVX_Data\\");
+    full.append(path);
+    return full;
+}
+
+bool IsIconDrawn(const RuntimeState& state, const std::string& path) {
+    for (int k = 0; k < state.DrawnIconCount; ++k)
+        if (state.DrawnIcons[k].IconPath == path) return true;
+    return false;
+}
+
+void ResetDrawnIcons(RuntimeState& state) {
+    state.DrawnIcons.assign(1, DrawnIcon{});
+    state.DrawnIconCount = 0;
+}
+
+void AddDrawnIcon(RuntimeState& state, const DrawnIcon& entry) {
+    state.DrawnIcons[state.DrawnIconCount] = entry;
+    ++state.DrawnIconCount;
+    state.DrawnIcons.emplace_back();
+}
+
+CarrierLayout LayoutCarrierIcon(int k, double w, double h, double firstWidth, std::int16_t orientation,
+                                std::int32_t notifyX, std::int32_t notifyY, const TwipsScale& twips) {
+    CarrierLayout l;
+    l.carrierLeft = notifyX * twips.perPixelX;
+    l.carrierTop = notifyY * twips.perPixelY;
+    if (orientation == 1) {
+        l.elementLeft = k * w;
+        l.entryX = static_cast<std::int32_t>(std::lround(k * firstWidth));
+        l.carrierWidth = (k + 1) * w;
+        l.carrierHeight = h;
+    } else {
+        l.elementTop = k * h;
+        l.entryY = static_cast<std::int32_t>(std::lround(k * h));
+        l.carrierWidth = w;
+        l.carrierHeight = (k + 1) * h;
+    }
+    return l;
+}
+
+ScreenPoint ScreenIconPosition(int k, std::int16_t orientation, std::int32_t notifyX, std::int32_t notifyY) {
+    if (orientation == 1) return {notifyX + kScreenIconPitch * k, notifyY};
+    return {notifyX, notifyY + kScreenIconPitch * k};
+}
+
+}  // namespace vl

@@ -1,0 +1,92 @@
+#include "display/notify.h"
+
+#include <cmath>
+
+#include "display/icon_layout.h"
+
+namespace vl {
+namespace {
+
+// The opening both display methods share. Returns the entry index to fill,
+// or -1 when nothing is to be drawn.
+int Opening(RuntimeState& state, HostPorts& host, DisplayPorts& display, std::string& path) {
+    switch (TestOwnership(state, host)) {
+        case Ownership::Owned: break;
+        case Ownership::Pending: return -1;  // not yet on screen: nothing to draw over
+        case Ownership::Lost: ShutdownAfterFailedTest(state, host); return -1;
+    }
+    state.IconsShown = true;
+    path = CompleteIconPath(path, display.ProgramFolder());
+    if (IsIconDrawn(state, path)) return -1;
+    return state.DrawnIconCount;
+}
+
+}  // namespace
+
+void ShowIconEx(RuntimeState& state, HostPorts& host, DisplayPorts& display, std::int16_t nIndex,
+                std::string& sIconPath) {
+    const int k = Opening(state, host, display, sIconPath);
+    if (k < 0) return;
+    if (k == 0)
+        display.BecomeChildOfSaver();
+    else
+        display.CreateElement(k);
+
+    // A file that is there but holds no icon is treated like a missing one.
+    if (!display.FileExists(sIconPath) || !display.LoadElementPicture(k, sIconPath)) display.SetElementFallback(k);
+
+    const TwipsScale twips = display.Twips();
+    const double w = display.ElementWidthTwips(k);
+    const double h = display.ElementHeightTwips(k);
+    const CarrierLayout l = LayoutCarrierIcon(k, w, h, display.ElementWidthTwips(0), state.IconOrientation,
+                                              state.NotifyX, state.NotifyY, twips);
+    display.PlaceElement(k, l.elementLeft, l.elementTop);
+    display.PlaceCarrier(l.carrierLeft, l.carrierTop, l.carrierWidth, l.carrierHeight);
+
+    DrawnIcon e;
+    e.Index = nIndex;
+    e.X = l.entryX;
+    e.Y = l.entryY;
+    e.Width = static_cast<std::int32_t>(std::lround(w));
+    e.Height = static_cast<std::int32_t>(std::lround(h));
+    e.IconPath = sIconPath;
+    e.CarrierDC = display.CarrierDc();
+    AddDrawnIcon(state, e);
+}
+
+void ShowIcon(RuntimeState& state, HostPorts& host, DisplayPorts& display, std::int16_t nIndex,
+              std::string& sIconPath) {
+    const int k = Opening(state, host, display, sIconPath);
+    if (k < 0) return;
+    const ScreenPoint at = ScreenIconPosition(k, state.IconOrientation, state.NotifyX, state.NotifyY);
+    const auto [width, height] = display.DrawIconOnScreen(at.x, at.y, sIconPath);
+    DrawnIcon e;
+    e.Index = nIndex;
+    e.X = at.x;
+    e.Y = at.y;
+    e.Width = width;
+    e.Height = height;
+    e.IconPath = sIconPath;
+    AddDrawnIcon(state, e);
+}
+
+void OverlayDraw(RuntimeState& state, DisplayPorts& display) {
+    if (!state.IconsShown) return;
+    const TwipsScale twips = display.Twips();
+    const int count = state.DrawnIconCount;
+    for (int k = 0; k < count; ++k) {
+        DrawnIcon& e = state.DrawnIcons[k];
+        if (state.BlinkIcons) display.SetCarrierLeft(e.BlinkPhase ? kParkedLeftTwips : state.NotifyX * twips.perPixelX);
+        if (!state.EnlargeIcons) {
+            // Icons drawn on the screen have no carrier DC: nothing to repaint.
+            if (e.CarrierDC != 0)
+                display.DrawIconInto(e.CarrierDC, static_cast<int>(std::lround(e.X / twips.perPixelX)),
+                                     static_cast<int>(std::lround(e.Y / twips.perPixelY)), e.IconPath);
+        } else if (state.BlinkIcons) {
+            display.RepaintElement(k);
+        }
+        e.BlinkPhase = !e.BlinkPhase;
+    }
+}
+
+}  // namespace vl

@@ -1,0 +1,139 @@
+"""Notification icons over the running saver: the carrier window inside the
+saver's window, its layout, blinking, and what it shows."""
+
+import shutil
+import time
+
+from harness import Harness, ScenarioFailed, winpath
+
+WM_STYLE_CHILD = 0x40000000
+WS_POPUP = 0x80000000
+
+
+def _settings(saver, apps, position="100;120", blink=0, enlarged=0, orientation=1) -> str:
+    lines = ["[settings]", f"scrfile={winpath(saver)}", f"position={position}", f"blink={blink}",
+             f"enlarged={enlarged}", f"orientation={orientation}", "[applist]",
+             "app0=-1;0;0;MAPI Client (Mail);;2;Internal;;;"]
+    lines += [f"app{i + 1}={r}" for i, r in enumerate(apps)]
+    return "\n".join(lines) + "\n"
+
+
+def _window_record(n: int, icon: str, caption: str) -> str:
+    return f"{n};1;1;Window {n};{caption};1;Wait for window;{icon};{caption};"
+
+
+class Run:
+    """A run of the program over the fake saver with caption windows open."""
+
+    def __init__(self, h: Harness, icons: list[str], captions: list[str] | None = None, saver_cfg=None, **settings):
+        self.h = h
+        self.saver = h.fake_saver(h.dir / "savers", **(saver_cfg or {}))
+        captions = captions or [f"Event window {i}" for i in range(len(icons))]
+        records = [_window_record(10 + i, icon, c) for i, (icon, c) in enumerate(zip(icons, captions))]
+        self.app = h.app_folder(ini=_settings(self.saver, records, **settings))
+        sample = h.config.source_dir / "data" / "QVX_data" / "window.ico"
+        for icon in icons:
+            if icon and not icon.startswith("missing") and "\\" not in icon:
+                shutil.copy2(sample, self.app.data / icon)
+        self.stop = h.dir / "captions.stop"
+        for caption in set(captions):
+            h.start(h.config.helpers["CaptionWindow"], "--caption", caption, "--stop", winpath(self.stop))
+        self.product = h.start(self.app.scr, "/s")
+        log = self.saver.with_name("FakeSaver.log")
+        text = h.wait_file_text(log, "window hwnd=", 20)
+        windows = [l for l in text.splitlines() if l.startswith("window hwnd=")]
+        self.saver_hwnd = windows[-1].split("hwnd=")[1].split()[0]
+
+    def carrier(self):
+        recs = self.h.probe("tree", self.saver_hwnd, check=False)
+        found = [r for r in recs if r.get("class") == "Vigilumen.frmIcon"]
+        return found[0] if found else None
+
+    def wait_carrier(self, size: tuple[int, int], timeout=12):
+        def placed():
+            c = self.carrier()
+            return c if c and _size(c) == size else None
+        return self.h.wait_until(placed, timeout, f"the carrier sized {size}", interval=0.3)
+
+    def end(self):
+        self.stop.touch()
+        self.saver.with_name("FakeSaver.stop").touch()
+        if self.product.wait(5) is None:
+            raise ScenarioFailed("the program did not end after its saver")
+
+
+def _rect(rec):
+    return tuple(int(v) for v in rec["rect"].split(","))
+
+
+def _size(rec):
+    l, t, r, b = _rect(rec)
+    return r - l, b - t
+
+
+def _check_child(run: Run, carrier, left, top):
+    style = int(carrier["style"], 16)
+    if carrier["parent"] != run.saver_hwnd or not style & WM_STYLE_CHILD or style & WS_POPUP:
+        raise ScenarioFailed(f"carrier is not a child of the saver's window: {carrier}")
+    if _rect(carrier)[:2] != (left, top):
+        raise ScenarioFailed(f"carrier at {carrier['rect']}, want {left},{top}")
+
+
+def scenario_one_icon_lies_inside_the_saver_at_the_notification_position(h: Harness):
+    run = Run(h, ["window.ico"])
+    carrier = run.wait_carrier((32, 32))
+    _check_child(run, carrier, 100, 120)
+    time.sleep(3.5)  # the same event on the next tick adds nothing
+    if _size(run.carrier()) != (32, 32):
+        raise ScenarioFailed(f"carrier grew to {run.carrier()['rect']}")
+    run.end()
+
+
+def scenario_three_icons_in_a_row(h: Harness):
+    run = Run(h, ["a.ico", "b.ico", "c.ico"], position="200;300", orientation=1)
+    _check_child(run, run.wait_carrier((96, 32)), 200, 300)
+    run.end()
+
+
+def scenario_three_icons_in_a_column_enlarged(h: Harness):
+    run = Run(h, ["a.ico", "b.ico", "c.ico"], position="64;48", orientation=2, enlarged=1)
+    _check_child(run, run.wait_carrier((64, 192)), 64, 48)
+    run.end()
+
+
+def _lefts_over(run: Run, seconds: float) -> set[int]:
+    seen = set()
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        c = run.carrier()
+        if c:
+            seen.add(_rect(c)[0])
+        time.sleep(0.15)
+    return seen
+
+
+def scenario_blinking_moves_the_carrier_off_the_screen_and_back(h: Harness):
+    run = Run(h, ["window.ico"], blink=1)
+    run.wait_carrier((32, 32))
+    lefts = _lefts_over(run, 3)
+    if 100 not in lefts or not any(l < -1000 for l in lefts):
+        raise ScenarioFailed(f"carrier lefts seen while blinking: {sorted(lefts)}")
+    run.end()
+
+
+def scenario_steady_icon_does_not_blink(h: Harness):
+    run = Run(h, ["window.ico"], blink=0)
+    run.wait_carrier((32, 32))
+    lefts = _lefts_over(run, 2)
+    if lefts != {100}:
+        raise ScenarioFailed(f"carrier lefts without blinking: {sorted(lefts)}")
+    run.end()
+
+
+def scenario_saver_of_two_processes_forces_blinking(h: Harness):
+    run = Run(h, ["window.ico"], blink=0, saver_cfg={"child": 1})
+    run.wait_carrier((32, 32))
+    lefts = _lefts_over(run, 3)
+    if 100 not in lefts or not any(l < -1000 for l in lefts):
+        raise ScenarioFailed(f"carrier lefts with a two-process saver: {sorted(lefts)}")
+    run.end()

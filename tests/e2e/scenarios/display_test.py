@@ -137,3 +137,29 @@ def scenario_saver_of_two_processes_forces_blinking(h: Harness):
     if 100 not in lefts or not any(l < -1000 for l in lefts):
         raise ScenarioFailed(f"carrier lefts with a two-process saver: {sorted(lefts)}")
     run.end()
+
+
+def scenario_refused_reparenting_falls_back_to_a_topmost_window(h: Harness):
+    """The carrier asked to become the child of a window that is gone stays a
+    top-level window, topmost and never activating, and its icons show."""
+    from harness import close_to
+    icon = h.config.source_dir / "data" / "QVX_data" / "window.ico"
+    stop = h.dir / "check.stop"
+    check = h.start(h.config.helpers["CarrierCheck"], winpath(icon), winpath(stop), log_name="check.out")
+    out = h.dir / "check.out"
+    h.wait_until(lambda: out.exists() and "carrier=" in out.read_text(), 20, "the carrier check")
+    fields = dict(f.split("=", 1) for f in out.read_text().strip().split("\t"))
+    exstyle, style = int(fields["exstyle"], 16), int(fields["style"], 16)
+    if fields["child"] != "0" or fields["parent"] != "0x0" or style & WM_STYLE_CHILD or not style & WS_POPUP:
+        raise ScenarioFailed(f"carrier after a refused re-parenting: {fields}")
+    if exstyle & 0x08000088 != 0x08000088 or fields["visible"] != "1" or fields["foreground_kept"] != "1":
+        raise ScenarioFailed(f"carrier is not a visible, topmost, never-activating tool window: {fields}")
+    time.sleep(0.5)
+    img = h.pixels(h.screenshot("fallback-carrier"))
+    green = (0x20, 0x90, 0x40)
+    first = img.count((200, 150, 232, 182), lambda p: not close_to(p, green, 30))
+    second = img.count((232, 150, 264, 182), lambda p: not close_to(p, green, 30))
+    if first < 300 or second < 100:
+        raise ScenarioFailed(f"icon pixels on the screen: {first} and {second}")
+    stop.touch()
+    check.wait(5)

@@ -54,6 +54,7 @@ void App::RunConfiguration() {
     PumpPendingMessages();
     state_.IsConfigMode = true;
     state_.SaverNames.emplace();
+    form_.ShowList();
     HWND displayProperties = ::FindWindowA(nullptr, "display properties");
     state_.DisplayPropertiesWindow = reinterpret_cast<std::uintptr_t>(displayProperties);
     if (displayProperties) state_.DisplayPropertiesTimer = form_.ArmDisplayPropertiesWatch();

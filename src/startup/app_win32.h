@@ -32,6 +32,7 @@ public:
     int Main();
 
     RuntimeState& state() { return state_; }
+    SettingsStore& Store() { return store_; }
     const RuntimeState& state() const { return state_; }
 
     // Called by the main form.

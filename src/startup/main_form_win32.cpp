@@ -7,7 +7,7 @@
 #include "display/icon_layout.h"
 #include "platform/win32_util.h"
 #include "res/resource.h"
-#include "settings/watched_app.h"
+#include "settings/settings.h"
 #include "startup/app_win32.h"
 
 namespace vl {
@@ -19,25 +19,19 @@ constexpr UINT kWatchdogIntervalMs = 3000;
 constexpr UINT kOverlayIntervalMs = 473;
 constexpr UINT kDisplayPropertiesIntervalMs = 100;
 
-// Client area of the dialog, and the application list's place on its page.
 constexpr double kClientWidthTwips = 5130;
 constexpr double kClientHeightTwips = 6045;
-constexpr double kPageLeftTwips = 135;
-constexpr double kPageTopTwips = 450;
-constexpr double kPageWidthTwips = 4785;
-constexpr double kListLeftTwips = 90;
-constexpr double kListTopTwips = 180;
-constexpr double kListWidthTwips = 4695;
-constexpr double kListHeightTwips = 2040;
 
-constexpr int kAppListId = 100;
-
-// The list's columns: two visible, six of zero width holding the row's copy
-// of the record.
-constexpr std::array<const char*, 8> kColumns = {"Application", "Polling method", "Method Id", "Icon",
-                                                 "Text",        "Enabled",        "Data",      "Id"};
+enum ControlId : int { kOk = IDOK, kCancel = IDCANCEL, kApply = 103, kTabStrip = 104 };
+constexpr std::array<const char*, 4> kTabs = {"Screen Saver", "Polling", "Position", "About"};
+constexpr std::array<const char*, 3> kActions = {"OK", "Cancel", "Apply"};
+constexpr std::array<int, 3> kActionIds = {kOk, kCancel, kApply};
 
 }  // namespace
+
+MainForm::MainForm(App& app) : app_(app) {}
+
+MainForm::~MainForm() { Close(); }
 
 MainForm* MainForm::FromHandle(HWND hwnd) {
     return reinterpret_cast<MainForm*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
@@ -56,12 +50,16 @@ LRESULT CALLBACK MainForm::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 LRESULT MainForm::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
         case WM_TIMER: OnTimer(wp); return 0;
-        case WM_CLOSE: OnClose(); return 0;
+        case WM_COMMAND: OnCommand(LOWORD(wp), HIWORD(wp)); return 0;
+        case WM_NOTIFY: return OnNotify(reinterpret_cast<NMHDR*>(lp));
+        case WM_ACTIVATE:
+            if (LOWORD(wp) != WA_INACTIVE) Form_Activate();
+            return ::DefWindowProcA(hwnd_, msg, wp, lp);
+        case WM_CLOSE: Close(); return 0;
         case WM_DESTROY: Form_Unload(); return 0;
         case WM_NCDESTROY:
             ::SetWindowLongPtrA(hwnd_, GWLP_USERDATA, 0);
             hwnd_ = nullptr;
-            lvAppList_ = nullptr;
             return 0;
         default: return ::DefWindowProcA(hwnd_, msg, wp, lp);
     }
@@ -76,6 +74,7 @@ void CALLBACK MainForm::DisplayPropertiesTimerProc(HWND hwnd, UINT, UINT_PTR, DW
 }
 
 bool MainForm::CreateAndLoad(HINSTANCE instance) {
+    instance_ = instance;
     WNDCLASSEXA wc{};
     if (!::GetClassInfoExA(instance, kMainClassName, &wc)) {
         wc = WNDCLASSEXA{};
@@ -95,12 +94,22 @@ bool MainForm::CreateAndLoad(HINSTANCE instance) {
     ::InitCommonControlsEx(&icc);
 
     twips_ = ScreenTwips();
+    const int dpiY = static_cast<int>(std::lround(1440.0 / twips_.perPixelY));
+    font_.reset(::CreateFontA(-::MulDiv(8, dpiY, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                              OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH,
+                              "MS Shell Dlg"));
+    owner_.reset(::CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr));
+
     const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
     const DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
     RECT r{0, 0, twips_.PxX(kClientWidthTwips), twips_.PxY(kClientHeightTwips)};
     ::AdjustWindowRectEx(&r, style, FALSE, exStyle);
-    if (!::CreateWindowExA(exStyle, kMainClassName, "", style, CW_USEDEFAULT, CW_USEDEFAULT, r.right - r.left,
-                           r.bottom - r.top, nullptr, nullptr, instance, this))
+    const int width = r.right - r.left, height = r.bottom - r.top;
+    RECT work{};
+    ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    if (!::CreateWindowExA(exStyle, kMainClassName, "", style, work.left + (work.right - work.left - width) / 2,
+                           work.top + (work.bottom - work.top - height) / 2, width, height, owner_.get(), nullptr,
+                           instance, this))
         return false;
     CreateControls();
     Form_Load();
@@ -108,22 +117,26 @@ bool MainForm::CreateAndLoad(HINSTANCE instance) {
 }
 
 void MainForm::CreateControls() {
-    const HINSTANCE instance = reinterpret_cast<HINSTANCE>(::GetWindowLongPtrA(hwnd_, GWLP_HINSTANCE));
-    lvAppList_ = ::CreateWindowExA(
-        WS_EX_CLIENTEDGE, WC_LISTVIEWA, "",
-        WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS,
-        twips_.PxX(kPageLeftTwips + kListLeftTwips), twips_.PxY(kPageTopTwips + kListTopTwips),
-        twips_.PxX(kListWidthTwips), twips_.PxY(kListHeightTwips), hwnd_,
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(kAppListId)), instance, nullptr);
-    ListView_SetExtendedListViewStyle(lvAppList_, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
-    for (size_t i = 0; i < kColumns.size(); ++i) {
-        LVCOLUMNA col{};
-        col.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-        col.pszText = const_cast<char*>(kColumns[i]);
-        col.cx = 0;
-        col.iSubItem = static_cast<int>(i);
-        ::SendMessageA(lvAppList_, LVM_INSERTCOLUMNA, i, reinterpret_cast<LPARAM>(&col));
+    tabStrip_ = CreateControl(hwnd_, WC_TABCONTROLA, "", WS_VISIBLE | WS_TABSTOP | WS_CLIPSIBLINGS,
+                              {90, 90, 4965, 5415}, kTabStrip, font_.get(), twips_);
+    for (size_t i = 0; i < kTabs.size(); ++i) {
+        TCITEMA item{};
+        item.mask = TCIF_TEXT;
+        item.pszText = const_cast<char*>(kTabs[i]);
+        ::SendMessageA(tabStrip_, TCM_INSERTITEMA, i, reinterpret_cast<LPARAM>(&item));
     }
+    for (size_t i = 0; i < kActions.size(); ++i)
+        cmdAct_[i] = CreateControl(hwnd_, "BUTTON", kActions[i],
+                                   WS_VISIBLE | WS_TABSTOP | (i == 0 ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON),
+                                   {1800.0 + 1080 * i, 5625, 990, 345}, kActionIds[i], font_.get(), twips_);
+    saverPage_ = std::make_unique<SaverPage>(*this);
+    pollingPage_ = std::make_unique<PollingPage>(*this);
+    positionPage_ = std::make_unique<PositionPage>(*this);
+    aboutPage_ = std::make_unique<AboutPage>(*this);
+    saverPage_->Create();
+    pollingPage_->Create();
+    positionPage_->Create();
+    aboutPage_->Create();
 }
 
 void MainForm::Form_Load() {
@@ -131,59 +144,96 @@ void MainForm::Form_Load() {
     timer1Interval_ = kWatchdogIntervalMs;
     ::SetWindowTextA(hwnd_, kCaption);
 
-    const int half = twips_.PxX(kPageWidthTwips / 2);
-    ListView_SetColumnWidth(lvAppList_, 0, half);
-    ListView_SetColumnWidth(lvAppList_, 1, half);
+    ShowPage(saverPage_->Frame());
+    TabCtrl_SetCurSel(tabStrip_, 0);
+    pollingPage_->SetColumnWidths(twips_.PxX(kSaverPageWidth / 2));
 
     app_.LoadSettings();
-    FillAppList();
-    if (ListView_GetItemCount(lvAppList_) > 0) {
-        ListView_SetItemState(lvAppList_, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
-    }
-
+    pollingPage_->FillFromTable();
+    pollingPage_->SelectRow(0);
     CurrentSaverIndex = -1;
-    ScreenWidth = ::GetSystemMetrics(SM_CXMAXIMIZED);
-    ScreenHeight = ::GetSystemMetrics(SM_CYMAXIMIZED);
 
     RuntimeState& state = app_.state();
+    ScreenWidth = ::GetSystemMetrics(SM_CXMAXIMIZED);
+    ScreenHeight = ::GetSystemMetrics(SM_CYMAXIMIZED);
+    positionPage_->LoadOptions(state);
+    pollingPage_->ShowAppRow();
+
     state.OverlayTimer = ::SetTimer(hwnd_, kOverlayTimerId, kOverlayIntervalMs, OverlayTimerProc);
     ResetDrawnIcons(state);
     SetDirty(false);
     if (state.DisplayPropertiesWindow != 0) state.DisplayPropertiesTimer = ArmDisplayPropertiesWatch();
     IsFillingControls = false;
+    aboutPage_->FillTexts();
 }
 
-void MainForm::FillAppList() {
-    ListView_DeleteAllItems(lvAppList_);
-    rowKeys_.clear();
-    const std::vector<std::string>& table = app_.state().AppTable;
-    for (int n = 0; n < static_cast<int>(table.size()); ++n) {
-        AppListRow row = RowOfRecord(table[n], n);
-        LVITEMA item{};
-        item.mask = LVIF_TEXT | LVIF_PARAM;
-        item.iItem = n;
-        item.pszText = row.text.data();
-        item.lParam = n;
-        int at = static_cast<int>(::SendMessageA(lvAppList_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
-        if (at < 0) continue;
-        rowKeys_[n] = row.key;
-        for (int s = 0; s < static_cast<int>(row.subItems.size()); ++s) {
-            LVITEMA sub{};
-            sub.iSubItem = s + 1;
-            sub.pszText = row.subItems[s].data();
-            ::SendMessageA(lvAppList_, LVM_SETITEMTEXTA, at, reinterpret_cast<LPARAM>(&sub));
-        }
-        ListView_SetCheckState(lvAppList_, at, row.checked);
+void MainForm::ShowList() {
+    saverPage_->ShowList();
+    if (::SendMessageA(saverPage_->VisibleList(), LB_GETCURSEL, 0, 0) != LB_ERR) {
+        IsFillingControls = true;
+        pollingPage_->ShowAppRow();
+        IsFillingControls = false;
     }
 }
 
 void MainForm::Form_Unload() { app_.FormUnload(); }
 
+void MainForm::Form_Activate() {
+    if (ListView_GetItemCount(pollingPage_->List()) > 0 && pollingPage_->SelectedRow() < 0)
+        pollingPage_->SelectRow(0);
+    saverPage_->SelectFirstIfNone();
+}
+
+void MainForm::ShowPage(HWND page) {
+    for (HWND frame : {saverPage_->Frame(), pollingPage_->Frame(), positionPage_->Frame(), aboutPage_->Frame()}) {
+        RECT r{};
+        ::GetWindowRect(frame, &r);
+        POINT topLeft{r.left, r.top};
+        ::ScreenToClient(hwnd_, &topLeft);
+        const double left = frame == page ? kPageShownLeft : kPageParkedLeft;
+        ::SetWindowPos(frame, HWND_TOP, twips_.PxX(left), topLeft.y, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
+    }
+}
+
+void MainForm::TabStrip1_Click() {
+    switch (TabCtrl_GetCurSel(tabStrip_)) {
+        case 0: ShowPage(saverPage_->Frame()); break;
+        case 1:
+            ShowPage(pollingPage_->Frame());
+            ::SetFocus(pollingPage_->List());
+            break;
+        case 2: ShowPage(positionPage_->Frame()); break;
+        case 3: ShowPage(aboutPage_->Frame()); break;
+        default: break;
+    }
+}
+
+void MainForm::cmdAct_Click(int index) {
+    switch (index) {
+        case 0:
+            SaveAll(false, app_.state(), app_.Store(), *this, Choices());
+            Close();
+            break;
+        case 1: Close(); break;
+        case 2: SaveAll(false, app_.state(), app_.Store(), *this, Choices()); break;
+        default: break;
+    }
+}
+
+void MainForm::OnCommand(int id, int code) {
+    if (code != BN_CLICKED) return;
+    for (int i = 0; i < 3; ++i)
+        if (id == kActionIds[i]) cmdAct_Click(i);
+}
+
+LRESULT MainForm::OnNotify(NMHDR* header) {
+    if (header->hwndFrom == tabStrip_ && header->code == TCN_SELCHANGE) TabStrip1_Click();
+    return 0;
+}
+
 void MainForm::OnTimer(UINT_PTR id) {
     if (id == kTimer1) app_.Timer1Tick();
 }
-
-void MainForm::OnClose() { Close(); }
 
 void MainForm::Close() {
     if (Exists()) ::DestroyWindow(hwnd_);
@@ -202,7 +252,6 @@ void MainForm::ShowModal() {
 }
 
 void MainForm::SetTimer1Enabled(bool enabled) {
-    timer1Enabled_ = enabled;
     if (!Exists()) return;
     if (enabled)
         ::SetTimer(hwnd_, kTimer1, timer1Interval_, nullptr);
@@ -218,16 +267,20 @@ UINT_PTR MainForm::ArmDisplayPropertiesWatch() {
     return ::SetTimer(hwnd_, kDisplayPropertiesTimerId, kDisplayPropertiesIntervalMs, DisplayPropertiesTimerProc);
 }
 
-void MainForm::SetDirty(bool flag) { isDirty_ = flag; }
+void MainForm::SetDirty(bool flag) {
+    isDirty_ = flag;
+    if (cmdAct_[2]) ::EnableWindow(cmdAct_[2], flag);
+}
 
 DialogChoices MainForm::Choices() const {
-    // Until the dialog's pages exist, a save keeps the values that were loaded.
-    const RuntimeState& state = app_.state();
     DialogChoices c;
-    c.blinkChecked = state.BlinkIcons;
-    c.enlargeChecked = state.EnlargeIcons;
-    c.horizontal = state.IconOrientation == 1;
+    if (positionPage_) positionPage_->ReadChoices(c);
+    if (saverPage_) saverPage_->ReadChoice(c);
     return c;
 }
+
+RuntimeState& MainForm::State() { return app_.state(); }
+
+std::string MainForm::Folder() const { return app_.ProgramFolder(); }
 
 }  // namespace vl

@@ -4,9 +4,14 @@
 
 #include <windows.h>
 
-#include <map>
+#include <memory>
 #include <string>
 
+#include "dialog/about_page_win32.h"
+#include "dialog/dialog_host.h"
+#include "dialog/polling_page_win32.h"
+#include "dialog/position_page_win32.h"
+#include "dialog/saver_page_win32.h"
 #include "platform/twips.h"
 #include "platform/win32_handles.h"
 #include "settings/settings.h"
@@ -15,21 +20,24 @@ namespace vl {
 
 class App;
 
-class MainForm final : public DirtyFlag {
+class MainForm final : public DirtyFlag, public DialogHost {
 public:
     // Timer ids on the form's window.
     enum TimerId : UINT_PTR {
-        kTimer1 = 1,                   // the watchdog, 3000 ms, run mode only
-        kOverlayTimerId = 2,           // 473 ms, armed at every load
-        kDisplayPropertiesTimerId = 3, // 100 ms, configuration mode
+        kTimer1 = 1,                    // the watchdog, 3000 ms, run mode only
+        kOverlayTimerId = 2,            // 473 ms, armed at every load
+        kDisplayPropertiesTimerId = 3,  // 100 ms, configuration mode
     };
 
-    explicit MainForm(App& app) : app_(app) {}
+    explicit MainForm(App& app);
+    ~MainForm() override;
     MainForm(const MainForm&) = delete;
     MainForm& operator=(const MainForm&) = delete;
 
     // Creates the window hidden and runs the load sequence.
     bool CreateAndLoad(HINSTANCE instance);
+    // Fills the saver chooser (configuration mode).
+    void ShowList();
     // Shows the form as the modal dialog; returns when it has closed.
     void ShowModal();
     // Closes the form (its unload handler runs); harmless when already closed.
@@ -45,12 +53,24 @@ public:
     void KillFormTimer(UINT_PTR id);
     UINT_PTR ArmDisplayPropertiesWatch();
 
-    // DirtyFlag
+    // DirtyFlag: "Apply" is enabled exactly when there are unsaved changes.
     bool IsDirty() const override { return isDirty_; }
     void SetDirty(bool flag) override;
     DialogChoices Choices() const;
 
-    int ScreenWidth = 0;   // pixels of a maximised window on the primary display
+    // DialogHost
+    RuntimeState& State() override;
+    bool FillingControls() const override { return IsFillingControls; }
+    void SetFillingControls(bool filling) override { IsFillingControls = filling; }
+    const TwipsScale& Twips() const override { return twips_; }
+    HFONT Font() const override { return font_.get(); }
+    std::string Folder() const override;
+    HINSTANCE Instance() const override { return instance_; }
+    HWND FormWindow() const override { return hwnd_; }
+    int ScreenWidthPixels() const override { return ScreenWidth; }
+    int ScreenHeightPixels() const override { return ScreenHeight; }
+
+    int ScreenWidth = 0;  // pixels of a maximised window on the primary display
     int ScreenHeight = 0;
     int CurrentSaverIndex = -1;
     bool IsFillingControls = false;
@@ -64,20 +84,30 @@ private:
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
     void Form_Load();
     void Form_Unload();
+    void Form_Activate();
+    void TabStrip1_Click();
+    void cmdAct_Click(int index);
     void OnTimer(UINT_PTR id);
-    void OnClose();
+    void OnCommand(int id, int code);
+    LRESULT OnNotify(NMHDR* header);
 
     void CreateControls();
-    void FillAppList();
+    void ShowPage(HWND page);
 
     App& app_;
+    HINSTANCE instance_ = nullptr;
     HWND hwnd_ = nullptr;
-    HWND lvAppList_ = nullptr;
+    UniqueWindow owner_;  // hidden: an owned window gets no task-bar button
+    UniqueFont font_;
     TwipsScale twips_;
+    HWND tabStrip_ = nullptr;
+    HWND cmdAct_[3] = {};
+    std::unique_ptr<SaverPage> saverPage_;
+    std::unique_ptr<PollingPage> pollingPage_;
+    std::unique_ptr<PositionPage> positionPage_;
+    std::unique_ptr<AboutPage> aboutPage_;
     bool isDirty_ = false;
-    bool timer1Enabled_ = false;
     UINT timer1Interval_ = 0;
-    std::map<int, std::string> rowKeys_;  // list row id -> its key ("app0", "app#...")
 };
 
 }  // namespace vl

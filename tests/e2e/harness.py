@@ -156,6 +156,7 @@ class Harness:
         self._shots = 0
         self._runs = 0
         self._groups: list[int] = []
+        self._placed: list[Path] = []
         self.display = session["display"]
         self.prefix = Path(session["prefix"])
 
@@ -212,6 +213,15 @@ class Harness:
 
     def install_fake_mapi(self):
         shutil.copy2(self.config.helpers["FakeMapi"], self.system_folder() / "mapi32.dll")
+
+    def windows_folder(self) -> Path:
+        return self.prefix / "drive_c" / "windows"
+
+    def place_file(self, source: Path, target: Path) -> Path:
+        """Copies a file into the shared prefix; it is removed when the scenario ends."""
+        shutil.copy2(source, target)
+        self._placed.append(target)
+        return target
 
     def remove_mail_library(self):
         (self.system_folder() / "mapi32.dll").unlink(missing_ok=True)
@@ -295,6 +305,9 @@ class Harness:
         while leftovers and time.monotonic() < deadline:
             leftovers = [p for p in leftovers if Path(f"/proc/{p}").exists()]
             time.sleep(0.05)
+        for path in self._placed:
+            path.unlink(missing_ok=True)
+        self._placed.clear()
 
 
 class Image:

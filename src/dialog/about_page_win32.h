@@ -1,0 +1,35 @@
+// The "About" page: the product picture, name, version and notices.
+#pragma once
+
+#include <windows.h>
+
+#include "dialog/controls_win32.h"
+#include "dialog/dialog_host.h"
+#include "platform/win32_handles.h"
+
+namespace vl {
+
+class AboutPage final : public PageHandler {
+public:
+    explicit AboutPage(DialogHost& host) : host_(host) {}
+    void Create();
+    [[nodiscard]] HWND Frame() const { return frame_; }
+    // Form load, last step: the texts.
+    void FillTexts();
+
+    void OnCommand(int, int, HWND) override {}
+    LRESULT OnNotify(NMHDR*) override { return 0; }
+
+private:
+    DialogHost& host_;
+    HWND frame_ = nullptr;
+    HWND picture_ = nullptr;
+    HWND title_ = nullptr;
+    HWND version_ = nullptr;
+    HWND description_ = nullptr;
+    HWND disclaimer_ = nullptr;
+    UniqueBitmap productPicture_;
+    UniqueFont titleFont_;
+};
+
+}  // namespace vl

@@ -1,0 +1,106 @@
+#include "dialog/controls_win32.h"
+
+#include <vector>
+
+namespace vl {
+namespace {
+
+constexpr char kPageClass[] = "Vigilumen.Page";
+
+LRESULT CALLBACK PageProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_NCCREATE)
+        ::SetWindowLongPtrA(hwnd, GWLP_USERDATA,
+                            reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTA*>(lp)->lpCreateParams));
+    auto* handler = reinterpret_cast<PageHandler*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    if (!handler) return ::DefWindowProcA(hwnd, msg, wp, lp);
+    switch (msg) {
+        case WM_COMMAND: handler->OnCommand(LOWORD(wp), HIWORD(wp), reinterpret_cast<HWND>(lp)); return 0;
+        case WM_NOTIFY: return handler->OnNotify(reinterpret_cast<NMHDR*>(lp));
+        case WM_MOUSEMOVE:
+        case WM_LBUTTONUP:
+            if (handler->OnFrameMouse(msg, wp, lp)) return 0;
+            return ::DefWindowProcA(hwnd, msg, wp, lp);
+        case WM_CTLCOLORSTATIC:
+        case WM_CTLCOLORBTN:
+            // Labels and buttons on a page take the page's colour.
+            ::SetBkMode(reinterpret_cast<HDC>(wp), TRANSPARENT);
+            return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_BTNFACE));
+        default: return ::DefWindowProcA(hwnd, msg, wp, lp);
+    }
+}
+
+}  // namespace
+
+RECT ToPixels(const TwipsScale& twips, const TwipsRect& r) {
+    const int left = twips.PxX(r.left), top = twips.PxY(r.top);
+    return {left, top, left + twips.PxX(r.width), top + twips.PxY(r.height)};
+}
+
+HWND CreateControl(HWND parent, const char* className, const char* text, DWORD style, const TwipsRect& at, int id,
+                   HFONT font, const TwipsScale& twips, DWORD exStyle) {
+    const RECT r = ToPixels(twips, at);
+    HWND control = ::CreateWindowExA(exStyle, className, text, WS_CHILD | style, r.left, r.top, r.right - r.left,
+                                     r.bottom - r.top, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                     reinterpret_cast<HINSTANCE>(::GetWindowLongPtrA(parent, GWLP_HINSTANCE)),
+                                     nullptr);
+    if (control && font) ::SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    return control;
+}
+
+void MoveControl(HWND control, const TwipsScale& twips, const TwipsRect& at) {
+    const RECT r = ToPixels(twips, at);
+    ::SetWindowPos(control, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+HWND CreatePageFrame(HWND form, PageHandler* handler, const TwipsScale& twips, const TwipsRect& at) {
+    HINSTANCE instance = reinterpret_cast<HINSTANCE>(::GetWindowLongPtrA(form, GWLP_HINSTANCE));
+    WNDCLASSEXA wc{};
+    if (!::GetClassInfoExA(instance, kPageClass, &wc)) {
+        wc = WNDCLASSEXA{};
+        wc.cbSize = sizeof wc;
+        wc.lpfnWndProc = PageProc;
+        wc.hInstance = instance;
+        wc.hCursor = ::LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));
+        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+        wc.lpszClassName = kPageClass;
+        ::RegisterClassExA(&wc);
+    }
+    const RECT r = ToPixels(twips, at);
+    HWND frame = ::CreateWindowExA(WS_EX_CONTROLPARENT, kPageClass, "", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS,
+                                   r.left, r.top, r.right - r.left, r.bottom - r.top, form, nullptr, instance, handler);
+    // Above the tab strip, which is its sibling.
+    ::SetWindowPos(frame, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    return frame;
+}
+
+std::string ControlText(HWND control) {
+    const int n = ::GetWindowTextLengthA(control);
+    std::string text(static_cast<size_t>(n > 0 ? n : 0) + 1, '\0');
+    const int got = ::GetWindowTextA(control, text.data(), n + 1);
+    text.resize(got > 0 ? static_cast<size_t>(got) : 0);
+    return text;
+}
+
+void SetControlText(HWND control, const std::string& text) { ::SetWindowTextA(control, text.c_str()); }
+
+bool IsChecked(HWND button) { return ::SendMessageA(button, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+void SetChecked(HWND button, bool checked) {
+    ::SendMessageA(button, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+int ListBoxAddString(HWND list, const std::string& text) {
+    return static_cast<int>(::SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str())));
+}
+
+std::string ListBoxText(HWND list, int index) {
+    const LRESULT n = ::SendMessageA(list, LB_GETTEXTLEN, index, 0);
+    if (n == LB_ERR) return {};
+    std::string text(static_cast<size_t>(n) + 1, '\0');
+    const LRESULT got = ::SendMessageA(list, LB_GETTEXT, index, reinterpret_cast<LPARAM>(text.data()));
+    text.resize(got == LB_ERR ? 0 : static_cast<size_t>(got));
+    return text;
+}
+
+}  // namespace vl

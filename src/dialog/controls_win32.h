@@ -1,0 +1,49 @@
+// Small helpers for building and driving the dialog's controls, and the
+// page frames that hold them.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <string>
+
+#include "platform/twips.h"
+
+namespace vl {
+
+// A rectangle in twips, as the form's layout is given.
+struct TwipsRect {
+    double left, top, width, height;
+};
+
+RECT ToPixels(const TwipsScale& twips, const TwipsRect& r);
+
+// Creates a child control at its twips geometry with the dialog's font.
+HWND CreateControl(HWND parent, const char* className, const char* text, DWORD style, const TwipsRect& at, int id,
+                   HFONT font, const TwipsScale& twips, DWORD exStyle = 0);
+
+void MoveControl(HWND control, const TwipsScale& twips, const TwipsRect& at);
+
+// Receives what a page frame's controls report.
+class PageHandler {
+public:
+    virtual ~PageHandler() = default;
+    virtual void OnCommand(int id, int code, HWND control) = 0;
+    virtual LRESULT OnNotify(NMHDR* header) = 0;
+    // Mouse messages of the frame itself (drag and drop over the page).
+    virtual bool OnFrameMouse(UINT, WPARAM, LPARAM) { return false; }
+};
+
+// A borderless container for one page; its controls' notifications go to
+// the page's handler.
+HWND CreatePageFrame(HWND form, PageHandler* handler, const TwipsScale& twips, const TwipsRect& at);
+
+std::string ControlText(HWND control);
+void SetControlText(HWND control, const std::string& text);
+bool IsChecked(HWND button);
+void SetChecked(HWND button, bool checked);
+
+int ListBoxAddString(HWND list, const std::string& text);  // returns the position the list gave it
+std::string ListBoxText(HWND list, int index);
+
+}  // namespace vl

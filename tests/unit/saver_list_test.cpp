@@ -1,0 +1,84 @@
+#include "dialog/saver_list.h"
+#include "dialog/version_info.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+using namespace vl;
+
+namespace {
+
+class FakeScan : public SaverFolderScan {
+public:
+    std::map<std::string, std::vector<std::string>> folders;
+    std::map<std::string, std::string> descriptions;  // path -> string resource 1
+    std::vector<std::string> SaverFiles(const std::string& folder) override { return folders[folder]; }
+    std::optional<std::string> Description(const std::string& path) override {
+        auto it = descriptions.find(path);
+        if (it == descriptions.end()) return std::nullopt;
+        return it->second;
+    }
+};
+
+std::vector<std::string> Names(const SaverList& list) {
+    std::vector<std::string> names;
+    for (const SaverEntry& e : list.entries) names.push_back(e.name);
+    return names;
+}
+
+TEST(SaverNames, DescriptionOrFileNameUpToTheFirstDot) {
+    EXPECT_EQ(SaverDisplayName("ribbons.scr", std::string("Ribbons")), "Ribbons");
+    EXPECT_EQ(SaverDisplayName("my.fancy.saver.scr", std::nullopt), "my");
+    EXPECT_EQ(SaverDisplayName("plain.scr", std::string()), "plain");
+    EXPECT_EQ(SaverDisplayName("x.scr", std::string(300, 'n')).size(), 199u);
+}
+
+TEST(SaverListing, SystemFolderSaversWithAWindowsFolderNameAreLeftOut) {
+    FakeScan scan;
+    scan.folders["C:\\W"] = {"aurora.scr", "plain.saver.scr"};
+    scan.folders["C:\\W\\S"] = {"aurora2.scr", "lower.scr", "rib.scr", "rib2.scr"};
+    scan.descriptions = {{"C:\\W\\aurora.scr", "Aurora"},     {"C:\\W\\S\\aurora2.scr", "Aurora"},
+                         {"C:\\W\\S\\lower.scr", "aurora"},   {"C:\\W\\S\\rib.scr", "Ribbons"},
+                         {"C:\\W\\S\\rib2.scr", "Ribbons"}};
+    std::set<std::string> names;
+    SaverList list = BuildSaverList(scan, "C:\\W", "C:\\W\\S", "", names);
+    EXPECT_EQ(Names(list), (std::vector<std::string>{"Aurora", "plain", "aurora", "Ribbons", "Ribbons"}));
+    EXPECT_EQ(list.entries[0].path, "C:\\W\\aurora.scr");
+    EXPECT_EQ(list.entries[2].path, "C:\\W\\S\\lower.scr");
+    EXPECT_EQ(names, (std::set<std::string>{"Aurora", "plain"}));  // only Windows-folder names
+    EXPECT_EQ(list.currentIndex, -1);
+}
+
+TEST(SaverListing, SecondWindowsFolderSaverOfTheSameNameIsListedToo) {
+    FakeScan scan;
+    scan.folders["C:\\W"] = {"a.scr", "b.scr"};
+    scan.descriptions = {{"C:\\W\\a.scr", "Same"}, {"C:\\W\\b.scr", "Same"}};
+    std::set<std::string> names;
+    SaverList list = BuildSaverList(scan, "C:\\W", "C:\\W\\S", "", names);
+    EXPECT_EQ(Names(list), (std::vector<std::string>{"Same", "Same"}));
+}
+
+TEST(SaverListing, CurrentSaverIsFoundWithoutRegardToCase) {
+    FakeScan scan;
+    scan.folders["C:\\W"] = {"a.scr"};
+    scan.folders["C:\\W\\S"] = {"Rib.scr"};
+    std::set<std::string> names;
+    EXPECT_EQ(BuildSaverList(scan, "C:\\W", "C:\\W\\S", "c:\\w\\s\\RIB.SCR", names).currentIndex, 1);
+    names.clear();
+    EXPECT_EQ(BuildSaverList(scan, "C:\\W", "C:\\W\\S", "C:\\gone.scr", names).currentIndex, -1);
+}
+
+TEST(VersionResource, FixedInfoGivesTheVersionLine) {
+    std::string resource(40, '\0');
+    const unsigned char fixed[] = {0xBD, 0x04, 0xEF, 0xFE, 0, 0, 1, 0,  // signature, structure version
+                                   2, 0, 1, 0,                         // file version MS: 1.2
+                                   0, 0, 3, 0};                        // file version LS: 3.0
+    resource += std::string(reinterpret_cast<const char*>(fixed), sizeof fixed);
+    auto v = ParseFileVersion(resource);
+    ASSERT_TRUE(v);
+    EXPECT_EQ(VersionLine(*v), "Version 1.2.3");
+    EXPECT_FALSE(ParseFileVersion(std::string(64, 'x')));
+}
+
+}  // namespace

@@ -151,7 +151,10 @@ class Demo:
         self.screenshot(shot)
         img = Image.load(shot)
         say(f"screenshot written: {shot} ({img.width} x {img.height})")
-
+        text_box = sum(1 for x in range(1, 400) if img.at(x, 3) == (255, 255, 255))
+        say(f"  top-left corner: the text '{winpath(self.watched)} has been modified' "
+            f"({'seen' if text_box > 50 else 'NOT seen'} in the screenshot)")
+        self.report_carrier(owner["root"])
         if self.own_xvfb is not None:
             say("moving the mouse, as a person coming back would: the saver ends")
             subprocess.run(["xdotool", "mousemove", "400", "300"], env={**os.environ, "DISPLAY": self.display})
@@ -173,6 +176,20 @@ class Demo:
         for line in apps:
             say("  " + line)
         return 0
+
+    def report_carrier(self, saver_window: str):
+        carriers = [r for r in self.probe("tree", saver_window) if r.get("class") == "Vigilumen.frmIcon"]
+        if not carriers:
+            say("  the window icon: no icon carrier inside the saver's window (NOT placed)")
+            return
+        c = carriers[0]
+        say(f"  the window icon: placed in the saver's window ({saver_window}) at {c['rect']} (screen pixels)")
+        png = self.out / "carrier.png"
+        bmp = self.out / "carrier.bmp"
+        snap = self.probe("snap", c["hwnd"], winpath(bmp))
+        if snap and snap[0].get("ok") == "1" and bmp.exists():
+            subprocess.run(["convert", str(bmp), str(png)], timeout=30)
+            say(f"  Wine does not draw a window inside another program's window; what it holds: {png}")
 
     def wait_for_saver_window(self, timeout: float) -> ProbeRecord | None:
         deadline = time.monotonic() + timeout

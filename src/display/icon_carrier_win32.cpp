@@ -64,6 +64,15 @@ void IconCarrier::Paint(HDC dc) const {
         ::DrawIconEx(dc, e.rect.left, e.rect.top, e.shown, e.rect.right - e.rect.left, e.rect.bottom - e.rect.top, 0,
                      nullptr, DI_NORMAL);
     }
+    if (!iconSource_) return;
+    for (const auto& [at, path] : tickIcons_)
+        if (HICON icon = iconSource_(path)) ::DrawIcon(dc, at.first, at.second, icon);
+}
+
+void IconCarrier::DrawTickIcon(int x, int y, const std::string& path) {
+    if (!window_ || !iconSource_) return;
+    tickIcons_[{x, y}] = path;
+    if (HICON icon = iconSource_(path)) ::DrawIcon(dc_, x, y, icon);
 }
 
 bool IconCarrier::CreateWindowUnderCurrentContext(int left, int top, int width, int height) {
@@ -103,6 +112,7 @@ void IconCarrier::Close() {
     window_.reset();
     dc_ = nullptr;
     elements_.clear();
+    tickIcons_.clear();
 }
 
 void IconCarrier::RecreateInContextOf(HWND saverWindow) {

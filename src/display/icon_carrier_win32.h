@@ -5,7 +5,10 @@
 
 #include <windows.h>
 
+#include <functional>
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/twips.h"
@@ -40,6 +43,12 @@ public:
     void SetLeft(int left);
     void RepaintElement(int k);
 
+    // Where the icon files' pictures come from (the fallback included).
+    void SetIconSource(std::function<HICON(const std::string&)> source) { iconSource_ = std::move(source); }
+    // The overlay timer's repaint of one icon at its place, at the system
+    // icon size; later paints of the carrier draw it again.
+    void DrawTickIcon(int x, int y, const std::string& path);
+
     [[nodiscard]] HWND hwnd() const { return window_.get(); }
     [[nodiscard]] HDC dc() const { return dc_; }
 
@@ -63,6 +72,8 @@ private:
     int elementSize_ = 32;
     HICON fallbackIcon_ = nullptr;  // owned by the caller
     std::vector<Element> elements_;
+    std::map<std::pair<int, int>, std::string> tickIcons_;  // place -> icon file
+    std::function<HICON(const std::string&)> iconSource_;
     bool isChild_ = false;
 };
 

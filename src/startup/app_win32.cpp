@@ -74,6 +74,10 @@ void App::RunSaver() {
     appIcon_.reset(static_cast<HICON>(
         ::LoadImageA(instance_, MAKEINTRESOURCEA(IDI_VIGILUMEN), IMAGE_ICON, size, size, 0)));
     carrier_.CreateParked(instance_, form_.twips(), state_.EnlargeIcons, appIcon_.get(), FallbackIcon());
+    carrier_.SetIconSource([this](const std::string& path) {
+        HICON icon = iconCache_.Get(path);
+        return icon ? icon : FallbackIcon();
+    });
     state_.SaverProcessCount = 0;
     state_.SaverLaunchMs = NowMs();
     saver_ = StartSaver(state_.ScreenSaverPath, arguments_);
@@ -221,8 +225,7 @@ std::uintptr_t App::CarrierDc() { return reinterpret_cast<std::uintptr_t>(carrie
 void App::DrawIconInto(std::uintptr_t dc, int x, int y, const std::string& path) {
     // Entries of a carrier that went with the saver's window have nothing to paint into.
     if (!carrier_.hwnd() || reinterpret_cast<HDC>(dc) != carrier_.dc()) return;
-    HICON icon = iconCache_.Get(path);
-    ::DrawIcon(reinterpret_cast<HDC>(dc), x, y, icon ? icon : FallbackIcon());
+    carrier_.DrawTickIcon(x, y, path);
 }
 
 std::pair<int, int> App::DrawIconOnScreen(int x, int y, const std::string& path) {

@@ -163,3 +163,31 @@ def scenario_refused_reparenting_falls_back_to_a_topmost_window(h: Harness):
         raise ScenarioFailed(f"icon pixels on the screen: {first} and {second}")
     stop.touch()
     check.wait(5)
+
+
+def _snap(h: Harness, hwnd: str, label: str):
+    bmp = h.dir / f"{label}.bmp"
+    rec = h.probe("snap", hwnd, winpath(bmp))[0]
+    if rec.get("ok") != "1" or rec.get("blank") != "0":
+        raise ScenarioFailed(f"snapshot of the carrier: {rec}")
+    png = h.dir / f"{label}.png"
+    import subprocess
+    subprocess.run(["convert", str(bmp), str(png)], check=True, timeout=30)
+    return h.pixels(png)
+
+
+def scenario_carrier_shows_the_icon_and_the_no_entry_sign_for_a_missing_file(h: Harness):
+    """Wine does not put a child window of another process on the screen, so
+    the carrier's content is captured inside the program itself."""
+    run = Run(h, ["window.ico", "missing.ico"], position="300;200")
+    carrier = run.wait_carrier((64, 32))
+    time.sleep(1.2)  # the overlay timer repaints the icons in their places
+    img = _snap(h, carrier["hwnd"], "carrier")
+    if (img.width, img.height) != (64, 32):
+        raise ScenarioFailed(f"snapshot is {img.width} x {img.height}")
+    blue = img.count((0, 0, 32, 32), lambda p: p[2] > 150 and p[0] < 120)      # the window's title bar
+    gold = img.count((0, 0, 32, 32), lambda p: p[0] > 180 and p[1] > 120 and p[2] < 90)  # the bell
+    white = img.count((32, 0, 64, 32), lambda p: min(p) > 220)                 # the no-entry ring and bar
+    if blue < 15 or gold < 15 or white < 60:
+        raise ScenarioFailed(f"carrier content: blue {blue}, gold {gold} in the icon; white {white} in the sign")
+    run.end()

@@ -1,11 +1,78 @@
 #include "dialog/position_page_win32.h"
 
+#include <windowsx.h>
+
+#include <algorithm>
+
+#include "res/resource.h"
+
 namespace vl {
 namespace {
 
-enum ControlId : int { kLabel = 400, kArrange = 401, kHorizontal = 402, kVertical = 403, kBlink = 404, kEnlarge = 405 };
+enum ControlId : int {
+    kLabel = 400,
+    kArrange = 401,
+    kHorizontal = 402,
+    kVertical = 403,
+    kBlink = 404,
+    kEnlarge = 405,
+    kPicScreen = 406,
+    kPicPointer = 407,
+    kImgDrag = 408,
+};
+
+constexpr char kPointerClass[] = "Vigilumen.Pointer";
+constexpr double kOutlineTwips = 30;  // thickness of the dragged outline
+constexpr COLORREF kPointerFill = RGB(220, 32, 24);
+constexpr COLORREF kPointerMark = RGB(255, 255, 255);
+
+HCURSOR ArrowCursor() { return ::LoadCursorA(nullptr, MAKEINTRESOURCEA(32512)); }  // IDC_ARROW, shared
+
+// Mouse coordinates of a window with the capture may lie outside it, and
+// left of or above a second monitor they are negative.
+POINT ScreenPoint(HWND hwnd, LPARAM lp) {
+    POINT p{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+    ::ClientToScreen(hwnd, &p);
+    return p;
+}
+
+// The picture's flat background takes the page's colour, whatever the
+// colour scheme, so that the monitor stands on the page without a box
+// around it. The top-left pixel is background.
+void PaintBackgroundAsPage(HBITMAP picture) {
+    DIBSECTION dib{};
+    if (::GetObjectA(picture, sizeof dib, &dib) != sizeof dib) return;  // not a DIB section: left as drawn
+    const BITMAP& bm = dib.dsBm;
+    if (!bm.bmBits || (bm.bmBitsPixel != 24 && bm.bmBitsPixel != 32)) return;
+    ::GdiFlush();
+    auto* bits = static_cast<unsigned char*>(bm.bmBits);
+    const int step = bm.bmBitsPixel / 8;
+    const bool bottomUp = dib.dsBmih.biHeight > 0;
+    const unsigned char* corner = bits + (bottomUp ? (bm.bmHeight - 1) * bm.bmWidthBytes : 0);
+    const unsigned char blue = corner[0], green = corner[1], red = corner[2];
+    const COLORREF page = ::GetSysColor(COLOR_BTNFACE);
+    for (int y = 0; y < bm.bmHeight; ++y) {
+        unsigned char* p = bits + y * bm.bmWidthBytes;
+        for (int x = 0; x < bm.bmWidth; ++x, p += step) {
+            if (p[0] != blue || p[1] != green || p[2] != red) continue;
+            p[0] = GetBValue(page);
+            p[1] = GetGValue(page);
+            p[2] = GetRValue(page);
+        }
+    }
+}
+
+RECT Offset(RECT r, int dx, int dy) {
+    ::OffsetRect(&r, dx, dy);
+    return r;
+}
 
 }  // namespace
+
+PositionPage::~PositionPage() {
+    HideOutline();  // never leave inverted pixels on the screen
+    if (PicPointer_ && ::IsWindow(PicPointer_)) ::SetWindowLongPtrA(PicPointer_, GWLP_USERDATA, 0);
+}
 
 void PositionPage::Create() {
     const TwipsScale& t = host_.Twips();
@@ -27,17 +94,103 @@ void PositionPage::Create() {
     chkEnlarge_ = CreateControl(frame_, "BUTTON", "Enlarged Icons", WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX,
                                 {2430, 4320, 1800, 255}, kEnlarge, font, t);
     ::SetWindowPos(arrange_, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+
+    const TwipsRect screenAt{kPicScreenLeft, kPicScreenTop, kPicScreenWidth, kPicScreenHeight};
+    PicScreen_ = CreateControl(frame_, "STATIC", "", WS_VISIBLE | WS_CLIPSIBLINGS | SS_BITMAP, screenAt, kPicScreen,
+                               nullptr, t);
+    // Loaded at the picture's size in pixels, so that at any DPI the glass
+    // lies where the miniature's twips say.
+    const RECT screenPx = ToPixels(t, screenAt);
+    monitorPicture_.reset(static_cast<HBITMAP>(::LoadImageA(host_.Instance(), MAKEINTRESOURCEA(IDB_MONITOR),
+                                                            IMAGE_BITMAP, screenPx.right - screenPx.left,
+                                                            screenPx.bottom - screenPx.top,
+                                                            LR_DEFAULTCOLOR | LR_CREATEDIBSECTION)));
+    PaintBackgroundAsPage(monitorPicture_.get());
+    ::SendMessageA(PicScreen_, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(monitorPicture_.get()));
+
+    imgDrag_ = CreateControl(frame_, "STATIC", "", SS_ICON, {4200, 225, 480, 480}, kImgDrag, nullptr, t);
+    noEntryIcon_.reset(static_cast<HICON>(
+        ::LoadImageA(host_.Instance(), MAKEINTRESOURCEA(IDI_NODROP), IMAGE_ICON, 32, 32, LR_DEFAULTCOLOR)));
+    ::SendMessageA(imgDrag_, STM_SETICON, reinterpret_cast<WPARAM>(noEntryIcon_.get()), 0);
+    CreateNoEntryCursor();
+    outlineThickness_ = t.PxX(kOutlineTwips);
+    CreatePointer();
+}
+
+void PositionPage::CreatePointer() {
+    HINSTANCE instance = host_.Instance();
+    WNDCLASSEXA wc{};
+    if (!::GetClassInfoExA(instance, kPointerClass, &wc)) {
+        wc = WNDCLASSEXA{};
+        wc.cbSize = sizeof wc;
+        wc.style = CS_HREDRAW | CS_VREDRAW;
+        wc.lpfnWndProc = PointerProc;
+        wc.hInstance = instance;
+        wc.hCursor = ArrowCursor();
+        wc.lpszClassName = kPointerClass;
+        ::RegisterClassExA(&wc);
+    }
+    pointerSize_ = kPointerAtLoad;
+    pointerAt_ = PlacePointer({0, 0}, 1, 1, pointerSize_);
+    const RECT r = ToPixels(host_.Twips(), {pointerAt_.x, pointerAt_.y, pointerSize_.width, pointerSize_.height});
+    PicPointer_ = ::CreateWindowExA(0, kPointerClass, "", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, r.left, r.top,
+                                    r.right - r.left, r.bottom - r.top, frame_,
+                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(kPicPointer)), instance, this);
+    // A window of its own above the picture: always drawn over it.
+    ::SetWindowPos(PicPointer_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+// The no-entry icon with its hot spot in the middle, so that the sign sits
+// on the mouse position while it stands for the dragged pointer.
+void PositionPage::CreateNoEntryCursor() {
+    ICONINFO info{};
+    if (!noEntryIcon_ || !::GetIconInfo(noEntryIcon_.get(), &info)) return;
+    UniqueBitmap colour(info.hbmColor), mask(info.hbmMask);
+    BITMAP bm{};
+    if (!::GetObjectA(mask.get(), sizeof bm, &bm)) return;
+    info.fIcon = FALSE;
+    info.xHotspot = static_cast<DWORD>(bm.bmWidth / 2);
+    info.yHotspot = static_cast<DWORD>((colour ? bm.bmHeight : bm.bmHeight / 2) / 2);  // a bare mask is doubled
+    noEntryCursor_.reset(::CreateIconIndirect(&info));
+}
+
+LRESULT CALLBACK PositionPage::PointerProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_NCCREATE)
+        ::SetWindowLongPtrA(hwnd, GWLP_USERDATA,
+                            reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTA*>(lp)->lpCreateParams));
+    auto* self = reinterpret_cast<PositionPage*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    return self ? self->PointerMessage(hwnd, msg, wp, lp) : ::DefWindowProcA(hwnd, msg, wp, lp);
+}
+
+LRESULT PositionPage::PointerMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+        case WM_PAINT: PicPointer_Paint(); return 0;
+        case WM_ERASEBKGND: return 1;  // the paint covers every pixel
+        case WM_LBUTTONDOWN: PicPointer_MouseDown(WM_LBUTTONUP, ScreenPoint(hwnd, lp)); return 0;
+        case WM_RBUTTONDOWN: PicPointer_MouseDown(WM_RBUTTONUP, ScreenPoint(hwnd, lp)); return 0;
+        case WM_MBUTTONDOWN: PicPointer_MouseDown(WM_MBUTTONUP, ScreenPoint(hwnd, lp)); return 0;
+        case WM_MOUSEMOVE: PicPointer_MouseMove(ScreenPoint(hwnd, lp)); return 0;
+        case WM_LBUTTONUP:
+        case WM_RBUTTONUP:
+        case WM_MBUTTONUP: PicPointer_ButtonUp(msg, ScreenPoint(hwnd, lp)); return 0;
+        case WM_CAPTURECHANGED: PicPointer_CaptureLost(); return 0;
+        default: return ::DefWindowProcA(hwnd, msg, wp, lp);
+    }
 }
 
 void PositionPage::LoadOptions(const RuntimeState& state) {
     SetChecked(chkBlink_, false);
+    MovePointer(pointerAt_, kPointerAtLoad);
     SetChecked(chkBlink_, state.BlinkIcons);
-    if (state.EnlargeIcons) {
-        SetChecked(chkEnlarge_, true);
-        chkEnlarge_Click();  // checking the box runs its handler
+    if (IsChecked(chkEnlarge_) != state.EnlargeIcons) {
+        SetChecked(chkEnlarge_, state.EnlargeIcons);
+        chkEnlarge_Click();  // a box whose value changes runs its handler
     }
     SetChecked(optHor_, state.IconOrientation == 1);
     SetChecked(optVer_, state.IconOrientation == 2);
+    MovePointer(PlacePointer({state.NotifyX, state.NotifyY}, host_.ScreenWidthPixels(), host_.ScreenHeightPixels(),
+                             pointerSize_),
+                pointerSize_);
 }
 
 void PositionPage::ReadChoices(DialogChoices& choices) const {
@@ -59,10 +212,189 @@ void PositionPage::OnCommand(int id, int code, HWND) {
 
 void PositionPage::chkBlink_Click() { host_.SetDirty(true); }
 
-void PositionPage::chkEnlarge_Click() { host_.SetDirty(true); }
+// The pointer grows or shrinks from its top-left corner.
+void PositionPage::chkEnlarge_Click() {
+    MovePointer(pointerAt_, PointerSizeForEnlarge(IsChecked(chkEnlarge_)));
+    host_.SetDirty(true);
+}
 
 void PositionPage::optHor_Click() { host_.SetDirty(true); }
 
 void PositionPage::optVer_Click() { host_.SetDirty(true); }
+
+void PositionPage::MovePointer(TwipsPoint topLeft, PointerSize size) {
+    pointerAt_ = topLeft;
+    pointerSize_ = size;
+    MoveControl(PicPointer_, host_.Twips(), {topLeft.x, topLeft.y, size.width, size.height});
+}
+
+// A red marker with a dark rim and a white cross on its centre, the point
+// that stands for the notification position.
+void PositionPage::PicPointer_Paint() {
+    PaintDc paint(PicPointer_);
+    HDC dc = paint.get();
+    RECT r{};
+    ::GetClientRect(PicPointer_, &r);
+    ::FillRect(dc, &r, static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH)));
+    RECT inner = r;
+    ::InflateRect(&inner, -1, -1);
+    UniqueBrush fill(::CreateSolidBrush(kPointerFill));
+    ::FillRect(dc, &inner, fill.get());
+    const int cx = (r.right - 1) / 2, cy = (r.bottom - 1) / 2;
+    const int arm = (inner.bottom - inner.top) >= 5 ? 2 : 1;
+    UniqueBrush mark(::CreateSolidBrush(kPointerMark));
+    const RECT across{cx - arm, cy, cx + arm + 1, cy + 1};
+    const RECT down{cx, cy - arm, cx + 1, cy + arm + 1};
+    ::FillRect(dc, &across, mark.get());
+    ::FillRect(dc, &down, mark.get());
+}
+
+void PositionPage::PicPointer_MouseDown(UINT button, POINT screen) {
+    if (dragging_) return;  // another button while dragging
+    dragging_ = true;
+    dragButton_ = button;
+    ::SetCapture(PicPointer_);
+    ::GetWindowRect(PicPointer_, &grabbedRect_);
+    grabbedAt_ = screen;
+    ShowDragImage(drag_.Begin());
+    MoveOutline(grabbedAt_);
+}
+
+void PositionPage::PicPointer_MouseMove(POINT screen) {
+    if (!dragging_) return;
+    DragOverAt(screen);
+    if (dragImage_ == DragImage::PlainOutline) MoveOutline(screen);
+}
+
+// The release drops the pointer where the mouse is, then ends the drag.
+void PositionPage::PicPointer_ButtonUp(UINT button, POINT screen) {
+    if (!dragging_ || button != dragButton_) return;
+    DragOverAt(screen);
+    HideOutline();
+    switch (TargetAt(screen)) {
+        case DragTarget::Picture: {
+            const TwipsPoint at = OnPicture(screen);
+            PicScreen_DragDrop(at.x, at.y);
+            break;
+        }
+        case DragTarget::Page: Frame6_DragDrop(); break;
+        case DragTarget::None: break;  // on the pointer itself, another control or elsewhere: nothing
+    }
+    PicPointer_MouseUp();
+}
+
+void PositionPage::PicPointer_MouseUp() {
+    dragging_ = false;  // first, so that losing the capture below is no cancel
+    drag_.End();
+    HideOutline();
+    ::ReleaseCapture();
+    ::SetCursor(ArrowCursor());
+}
+
+// Another window took the mouse (a message box, a switch of task): the drag
+// ends where it is, without a drop.
+void PositionPage::PicPointer_CaptureLost() {
+    if (!dragging_) return;
+    dragging_ = false;
+    drag_.End();
+    HideOutline();
+    ::SetCursor(ArrowCursor());
+}
+
+void PositionPage::PicScreen_DragOver(double x, double y) {
+    if (const auto image = drag_.OverPicture(x, y)) ShowDragImage(*image);
+}
+
+void PositionPage::PicScreen_DragDrop(double x, double y) {
+    RuntimeState& state = host_.State();
+    const auto stored = drag_.DropOnPicture(x, y, host_.ScreenWidthPixels(), host_.ScreenHeightPixels());
+    if (!stored) return;
+    // The pointer stays on the drop point even when the stored values were
+    // clamped; the next load places it from the stored values.
+    MovePointer(CentreOnDrop(x, y, pointerSize_), pointerSize_);
+    state.NotifyX = stored->x;
+    state.NotifyY = stored->y;
+    host_.SetDirty(true);
+}
+
+void PositionPage::Frame6_DragOver() { ShowDragImage(PointerDrag::OverPage()); }
+
+void PositionPage::Frame6_DragDrop() { ShowDragImage(PointerDrag::OverPage()); }
+
+// What the mouse is over, as the page's drag handlers see it: the picture,
+// the bare page, or something without a handler (the pointer itself, the
+// other controls, anything outside the page).
+PositionPage::DragTarget PositionPage::TargetAt(POINT screen) const {
+    HWND top = ::WindowFromPoint(screen);
+    if (!top || ::GetAncestor(top, GA_ROOT) != ::GetAncestor(frame_, GA_ROOT)) return DragTarget::None;
+    POINT p = screen;
+    ::ScreenToClient(frame_, &p);
+    RECT client{};
+    ::GetClientRect(frame_, &client);
+    if (!::PtInRect(&client, p)) return DragTarget::None;
+    // Not WindowFromPoint for the children: static controls let it fall through.
+    HWND child = ::ChildWindowFromPointEx(frame_, p, CWP_SKIPINVISIBLE);
+    if (child == frame_) return DragTarget::Page;
+    if (child == PicScreen_) return DragTarget::Picture;
+    return DragTarget::None;
+}
+
+void PositionPage::DragOverAt(POINT screen) {
+    switch (TargetAt(screen)) {
+        case DragTarget::Picture: {
+            const TwipsPoint at = OnPicture(screen);
+            PicScreen_DragOver(at.x, at.y);
+            break;
+        }
+        case DragTarget::Page: Frame6_DragOver(); break;
+        case DragTarget::None: break;
+    }
+}
+
+TwipsPoint PositionPage::OnPicture(POINT screen) const {
+    POINT p = screen;
+    ::ScreenToClient(PicScreen_, &p);
+    const TwipsScale& t = host_.Twips();
+    return {t.TwX(p.x), t.TwY(p.y)};
+}
+
+void PositionPage::ShowDragImage(DragImage image) {
+    dragImage_ = image;
+    if (image == DragImage::NoEntry) {
+        HideOutline();
+        ::SetCursor(noEntryCursor_ ? noEntryCursor_.get() : ArrowCursor());
+    } else {
+        ::SetCursor(ArrowCursor());
+    }
+}
+
+void PositionPage::MoveOutline(POINT screen) {
+    const RECT next = Offset(grabbedRect_, screen.x - grabbedAt_.x, screen.y - grabbedAt_.y);
+    if (outline_ && ::EqualRect(&*outline_, &next)) return;
+    HideOutline();
+    InvertOutline(next, outlineThickness_);
+    outline_ = next;
+}
+
+void PositionPage::HideOutline() {
+    if (!outline_) return;
+    InvertOutline(*outline_, outlineThickness_);  // inverting again restores the pixels
+    outline_.reset();
+}
+
+// Four inverted bands on the screen itself, so the outline shows over any
+// window the mouse passes. The bands do not overlap: inverting them a
+// second time gives back exactly what was there.
+void PositionPage::InvertOutline(const RECT& r, int thickness) {
+    UniqueWindowDc screen = GetWindowDc(nullptr);
+    if (!screen) return;
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    const int t = std::max(1, std::min({thickness, w / 2, h / 2}));
+    HDC dc = screen.get();
+    ::PatBlt(dc, r.left, r.top, w, t, DSTINVERT);
+    ::PatBlt(dc, r.left, r.bottom - t, w, t, DSTINVERT);
+    ::PatBlt(dc, r.left, r.top + t, t, h - 2 * t, DSTINVERT);
+    ::PatBlt(dc, r.right - t, r.top + t, t, h - 2 * t, DSTINVERT);
+}
 
 }  // namespace vl

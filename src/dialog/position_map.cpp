@@ -1,0 +1,102 @@
+#include "dialog/position_map.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace vl {
+namespace {
+
+constexpr double kInt32Min = std::numeric_limits<std::int32_t>::min();
+constexpr double kInt32Max = std::numeric_limits<std::int32_t>::max();
+
+// Where the centre of the pointer goes along one axis, twips from the
+// miniature's origin. The product is formed in 64 bits: a stored value too
+// large for a 32-bit product (only a hand-edited file has one) still gives
+// the sound result instead of an overflow.
+double MiniatureOffset(std::int32_t stored, double extent, int screenPixels) {
+    if (screenPixels <= 0) return 0;  // no screen size to scale by: the origin
+    const auto product = static_cast<std::int64_t>(stored) * static_cast<std::int64_t>(extent);
+    return static_cast<double>(product) / screenPixels;
+}
+
+double KeepNear(double twips) { return std::clamp(twips, -kFarthestPointerTwips, kFarthestPointerTwips); }
+
+std::int32_t Clamp(std::int64_t value, std::int64_t highest) {
+    if (value < kLowestPosition) value = kLowestPosition;
+    if (value > highest) value = highest;
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(value, std::numeric_limits<std::int32_t>::min(),
+                                                              std::numeric_limits<std::int32_t>::max()));
+}
+
+}  // namespace
+
+PointerSize PointerSizeForEnlarge(bool checked) { return checked ? kPointerEnlarged : kPointerNormal; }
+
+TwipsPoint PlacePointer(NotifyPosition stored, int screenWidth, int screenHeight, PointerSize pointer) {
+    const double x = kPicScreenLeft + kMiniatureLeft + MiniatureOffset(stored.x, kMiniatureWidth, screenWidth) -
+                     pointer.width / 2;
+    const double y = kPicScreenTop + kMiniatureTop + MiniatureOffset(stored.y, kMiniatureHeight, screenHeight) -
+                     pointer.height / 2;
+    return {KeepNear(x), KeepNear(y)};
+}
+
+bool InDropArea(double x, double y) {
+    return kMiniatureLeft <= x && x <= kDropAreaRight && kMiniatureTop <= y && y <= kDropAreaBottom;
+}
+
+std::int32_t RoundHalfEven(double value) {
+    if (std::isnan(value)) return 0;
+    if (value <= kInt32Min) return std::numeric_limits<std::int32_t>::min();
+    if (value >= kInt32Max) return std::numeric_limits<std::int32_t>::max();
+    // Decided here rather than through the FPU's rounding mode, which a
+    // loaded DLL may have changed.
+    const double below = std::floor(value);
+    const double rest = value - below;
+    double rounded = below;
+    if (rest > 0.5 || (rest == 0.5 && std::fmod(below, 2.0) != 0)) rounded = below + 1;
+    return static_cast<std::int32_t>(rounded);
+}
+
+NotifyPosition PositionForDrop(double x, double y, int screenWidth, int screenHeight) {
+    const std::int32_t scaledX = RoundHalfEven((x - kMiniatureLeft) * screenWidth / kMiniatureWidth);
+    const std::int32_t scaledY = RoundHalfEven((y - kMiniatureTop) * screenHeight / kMiniatureHeight);
+    return {Clamp(scaledX, static_cast<std::int64_t>(screenWidth) - kRightMargin),
+            Clamp(scaledY, static_cast<std::int64_t>(screenHeight) - kBottomMargin)};
+}
+
+TwipsPoint CentreOnDrop(double x, double y, PointerSize pointer) {
+    return {kPicScreenLeft + x - pointer.width / 2, kPicScreenTop + y - pointer.height / 2};
+}
+
+DragImage PointerDrag::Begin() {
+    PointerInDropArea = true;
+    PlainDragImage = true;
+    return DragImage::PlainOutline;
+}
+
+std::optional<DragImage> PointerDrag::OverPicture(double x, double y) {
+    PointerInDropArea = InDropArea(x, y);
+    if (!PointerInDropArea && PlainDragImage) {
+        PlainDragImage = false;
+        return DragImage::NoEntry;
+    }
+    if (PointerInDropArea && !PlainDragImage) {
+        PlainDragImage = true;
+        return DragImage::PlainOutline;
+    }
+    return std::nullopt;
+}
+
+std::optional<NotifyPosition> PointerDrag::DropOnPicture(double x, double y, int screenWidth,
+                                                         int screenHeight) const {
+    if (!PointerInDropArea) return std::nullopt;
+    return PositionForDrop(x, y, screenWidth, screenHeight);
+}
+
+void PointerDrag::End() {
+    PointerInDropArea = false;
+    PlainDragImage = false;
+}
+
+}  // namespace vl

@@ -1,5 +1,6 @@
 #include "display/notify.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "display/icon_layout.h"
@@ -70,7 +71,16 @@ void ShowIcon(RuntimeState& state, HostPorts& host, DisplayPorts& display, std::
     AddDrawnIcon(state, e);
 }
 
+void ShowText(RuntimeState& state, DisplayPorts& display, const std::string& text) {
+    auto found = std::find(state.ShownTexts.begin(), state.ShownTexts.end(), text);
+    const int line = static_cast<int>(found - state.ShownTexts.begin());
+    if (found == state.ShownTexts.end()) state.ShownTexts.push_back(text);
+    display.DrawTextLine(line, text);
+}
+
 void OverlayDraw(RuntimeState& state, DisplayPorts& display) {
+    for (size_t line = 0; line < state.ShownTexts.size(); ++line)
+        display.DrawTextLine(static_cast<int>(line), state.ShownTexts[line]);
     if (!state.IconsShown) return;
     const TwipsScale twips = display.Twips();
     const int count = state.DrawnIconCount;

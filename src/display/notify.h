@@ -40,7 +40,13 @@ public:
     virtual void DrawIconInto(std::uintptr_t dc, int x, int y, const std::string& path) = 0;
     // The same on the screen; returns the picture's width and height.
     virtual std::pair<int, int> DrawIconOnScreen(int x, int y, const std::string& path) = 0;
+    // A text on the screen, on the given line from (1,1) down.
+    virtual void DrawTextLine(int line, const std::string& text) = 0;
 };
+
+// Writes an event's text (its own line, the first at (1,1)) and keeps it
+// for the overlay timer to draw again.
+void ShowText(RuntimeState& state, DisplayPorts& display, const std::string& text);
 
 // Places the icon in the carrier, once per path and run. sIconPath is
 // completed to a full path in the caller's copy.

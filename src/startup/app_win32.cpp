@@ -236,7 +236,9 @@ std::pair<int, int> App::DrawIconOnScreen(int x, int y, const std::string& path)
     return {::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON)};
 }
 
-void App::WriteText(std::string_view text) { WriteScreenText(text); }
+void App::WriteText(std::string_view text) { ShowText(state_, *this, std::string(text)); }
+
+void App::DrawTextLine(int line, const std::string& text) { WriteScreenText(text, line); }
 
 void App::StopWatchdog() { form_.SetTimer1Enabled(false); }
 

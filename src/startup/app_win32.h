@@ -82,6 +82,7 @@ public:
     std::uintptr_t CarrierDc() override;
     void DrawIconInto(std::uintptr_t dc, int x, int y, const std::string& path) override;
     std::pair<int, int> DrawIconOnScreen(int x, int y, const std::string& path) override;
+    void DrawTextLine(int line, const std::string& text) override;
 
     // Lifecycle
     void StopWatchdog() override;

@@ -55,6 +55,9 @@ struct RuntimeState {
     bool IconsShown = false;
     std::vector<DrawnIcon> DrawnIcons = std::vector<DrawnIcon>(1);
     std::int16_t DrawnIconCount = 0;
+    // Texts of events without an icon, one line each from (1,1) down; the
+    // overlay timer draws them again, as the saver paints over them.
+    std::vector<std::string> ShownTexts;
 
     // Watched applications, in the order of their keys app0, app1, ...
     std::vector<std::string> AppTable;

@@ -22,8 +22,9 @@ std::optional<std::string> FileModifiedGeneralDate(const std::string& path);
 // date form; text that is no date comes back unchanged.
 std::string NormalizeGeneralDate(const std::string& text);
 
-// TextOutA at (1,1) of the screen, with the DC's defaults.
-void WriteScreenText(std::string_view text);
+// TextOutA on the screen, with the DC's defaults: line 0 at (1,1), each
+// further line one text height lower.
+void WriteScreenText(std::string_view text, int line = 0);
 
 // MAPI32.DLL, loaded from the Windows system folder only: the current folder
 // is the saver's, and a library planted there must never be loaded.

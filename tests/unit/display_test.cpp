@@ -49,6 +49,9 @@ public:
         calls.push_back("screen " + std::to_string(x) + "," + std::to_string(y) + " " + path);
         return {32, 32};
     }
+    void DrawTextLine(int line, const std::string& text) override {
+        calls.push_back("text " + std::to_string(line) + " " + text);
+    }
 };
 
 class DisplayTest : public ::testing::Test {
@@ -239,6 +242,17 @@ TEST_F(DisplayTest, EnlargedIconsPaintNothingAndRepaintOnlyWhileBlinking) {
 TEST_F(DisplayTest, NothingIsDrawnBeforeTheFirstIcon) {
     OverlayDraw(state, display);
     EXPECT_TRUE(display.calls.empty());
+}
+
+TEST_F(DisplayTest, TextsKeepTheirLinesAndAreDrawnAgainOnEveryTick) {
+    ShowText(state, display, "You've got email");
+    ShowText(state, display, "C:\\r.txt has been modified");
+    ShowText(state, display, "You've got email");  // mail still unread: the same line again
+    EXPECT_EQ(display.calls, (std::vector<std::string>{"text 0 You've got email", "text 1 C:\\r.txt has been modified",
+                                                       "text 0 You've got email"}));
+    display.calls.clear();
+    OverlayDraw(state, display);
+    EXPECT_EQ(display.calls, (std::vector<std::string>{"text 0 You've got email", "text 1 C:\\r.txt has been modified"}));
 }
 
 }  // namespace

@@ -48,7 +48,10 @@ int SaverWindow::RunFullScreen(HINSTANCE instance)
 
     SaverWindow saver(Kind::FullScreen, nullptr);
     ShowCursor(FALSE);
-    const HWND window = CreateWindowExA(WS_EX_TOPMOST, kClassName, "Vigilumen Demo", WS_POPUP | WS_VISIBLE, x, y,
+    // WS_CLIPCHILDREN: a window placed inside ours (a notification host's
+    // icons) is not painted over by every frame.
+    const HWND window = CreateWindowExA(WS_EX_TOPMOST, kClassName, "Vigilumen Demo",
+                                        WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, x, y,
                                         width, height, nullptr, nullptr, instance, &saver);
     const int code = window ? PumpMessages() : 1;
     if (saver.window_)

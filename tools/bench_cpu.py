@@ -27,6 +27,13 @@ def cpu_seconds(pid: int) -> float:
     return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")  # utime + stime
 
 
+def rss_kib(pid: int) -> int:
+    for line in Path(f"/proc/{pid}/status").read_text().splitlines():
+        if line.startswith("VmRSS:"):
+            return int(line.split()[1])
+    return 0
+
+
 def main() -> int:
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--build-dir", type=Path, default=ROOT / "build" / "win32")
@@ -57,11 +64,11 @@ def main() -> int:
                 if "vigilumen.scr" in Path(f"/proc/{p}/cmdline").read_bytes().decode(errors="replace").lower()]
         if len(pids) != 1:
             raise SystemExit(f"expected one Vigilumen process, found {pids}")
-        start_cpu, start = cpu_seconds(pids[0]), time.monotonic()
+        start_cpu, start, start_rss = cpu_seconds(pids[0]), time.monotonic(), rss_kib(pids[0])
         time.sleep(args.seconds)
-        used, took = cpu_seconds(pids[0]) - start_cpu, time.monotonic() - start
+        used, took, end_rss = cpu_seconds(pids[0]) - start_cpu, time.monotonic() - start, rss_kib(pids[0])
         print(f"{config.arch} {config.product.name}: {used:.2f} s CPU in {took:.0f} s of run mode with 5 blinking "
-              f"icons ({100 * used / took:.2f} % of one core)")
+              f"icons ({100 * used / took:.2f} % of one core); resident memory {start_rss} KiB -> {end_rss} KiB")
         stop.touch()
         saver.with_name("FakeSaver.stop").touch()
     finally:

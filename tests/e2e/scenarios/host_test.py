@@ -27,6 +27,12 @@ def _fresh_log(h: Harness):
     return path
 
 
+def _end_saver(saver, product):
+    saver.with_name("FakeSaver.stop").touch()
+    if product.wait(5) is None:
+        raise ScenarioFailed("the program did not end after its saver")
+
+
 def _product_pid(h: Harness) -> int:
     procs = [p for p in h.probe("procs") if p.get("exe", "").lower() == "vigilumen.scr"]
     if len(procs) != 1:
@@ -57,9 +63,7 @@ def scenario_one_process_saver_is_listed_once_and_logged(h: Harness):
     if left > -1000 or top != 0 or right - left != 1 or bottom - top != 1:
         raise ScenarioFailed(f"carrier at {carriers[0]['rect']}")
 
-    saver.with_name("FakeSaver.stop").touch()
-    if product.wait(5) is None:
-        raise ScenarioFailed("the program did not end after its saver")
+    _end_saver(saver, product)
 
 
 def scenario_saver_whose_child_owns_the_window_keeps_running(h: Harness):
@@ -76,9 +80,7 @@ def scenario_saver_whose_child_owns_the_window_keeps_running(h: Harness):
     text = log_txt.read_bytes().decode()
     if f"Shell task id: {main}\r\nFound processes: {main}\r\nFound processes: {child}\r\n" not in text:
         raise ScenarioFailed(f"log: {text!r}")
-    saver.with_name("FakeSaver.stop").touch()
-    if product.wait(5) is None:
-        raise ScenarioFailed("the program did not end after its saver")
+    _end_saver(saver, product)
 
 
 def scenario_late_child_is_found_during_the_grace_period(h: Harness):
@@ -96,9 +98,7 @@ def scenario_late_child_is_found_during_the_grace_period(h: Harness):
     if not text.startswith(f"Shell task id: {main}\r\nFound processes: {main}\r\n") or \
             not text.endswith(f"Found processes: {main}\r\nFound processes: {child}\r\n"):
         raise ScenarioFailed(f"log: {text!r}")
-    saver.with_name("FakeSaver.stop").touch()
-    if product.wait(5) is None:
-        raise ScenarioFailed("the program did not end after its saver")
+    _end_saver(saver, product)
 
 
 def scenario_saver_leaving_the_corner_uncovered_ends_the_run_after_the_grace(h: Harness):
@@ -145,9 +145,7 @@ def scenario_unwritable_diagnostic_log_changes_nothing(h: Harness):
         time.sleep(4)
         if not product.running():
             raise ScenarioFailed("the program ended while its saver runs")
-        saver.with_name("FakeSaver.stop").touch()
-        if product.wait(5) is None:
-            raise ScenarioFailed("the program did not end after its saver")
+        _end_saver(saver, product)
     finally:
         path.rmdir()
 

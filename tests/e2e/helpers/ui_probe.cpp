@@ -197,27 +197,27 @@ std::vector<HWND> Descendants(HWND root) {
   return all;
 }
 
-HWND ResolveWindow(const std::string& spec) {
+HWND ResolveWindow(const std::string& target) {
   std::uintptr_t value = 0;
-  if (ParseHex(spec, value)) {
+  if (ParseHex(target, value)) {
     HWND hwnd = reinterpret_cast<HWND>(value);
     return IsWindow(hwnd) ? hwnd : nullptr;
   }
-  if (spec.rfind("sub:", 0) == 0) return FindTopLevelContaining(spec.substr(4));
-  return FindWindowA(nullptr, spec.c_str());
+  if (target.rfind("sub:", 0) == 0) return FindTopLevelContaining(target.substr(4));
+  return FindWindowA(nullptr, target.c_str());
 }
 
-HWND ResolveControl(HWND root, const std::string& spec) {
+HWND ResolveControl(HWND root, const std::string& target) {
   std::uintptr_t value = 0;
-  if (ParseHex(spec, value)) {
+  if (ParseHex(target, value)) {
     HWND hwnd = reinterpret_cast<HWND>(value);
     return IsWindow(hwnd) ? hwnd : nullptr;
   }
   std::vector<HWND> matches;
   long long id = 0;
-  const bool by_id = spec.rfind("id:", 0) == 0;
-  if (by_id && !ParseInt(spec.substr(3), id)) return nullptr;
-  const std::string wanted = WithoutAccelerators(spec);
+  const bool by_id = target.rfind("id:", 0) == 0;
+  if (by_id && !ParseInt(target.substr(3), id)) return nullptr;
+  const std::string wanted = WithoutAccelerators(target);
   for (HWND h : Descendants(root)) {
     if (by_id ? GetDlgCtrlID(h) == static_cast<int>(id)
               : WithoutAccelerators(ControlText(h)) == wanted)

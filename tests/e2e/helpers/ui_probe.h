@@ -55,9 +55,9 @@ LRESULT SendTimed(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, bool* done = nullpt
 std::string ItemText(HWND hwnd, UINT len_msg, UINT text_msg, WPARAM index);
 
 // <window>: 0x<hex hwnd> | sub:<caption part> | <exact caption, any case>
-HWND ResolveWindow(const std::string& spec);
+HWND ResolveWindow(const std::string& target);
 // <control>: 0x<hex hwnd> | id:<n> | <text, & accelerators ignored>
-HWND ResolveControl(HWND root, const std::string& spec);
+HWND ResolveControl(HWND root, const std::string& target);
 // The root itself or its first descendant of that class.
 HWND FindDescendantOfClass(HWND root, const char* cls);
 std::vector<HWND> Descendants(HWND root);

@@ -209,6 +209,9 @@ void MainForm::TabStrip1_Click() {
 }
 
 void MainForm::cmdAct_Click(int index) {
+    // Enter presses OK while the focus may still be in a text box: taking the
+    // focus first lets that box commit its text before the save.
+    if (index != 1) ::SetFocus(cmdAct_[index]);
     switch (index) {
         case 0:
             SaveAll(false, app_.state(), app_.Store(), *this, Choices());

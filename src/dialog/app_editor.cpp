@@ -1,0 +1,168 @@
+#include "dialog/app_editor.h"
+
+#include <algorithm>
+
+#include "settings/conversions.h"
+#include "startup/runtime_state.h"
+
+namespace vl {
+namespace {
+
+int IntegerValue(std::string_view text) { return ParseInt32(text).value_or(0); }
+
+int MethodOfIdText(std::string_view text) {
+    const int m = IntegerValue(text);
+    return m == kMethodFileUpdate || m == kMethodWindow ? m : kMethodInternal;
+}
+
+}  // namespace
+
+int MethodOfOptions(bool fileUpdateSelected, bool windowSelected) {
+    int m = kMethodInternal;
+    if (fileUpdateSelected) m = kMethodFileUpdate;
+    if (windowSelected) m = kMethodWindow;
+    return m;
+}
+
+MethodControls MethodControlsFor(int method) {
+    switch (method) {
+        case kMethodFileUpdate: return {true, "File name", true, true, true};
+        case kMethodWindow: return {true, "Window caption", true, true, false};
+        default: return {};  // the mail method watches no text of its own
+    }
+}
+
+std::string ErrorText(const EditorError& error) {
+    return std::string(error.description) + " (error " + std::to_string(error.number) + ")";
+}
+
+std::string BuildAppRecord(std::string_view id, bool ticked, const EditorValues& values) {
+    return JoinRecord({std::string(id), "1", ticked ? "1" : "0", values.name, values.text,
+                       std::to_string(values.method), std::string(MethodCaption(values.method)), values.iconTag,
+                       values.text, values.textTag});
+}
+
+// Literals go in as whole strings: GCC 12 takes a literal assigned to a
+// string element for an overlapping copy (-Wrestrict).
+void ApplyToRow(AppListRow& row, const EditorValues& values) {
+    row.text = values.name;
+    row.subItems[kColMethod] = std::string(MethodCaption(values.method));
+    row.subItems[kColMethodId] = std::to_string(values.method);
+    row.subItems[kColIcon] = values.iconTag;
+    row.subItems[kColText] = values.text;
+    row.subItems[kColEnabled] = std::string("1");
+    row.subItems[kColData] = values.textTag;
+}
+
+CommitResult CommitAppRecord(std::vector<std::string>& table, int rowNumber, AppListRow& row, EditorValues& values) {
+    const int count = static_cast<int>(table.size());
+    const bool isNew = rowNumber == count + 1;
+    if (rowNumber < 1 || rowNumber > count + 1 || (isNew && count >= kMaxAppCount)) return {kCounterBroken, false};
+    if (isNew) {
+        table.emplace_back();
+        values.name = row.text;
+    }
+    table[rowNumber - 1] = BuildAppRecord(row.subItems[kColId], row.checked, values);
+    ApplyToRow(row, values);
+    return {std::nullopt, isNew};
+}
+
+EditorValues ValuesOfRow(const AppListRow& row) {
+    EditorValues v;
+    v.name = row.text;
+    v.text = row.subItems[kColText];
+    v.textTag = row.subItems[kColData];
+    v.method = MethodOfIdText(row.subItems[kColMethodId]);
+    v.iconTag = row.subItems[kColIcon];
+    return v;
+}
+
+RowView ViewOfRow(const AppListRow& row, std::string_view programFolder) {
+    RowView view;
+    view.method = IntegerValue(row.subItems[kColMethodId]);
+    view.removeEnabled = view.method != kMethodInternal;
+    if (view.method != kMethodInternal) view.text = row.subItems[kColText];
+    view.methodFrameEnabled = IntegerValue(row.subItems[kColEnabled]) != 0;
+    view.name = row.text;
+    const std::string& icon = row.subItems[kColIcon];
+    if (!icon.empty())
+        view.iconPath =
+            icon.find('\\') == std::string::npos ? std::string(programFolder) + "\\QVX_Data\\" + icon : icon;
+    return view;
+}
+
+std::string IdStampText(long long msSinceMidnight) {
+    std::string text = std::to_string(msSinceMidnight / 10);
+    if (const long long tenth = msSinceMidnight % 10; tenth != 0) {
+        text += '.';
+        text += static_cast<char>('0' + tenth);
+    }
+    return text;
+}
+
+std::string NewRecordId(long long msSinceMidnight, const std::vector<std::string>& table) {
+    const auto taken = [&table](const std::string& id) {
+        return std::any_of(table.begin(), table.end(),
+                           [&id](const std::string& record) { return SplitRecord(record)[kFieldId] == id; });
+    };
+    std::string id = IdStampText(msSinceMidnight);
+    while (taken(id)) id = IdStampText(++msSinceMidnight);
+    return id;
+}
+
+AppListRow NewAppRow(const std::string& id) {
+    AppListRow row;
+    row.key = "app#" + id;
+    row.text = std::string(kNewAppName);
+    row.checked = true;
+    row.subItems[kColMethod] = std::string(MethodCaption(kMethodFileUpdate));
+    row.subItems[kColMethodId] = std::string("0");
+    row.subItems[kColEnabled] = std::string("1");
+    row.subItems[kColId] = id;
+    return row;
+}
+
+bool IsRemovableRow(const AppListRow& row) { return row.subItems[kColEnabled] != "0"; }
+
+bool RemoveRecordWithId(std::vector<std::string>& table, std::string_view id, int at) {
+    const auto hasId = [id](const std::string& record) { return SplitRecord(record)[kFieldId] == id; };
+    // A hand-edited file may repeat an id; the row's own record goes first.
+    if (at >= 0 && at < static_cast<int>(table.size()) && hasId(table[at])) {
+        table.erase(table.begin() + at);
+        return true;
+    }
+    const auto found = std::find_if(table.begin(), table.end(), hasId);
+    if (found == table.end()) return false;
+    table.erase(found);
+    return true;
+}
+
+std::optional<std::string> ValidatedText(const std::string& text, int method,
+                                         const std::function<bool(const std::string&)>& fileExists) {
+    if (text.empty()) return std::nullopt;
+    if (method == kMethodFileUpdate && text.front() != '[' && !fileExists(text))
+        return "[ERROR: " + text + " not found]";
+    return text;
+}
+
+bool FitsInRecord(std::string_view text) { return text.find(';') == std::string_view::npos; }
+
+bool IsChosenFile(std::string_view fileName) {
+    return !fileName.empty() && fileName.find('*') == std::string_view::npos;
+}
+
+std::string DialogFilter(std::string_view filter) {
+    std::string out(filter);
+    std::replace(out.begin(), out.end(), '|', '\0');
+    out.push_back('\0');
+    out.push_back('\0');
+    return out;
+}
+
+std::optional<bool> ToggledCheck(unsigned oldStateImage, unsigned newStateImage) {
+    const auto isBox = [](unsigned image) { return image == 1 || image == 2; };
+    if (!isBox(oldStateImage) || !isBox(newStateImage) || oldStateImage == newStateImage) return std::nullopt;
+    return newStateImage == 2;
+}
+
+}  // namespace vl

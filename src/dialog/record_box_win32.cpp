@@ -1,0 +1,85 @@
+#include "dialog/record_box_win32.h"
+
+#include <commctrl.h>
+
+#include "dialog/app_editor.h"
+#include "dialog/controls_win32.h"
+
+namespace vl {
+namespace {
+
+constexpr UINT_PTR kSubclassId = 1;
+
+class OpenedClipboard {
+public:
+    explicit OpenedClipboard(HWND owner) : open_(::OpenClipboard(owner) != FALSE) {}
+    ~OpenedClipboard() {
+        if (open_) ::CloseClipboard();
+    }
+    OpenedClipboard(const OpenedClipboard&) = delete;
+    OpenedClipboard& operator=(const OpenedClipboard&) = delete;
+    [[nodiscard]] bool open() const { return open_; }
+
+private:
+    bool open_;
+};
+
+bool ClipboardHasSemicolon(HWND owner) {
+    if (!::IsClipboardFormatAvailable(CF_TEXT)) return false;
+    OpenedClipboard clipboard(owner);
+    if (!clipboard.open()) return false;
+    HANDLE data = ::GetClipboardData(CF_TEXT);
+    const auto* text = data ? static_cast<const char*>(::GlobalLock(data)) : nullptr;
+    if (!text) return false;
+    const bool found = !FitsInRecord(text);
+    ::GlobalUnlock(data);
+    return found;
+}
+
+}  // namespace
+
+void RecordBox::Attach(HWND edit, std::function<void()> onKeyUp) {
+    edit_ = edit;
+    accepted_ = ControlText(edit);
+    onKeyUp_ = std::move(onKeyUp);
+    ::SetWindowSubclass(edit, Proc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
+}
+
+void RecordBox::OnChange() {
+    const std::string text = ControlText(edit_);
+    if (FitsInRecord(text)) {
+        accepted_ = text;
+        return;
+    }
+    ::MessageBeep(MB_OK);
+    const std::string good = accepted_;  // setting the text reports a change again
+    SetControlText(edit_, good);
+    ::SendMessageA(edit_, EM_SETSEL, good.size(), good.size());
+}
+
+LRESULT CALLBACK RecordBox::Proc(HWND edit, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR self) {
+    switch (msg) {
+        case WM_CHAR:
+            if (wp == ';') {
+                ::MessageBeep(MB_OK);
+                return 0;
+            }
+            break;
+        case WM_PASTE:
+            if (ClipboardHasSemicolon(edit)) {
+                ::MessageBeep(MB_OK);
+                return 0;
+            }
+            break;
+        case WM_KEYUP: {
+            const LRESULT result = ::DefSubclassProc(edit, msg, wp, lp);
+            if (auto* box = reinterpret_cast<RecordBox*>(self); box->onKeyUp_) box->onKeyUp_();
+            return result;
+        }
+        case WM_NCDESTROY: ::RemoveWindowSubclass(edit, Proc, id); break;
+        default: break;
+    }
+    return ::DefSubclassProc(edit, msg, wp, lp);
+}
+
+}  // namespace vl

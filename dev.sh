@@ -72,7 +72,7 @@ run_ctest() {
   log="build/$preset/ctest.log"
   printf '==> testing %s\n' "$preset"
   set +e
-  ctest --preset "$preset" "$@" 2>&1 | tee "$log" | grep -E -i '(\*\*\*|failed|passed in|tests passed|Test +#)' | grep -v -E 'Passed +[0-9.]+ sec$' | sed 's/^/    /'
+  ctest --preset "$preset" "$@" 2>&1 | tee "$log" | grep -E '(\*\*\*[A-Z]|FAILED:|tests passed)' | sed 's/^/    /'
   set -e
   line=$(grep -E '[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1 || true)
   if [ -z "$line" ]; then

@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "platform/win32_util.h"
+
 namespace vl {
 namespace {
 
@@ -74,13 +76,7 @@ HWND CreatePageFrame(HWND form, PageHandler* handler, const TwipsScale& twips, c
     return frame;
 }
 
-std::string ControlText(HWND control) {
-    const int n = ::GetWindowTextLengthA(control);
-    std::string text(static_cast<size_t>(n > 0 ? n : 0) + 1, '\0');
-    const int got = ::GetWindowTextA(control, text.data(), n + 1);
-    text.resize(got > 0 ? static_cast<size_t>(got) : 0);
-    return text;
-}
+std::string ControlText(HWND control) { return WindowTextOf(control); }
 
 void SetControlText(HWND control, const std::string& text) { ::SetWindowTextA(control, text.c_str()); }
 

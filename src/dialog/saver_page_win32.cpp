@@ -11,9 +11,13 @@ namespace {
 enum ControlId : int { kVisibleList = 200, kPathList = 201, kSettingsButton = 202 };
 
 std::string WindowsFolder(UINT(WINAPI* query)(LPSTR, UINT)) {
-    char buffer[256] = {};
-    const UINT n = query(buffer, sizeof buffer);
-    return n > 0 && n < sizeof buffer ? std::string(buffer, n) : std::string();
+    std::vector<char> buffer(MAX_PATH);
+    UINT n = query(buffer.data(), static_cast<UINT>(buffer.size()));
+    if (n >= buffer.size()) {  // too small: n is the size needed
+        buffer.resize(n + 1);
+        n = query(buffer.data(), static_cast<UINT>(buffer.size()));
+    }
+    return n > 0 && n < buffer.size() ? std::string(buffer.data(), n) : std::string();
 }
 
 // Savers are looked at as data only: loading them as modules would run their

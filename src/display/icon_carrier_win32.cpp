@@ -76,10 +76,13 @@ void IconCarrier::DrawTickIcon(int x, int y, const std::string& path) {
 }
 
 bool IconCarrier::CreateWindowUnderCurrentContext(int left, int top, int width, int height) {
-    window_.reset(::CreateWindowExA(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, kCarrierClass, "", WS_POPUP, left, top,
-                                    width, height, nullptr, nullptr, instance_, this));
-    dc_ = window_ ? ::GetDC(window_.get()) : nullptr;  // a CS_OWNDC window's DC needs no release
-    return static_cast<bool>(window_);
+    // Built aside first: a carrier that cannot be made again keeps the old one.
+    UniqueWindow created(::CreateWindowExA(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, kCarrierClass, "", WS_POPUP, left,
+                                           top, width, height, nullptr, nullptr, instance_, this));
+    if (!created) return false;
+    window_ = std::move(created);
+    dc_ = ::GetDC(window_.get());  // a CS_OWNDC window's DC needs no release
+    return true;
 }
 
 bool IconCarrier::CreateParked(HINSTANCE instance, const TwipsScale& twips, bool enlarged, HICON defaultIcon,
@@ -127,9 +130,9 @@ void IconCarrier::RecreateInContextOf(HWND saverWindow) {
     RECT r{};
     ::GetWindowRect(window_.get(), &r);
     HANDLE previous = setContext(saverContext);
-    CreateWindowUnderCurrentContext(r.left, r.top, r.right - r.left, r.bottom - r.top);
+    const bool created = CreateWindowUnderCurrentContext(r.left, r.top, r.right - r.left, r.bottom - r.top);
     setContext(previous);
-    ::ShowWindow(window_.get(), SW_SHOWNOACTIVATE);
+    if (created) ::ShowWindow(window_.get(), SW_SHOWNOACTIVATE);
 }
 
 void IconCarrier::BecomeChildOf(HWND saverWindow) {

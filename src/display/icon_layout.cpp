@@ -1,6 +1,8 @@
 #include "display/icon_layout.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 namespace vl {
 
@@ -49,8 +51,13 @@ CarrierLayout LayoutCarrierIcon(int k, double w, double h, double firstWidth, st
 }
 
 ScreenPoint ScreenIconPosition(int k, std::int16_t orientation, std::int32_t notifyX, std::int32_t notifyY) {
-    if (orientation == 1) return {notifyX + kScreenIconPitch * k, notifyY};
-    return {notifyX, notifyY + kScreenIconPitch * k};
+    // A hand-edited position near the 32-bit limit must not overflow.
+    const auto step = [k](std::int32_t from) {
+        return static_cast<std::int32_t>(std::clamp<std::int64_t>(std::int64_t{from} + std::int64_t{kScreenIconPitch} * k,
+                                                                   INT32_MIN, INT32_MAX));
+    };
+    if (orientation == 1) return {step(notifyX), notifyY};
+    return {notifyX, step(notifyY)};
 }
 
 }  // namespace vl

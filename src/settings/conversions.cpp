@@ -53,7 +53,11 @@ template <typename T>
 std::optional<T> ParseInteger(std::string_view text) {
     std::optional<double> d = ParseDecimal(text);
     if (!d) return std::nullopt;
-    double r = std::nearbyint(*d);  // the default rounding mode rounds halves to even
+    // Halves to the even neighbour, decided here rather than by the FPU's
+    // rounding mode, which a loaded DLL may have changed.
+    const double below = std::floor(*d);
+    const double rest = *d - below;
+    const double r = rest > 0.5 || (rest == 0.5 && std::fmod(below, 2.0) != 0) ? below + 1 : below;
     if (r < static_cast<double>(std::numeric_limits<T>::min()) ||
         r > static_cast<double>(std::numeric_limits<T>::max()))
         return std::nullopt;

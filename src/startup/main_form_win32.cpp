@@ -191,7 +191,9 @@ void MainForm::ShowPage(HWND page) {
         POINT topLeft{r.left, r.top};
         ::ScreenToClient(hwnd_, &topLeft);
         const double left = frame == page ? kPageShownLeft : kPageParkedLeft;
-        ::SetWindowPos(frame, HWND_TOP, twips_.PxX(left), topLeft.y, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
+        // Parked pages are hidden too, so Tab cannot reach their controls.
+        ::SetWindowPos(frame, HWND_TOP, twips_.PxX(left), topLeft.y, 0, 0,
+                       SWP_NOSIZE | SWP_NOACTIVATE | (frame == page ? SWP_SHOWWINDOW : SWP_HIDEWINDOW));
     }
 }
 
@@ -272,13 +274,16 @@ UINT_PTR MainForm::ArmDisplayPropertiesWatch() {
 
 void MainForm::SetDirty(bool flag) {
     isDirty_ = flag;
-    if (cmdAct_[2]) ::EnableWindow(cmdAct_[2], flag);
+    if (Exists()) ::EnableWindow(cmdAct_[2], flag);
 }
 
 DialogChoices MainForm::Choices() const {
     DialogChoices c;
-    if (positionPage_) positionPage_->ReadChoices(c);
-    if (saverPage_) saverPage_->ReadChoice(c);
+    // After the form has closed its controls are gone: the choices only
+    // matter to a full save, which needs the dialog open.
+    if (!Exists()) return c;
+    positionPage_->ReadChoices(c);
+    saverPage_->ReadChoice(c);
     return c;
 }
 

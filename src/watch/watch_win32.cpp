@@ -2,6 +2,7 @@
 
 #include <oleauto.h>
 
+#include "platform/win32_util.h"
 #include "watch/general_date.h"
 
 namespace vl {
@@ -11,15 +12,7 @@ constexpr ULONG kMapiUnreadOnly = 0x20;
 constexpr size_t kMessageIdSize = 512;  // what Simple MAPI asks the caller to provide
 
 BOOL CALLBACK CollectCaption(HWND window, LPARAM param) {
-    auto* captions = reinterpret_cast<std::vector<std::string>*>(param);
-    const int n = ::GetWindowTextLengthA(window);
-    std::string caption;
-    if (n > 0) {
-        caption.resize(static_cast<size_t>(n) + 1);
-        const int got = ::GetWindowTextA(window, caption.data(), n + 1);
-        caption.resize(got > 0 ? static_cast<size_t>(got) : 0);
-    }
-    captions->push_back(std::move(caption));
+    reinterpret_cast<std::vector<std::string>*>(param)->push_back(WindowTextOf(window));
     return TRUE;  // every top-level window, always
 }
 
@@ -49,10 +42,12 @@ std::vector<std::string> AllTopLevelCaptions() {
 
 std::optional<std::string> FileModifiedGeneralDate(const std::string& path) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
-    FILETIME local{};
-    SYSTEMTIME t{};
+    SYSTEMTIME utc{}, t{};
+    // The daylight-saving offset in force when the file was written, not
+    // today's: otherwise every clock change would report every file once.
     if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) ||
-        !::FileTimeToLocalFileTime(&data.ftLastWriteTime, &local) || !::FileTimeToSystemTime(&local, &t))
+        !::FileTimeToSystemTime(&data.ftLastWriteTime, &utc) ||
+        !::SystemTimeToTzSpecificLocalTime(nullptr, &utc, &t))
         return std::nullopt;
     return GeneralDateOf(t, true);
 }

@@ -7,7 +7,7 @@ ROOT=$(pwd)
 PRESETS=(native win32 win64)
 # Debian packages the build and the tests need (wine32 comes from the i386 architecture).
 PACKAGES=(cmake ninja-build g++ libgtest-dev mingw-w64 wine wine64 wine32:i386
-          xvfb x11-apps imagemagick xdotool python3)
+          xvfb x11-apps imagemagick xdotool libxfixes3 python3)
 
 elapsed() { python3 -c "import sys,time; print(f'{time.time()-float(sys.argv[1]):.1f}')" "$1" 2>/dev/null || echo "?"; }
 now() { date +%s.%N; }
@@ -40,8 +40,9 @@ cmd_deps() {
   fi
   printf '    installing: %s\n' "$(echo "$missing" | tr '\n' ' ')"
   $sudo apt-get update -qq >/dev/null
+  # Recommended packages too: Wine's X11 driver and fonts come with them.
   # shellcheck disable=SC2086
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends $missing >/dev/null
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq $missing >/dev/null
   missing=$(missing_packages)
   [ -z "$missing" ] || { echo "deps: still missing: $missing" >&2; exit 1; }
   printf '    installed (%s s)\n' "$(elapsed "$t")"

@@ -11,13 +11,12 @@ from __future__ import annotations
 import argparse
 import statistics
 import sys
-import time
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parent.parent
 sys.path.insert(0, str(ROOT / "tests" / "e2e"))
 
-from harness import Config, Harness, winpath  # noqa: E402
+from harness import Config, Harness, exit_after_saver_ms, winpath  # noqa: E402
 from run_scenario import cleanup, setup  # noqa: E402
 
 
@@ -25,15 +24,7 @@ def one_run(h: Harness, n: int) -> float:
     saver = h.fake_saver(h.dir / f"savers{n}", lifetime_ms=2500)
     ini = f"[settings]\nscrfile={winpath(saver)}\n[applist]\napp0=-1;0;0;MAPI Client (Mail);;2;Internal;;;\n"
     app = h.app_folder(ini=ini, name=f"app{n}")
-    product = h.start(app.scr, "/s")
-    log = saver.with_name("FakeSaver.log")
-    h.wait_file_text(log, "window closed unix_ms=", 30)
-    deadline = time.monotonic() + 10
-    while product.wait(0.001) is None and time.monotonic() < deadline:
-        pass
-    ended_ms = time.time() * 1000
-    closed_ms = int(log.read_text().split("window closed unix_ms=")[1].split()[0])
-    return ended_ms - closed_ms
+    return exit_after_saver_ms(h, saver, h.start(app.scr, "/s"))
 
 
 def main() -> int:

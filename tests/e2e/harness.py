@@ -22,6 +22,20 @@ class ScenarioFailed(AssertionError):
     pass
 
 
+def settings_ini(scrfile: str = "", apps=(), **settings) -> str:
+    """A settings file: the chosen saver, other "settings" keys, the records."""
+    lines = ["[settings]", f"scrfile={scrfile}"] + [f"{k}={v}" for k, v in settings.items()] + ["[applist]"]
+    lines += [f"app{i}={r}" for i, r in enumerate(apps)]
+    return "\n".join(lines) + "\n"
+
+
+def end_saver(saver: Path, product: "WineProcess", timeout: float = 5):
+    """Ends the fake saver the way its stop file does; the program must follow."""
+    saver.with_name("FakeSaver.stop").touch()
+    if product.wait(timeout) is None:
+        raise ScenarioFailed("the program did not end after its saver")
+
+
 def winpath(path: Path | str) -> str:
     """Wine maps drive Z: to the Unix root."""
     return "Z:" + str(Path(path).resolve()).replace("/", "\\")
@@ -128,6 +142,20 @@ def processes_under(folder: Path, prefix: Path) -> list[int]:
         if f"WINEPREFIX={prefix}".encode() in environ:
             found.append(int(proc.name))
     return found
+
+
+def exit_after_saver_ms(h: "Harness", saver: Path, product: "WineProcess") -> float:
+    """Waits for the fake saver to give the screen back by itself, then for the
+    program's exit: the milliseconds between the two (Wine's clock is the host's)."""
+    log = saver.with_name("FakeSaver.log")
+    h.wait_file_text(log, "window closed unix_ms=", 30)
+    deadline = time.monotonic() + 10
+    while product.wait(0.001) is None and time.monotonic() < deadline:
+        pass
+    ended_ms = time.time() * 1000
+    if product.running():
+        raise ScenarioFailed("the program did not end after its saver")
+    return ended_ms - int(log.read_text().split("window closed unix_ms=")[1].split()[0])
 
 
 class ProbeRecord(dict):
@@ -237,6 +265,12 @@ class Harness:
         shutil.copy2(self.config.helpers["FakeSaver"], exe)
         (folder / "FakeSaver.cfg").write_text("".join(f"{k}={v}\n" for k, v in cfg.items()))
         return exe
+
+    def start_hosted(self, app: "AppFolder", saver: Path, *args: str, env: dict | None = None) -> WineProcess:
+        """Starts the program (run mode by default) and waits for its saver's window."""
+        product = self.start(app.scr, *(args or ("/s",)), env=env)
+        self.wait_file_text(saver.with_name("FakeSaver.log"), "window hwnd=", 20)
+        return product
 
     # ----- waiting --------------------------------------------------------
     def wait_until(self, predicate, timeout: float, what: str, interval: float = 0.1):

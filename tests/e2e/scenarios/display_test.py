@@ -4,18 +4,15 @@ saver's window, its layout, blinking, and what it shows."""
 import shutil
 import time
 
-from harness import Harness, ScenarioFailed, winpath
+from harness import Harness, ScenarioFailed, end_saver, settings_ini, winpath
 
 WM_STYLE_CHILD = 0x40000000
 WS_POPUP = 0x80000000
 
 
 def _settings(saver, apps, position="100;120", blink=0, enlarged=0, orientation=1) -> str:
-    lines = ["[settings]", f"scrfile={winpath(saver)}", f"position={position}", f"blink={blink}",
-             f"enlarged={enlarged}", f"orientation={orientation}", "[applist]",
-             "app0=-1;0;0;MAPI Client (Mail);;2;Internal;;;"]
-    lines += [f"app{i + 1}={r}" for i, r in enumerate(apps)]
-    return "\n".join(lines) + "\n"
+    return settings_ini(winpath(saver), ["-1;0;0;MAPI Client (Mail);;2;Internal;;;", *apps], position=position,
+                        blink=blink, enlarged=enlarged, orientation=orientation)
 
 
 def _window_record(n: int, icon: str, caption: str) -> str:
@@ -38,9 +35,8 @@ class Run:
         self.stop = h.dir / "captions.stop"
         for caption in set(captions):
             h.start(h.config.helpers["CaptionWindow"], "--caption", caption, "--stop", winpath(self.stop))
-        self.product = h.start(self.app.scr, "/s")
-        log = self.saver.with_name("FakeSaver.log")
-        text = h.wait_file_text(log, "window hwnd=", 20)
+        self.product = h.start_hosted(self.app, self.saver)
+        text = self.saver.with_name("FakeSaver.log").read_text()
         windows = [l for l in text.splitlines() if l.startswith("window hwnd=")]
         self.saver_hwnd = windows[-1].split("hwnd=")[1].split()[0]
 
@@ -57,9 +53,7 @@ class Run:
 
     def end(self):
         self.stop.touch()
-        self.saver.with_name("FakeSaver.stop").touch()
-        if self.product.wait(5) is None:
-            raise ScenarioFailed("the program did not end after its saver")
+        end_saver(self.saver, self.product)
 
 
 def _rect(rec):

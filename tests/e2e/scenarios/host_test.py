@@ -3,11 +3,13 @@ watchdog and the Display Properties watch."""
 
 import time
 
-from harness import Harness, ScenarioFailed, winpath
+from harness import Harness, ScenarioFailed, end_saver, exit_after_saver_ms, settings_ini, winpath
+
+MAIL_OFF = "-1;0;0;MAPI Client (Mail);;2;Internal;;;"
 
 
 def _settings(saver) -> str:
-    return f"[settings]\nscrfile={winpath(saver)}\n[applist]\napp0=-1;0;0;MAPI Client (Mail);;2;Internal;;;\n"
+    return settings_ini(winpath(saver), [MAIL_OFF])
 
 
 def _pids(log, role):
@@ -27,12 +29,6 @@ def _fresh_log(h: Harness):
     return path
 
 
-def _end_saver(saver, product):
-    saver.with_name("FakeSaver.stop").touch()
-    if product.wait(5) is None:
-        raise ScenarioFailed("the program did not end after its saver")
-
-
 def _product_pid(h: Harness) -> int:
     procs = [p for p in h.probe("procs") if p.get("exe", "").lower() == "vigilumen.scr"]
     if len(procs) != 1:
@@ -44,9 +40,8 @@ def scenario_one_process_saver_is_listed_once_and_logged(h: Harness):
     log_txt = _fresh_log(h)
     saver = h.fake_saver(h.dir / "savers")
     app = h.app_folder(ini=_settings(saver))
-    product = h.start(app.scr, "/s")
+    product = h.start_hosted(app, saver)
     log = saver.with_name("FakeSaver.log")
-    h.wait_file_text(log, "window hwnd=", 20)
     pid = _pids(log, "main")[0]
     time.sleep(4)  # past the first watchdog tick
     want = f"Shell task id: {pid}\r\nFound processes: {pid}\r\n"
@@ -63,16 +58,15 @@ def scenario_one_process_saver_is_listed_once_and_logged(h: Harness):
     if left > -1000 or top != 0 or right - left != 1 or bottom - top != 1:
         raise ScenarioFailed(f"carrier at {carriers[0]['rect']}")
 
-    _end_saver(saver, product)
+    end_saver(saver, product)
 
 
 def scenario_saver_whose_child_owns_the_window_keeps_running(h: Harness):
     log_txt = _fresh_log(h)
     saver = h.fake_saver(h.dir / "savers", child=1, color="806020")
     app = h.app_folder(ini=_settings(saver))
-    product = h.start(app.scr, "/s")
+    product = h.start_hosted(app, saver)
     log = saver.with_name("FakeSaver.log")
-    h.wait_file_text(log, "window hwnd=", 20)
     main, child = _pids(log, "main")[0], _pids(log, "child")[0]
     time.sleep(4)
     if not product.running():
@@ -80,16 +74,15 @@ def scenario_saver_whose_child_owns_the_window_keeps_running(h: Harness):
     text = log_txt.read_bytes().decode()
     if f"Shell task id: {main}\r\nFound processes: {main}\r\nFound processes: {child}\r\n" not in text:
         raise ScenarioFailed(f"log: {text!r}")
-    _end_saver(saver, product)
+    end_saver(saver, product)
 
 
 def scenario_late_child_is_found_during_the_grace_period(h: Harness):
     log_txt = _fresh_log(h)
     saver = h.fake_saver(h.dir / "savers", child=1, child_delay_ms=2000, color="205080")
     app = h.app_folder(ini=_settings(saver))
-    product = h.start(app.scr, "/s")
+    product = h.start_hosted(app, saver)
     log = saver.with_name("FakeSaver.log")
-    h.wait_file_text(log, "window hwnd=", 20)
     main, child = _pids(log, "main")[0], _pids(log, "child")[0]
     time.sleep(4)
     if not product.running():
@@ -98,7 +91,7 @@ def scenario_late_child_is_found_during_the_grace_period(h: Harness):
     if not text.startswith(f"Shell task id: {main}\r\nFound processes: {main}\r\n") or \
             not text.endswith(f"Found processes: {main}\r\nFound processes: {child}\r\n"):
         raise ScenarioFailed(f"log: {text!r}")
-    _end_saver(saver, product)
+    end_saver(saver, product)
 
 
 def scenario_saver_leaving_the_corner_uncovered_ends_the_run_after_the_grace(h: Harness):
@@ -106,8 +99,7 @@ def scenario_saver_leaving_the_corner_uncovered_ends_the_run_after_the_grace(h: 
     saver = h.fake_saver(h.dir / "savers", uncover=1)
     app = h.app_folder(ini=_settings(saver))
     started = time.monotonic()
-    product = h.start(app.scr, "/s")
-    h.wait_file_text(saver.with_name("FakeSaver.log"), "window hwnd=", 20)
+    product = h.start_hosted(app, saver)
     code = product.wait(20)
     took = time.monotonic() - started
     if code is None or not 9.5 <= took <= 14:
@@ -120,16 +112,9 @@ def scenario_saver_exit_ends_the_run_promptly(h: Harness):
     _fresh_log(h)
     saver = h.fake_saver(h.dir / "savers", lifetime_ms=3500)
     app = h.app_folder(ini=_settings(saver))
-    product = h.start(app.scr, "/s")
-    log = saver.with_name("FakeSaver.log")
-    h.wait_file_text(log, "window closed unix_ms=", 20)
-    deadline = time.monotonic() + 5
-    while product.wait(0.002) is None and time.monotonic() < deadline:
-        pass
-    ended = time.time() * 1000
-    closed = int(log.read_text().split("window closed unix_ms=")[1].split()[0])
-    if product.wait(5) is None or ended - closed > 1000:
-        raise ScenarioFailed(f"the program ended {ended - closed:.0f} ms after the saver's window closed")
+    took = exit_after_saver_ms(h, saver, h.start(app.scr, "/s"))
+    if took > 1000:
+        raise ScenarioFailed(f"the program ended {took:.0f} ms after the saver's window closed")
     if "app0" not in app.read_ini().get("applist", {}):
         raise ScenarioFailed("the application list was not written back")
 
@@ -140,12 +125,11 @@ def scenario_unwritable_diagnostic_log_changes_nothing(h: Harness):
     try:
         saver = h.fake_saver(h.dir / "savers")
         app = h.app_folder(ini=_settings(saver))
-        product = h.start(app.scr, "/s")
-        h.wait_file_text(saver.with_name("FakeSaver.log"), "window hwnd=", 20)
+        product = h.start_hosted(app, saver)
         time.sleep(4)
         if not product.running():
             raise ScenarioFailed("the program ended while its saver runs")
-        _end_saver(saver, product)
+        end_saver(saver, product)
     finally:
         path.rmdir()
 

@@ -4,7 +4,7 @@ import shutil
 import struct
 import time
 
-from harness import Harness, ScenarioFailed, winpath
+from harness import Harness, ScenarioFailed, end_saver, settings_ini, winpath
 
 
 def _saver_starts(log):
@@ -13,10 +13,8 @@ def _saver_starts(log):
     return [l for l in log.read_text(errors="replace").splitlines() if l.startswith("start ")]
 
 
-def _settings(saver_path: str, apps: list[str], extra: str = "") -> str:
-    lines = ["[settings]", f"scrfile={saver_path}", extra, "[applist]"]
-    lines += [f"app{i}={r}" for i, r in enumerate(apps)]
-    return "\n".join(l for l in lines if l) + "\n"
+def _settings(saver_path: str, apps: list[str], **settings) -> str:
+    return settings_ini(saver_path, apps, **settings)
 
 
 def scenario_first_start_writes_the_built_in_mail_record(h: Harness):
@@ -65,10 +63,9 @@ def scenario_preview_hands_the_command_line_to_the_saver(h: Harness):
 def scenario_run_mode_passes_the_switch_as_typed_and_writes_the_list_back(h: Harness):
     saver = h.fake_saver(h.dir / "savers", color="3050A0")
     records = ["-1;0;1;MAPI Client (Mail);;2;Internal;;;", "7;1;0;Editor;;1;Wait for window;;Editor;"]
-    app = h.app_folder(ini=_settings(winpath(saver), records, "position=100;120"))
-    product = h.start(app.scr, "/S")
+    app = h.app_folder(ini=_settings(winpath(saver), records, position="100;120"))
+    product = h.start_hosted(app, saver, "/S")
     log = saver.with_name("FakeSaver.log")
-    h.wait_file_text(log, "window hwnd=", 20)
     starts = _saver_starts(log)
     if len(starts) != 1 or not starts[0].endswith(f"cmdline={winpath(saver)} /S"):
         raise ScenarioFailed(f"saver started as {starts}")
@@ -78,9 +75,7 @@ def scenario_run_mode_passes_the_switch_as_typed_and_writes_the_list_back(h: Har
 
     # What the run holds in memory is written back at its end.
     app.ini.write_bytes(b"[settings]\r\nposition=100;120\r\n[applist]\r\napp0=edited\r\n")
-    saver.with_name("FakeSaver.stop").touch()
-    if product.wait(10) is None:
-        raise ScenarioFailed("the program did not end after its saver")
+    end_saver(saver, product, 10)
     ini = app.read_ini()
     if ini.get("applist") != {"app0": records[0], "app1": records[1]} or ini["settings"].get("position") != "100;120":
         raise ScenarioFailed(f"settings after the run: {ini}")
@@ -98,9 +93,8 @@ def scenario_run_mode_without_a_chosen_saver_starts_nothing(h: Harness):
 def scenario_second_run_mode_instance_starts_nothing(h: Harness):
     saver = h.fake_saver(h.dir / "savers")
     app = h.app_folder(ini=_settings(winpath(saver), []))
-    first = h.start(app.scr, "/s")
+    first = h.start_hosted(app, saver)
     log = saver.with_name("FakeSaver.log")
-    h.wait_file_text(log, "window hwnd=", 20)
     done = h.run(app.scr, "/s", timeout=20)
     if done.returncode != 0:
         raise ScenarioFailed(f"second instance exit code {done.returncode}")
@@ -109,22 +103,17 @@ def scenario_second_run_mode_instance_starts_nothing(h: Harness):
         raise ScenarioFailed(f"saver started {len(_saver_starts(log))} times")
     if not first.running():
         raise ScenarioFailed("the first instance ended")
-    saver.with_name("FakeSaver.stop").touch()
-    first.wait(10)
+    end_saver(saver, first, 10)
 
 
 def scenario_saver_path_with_a_blank_is_started(h: Harness):
     saver = h.fake_saver(h.dir / "my savers", color="A0A020")
     app = h.app_folder(ini=_settings(winpath(saver), []))
-    product = h.start(app.scr, "/s")
-    log = saver.with_name("FakeSaver.log")
-    h.wait_file_text(log, "window hwnd=", 20)
-    starts = _saver_starts(log)
+    product = h.start_hosted(app, saver)
+    starts = _saver_starts(saver.with_name("FakeSaver.log"))
     if len(starts) != 1 or not starts[0].endswith(f'cmdline="{winpath(saver)}" /s'):
         raise ScenarioFailed(f"saver started as {starts}")
-    saver.with_name("FakeSaver.stop").touch()
-    if product.wait(10) is None:
-        raise ScenarioFailed("the program did not end after its saver")
+    end_saver(saver, product, 10)
 
 
 def scenario_unknown_switch_ends_the_program(h: Harness):
@@ -140,7 +129,7 @@ def scenario_missing_data_folder_is_no_crash(h: Harness):
     app = h.app_folder(ini=None, data_folder=False)
     # Without a data folder nothing is chosen: every mode starts and ends cleanly.
     for switch in ("/s", "/p 5", "/x"):
-        done = h.run(app.scr, switch, timeout=20)
+        done = h.run(app.scr, *switch.split(), timeout=20)
         if done.returncode != 0:
             raise ScenarioFailed(f"{switch}: exit code {done.returncode}")
     if app.data.exists():
@@ -149,8 +138,7 @@ def scenario_missing_data_folder_is_no_crash(h: Harness):
     # A data folder that disappears during a run: the saver is hosted to its
     # end and the failed save at the end is no crash.
     app2 = h.app_folder(ini=_settings(winpath(saver), []), name="app2")
-    product = h.start(app2.scr, "/s")
-    h.wait_file_text(saver.with_name("FakeSaver.log"), "window hwnd=", 20)
+    product = h.start_hosted(app2, saver)
     shutil.rmtree(app2.data)
     saver.with_name("FakeSaver.stop").touch()
     code = product.wait(10)

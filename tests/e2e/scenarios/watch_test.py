@@ -2,15 +2,13 @@
 
 import time
 
-from harness import Harness, Image, ScenarioFailed, close_to, winpath
+from harness import Harness, Image, ScenarioFailed, close_to, end_saver, settings_ini, winpath
 
 SAVER_COLOUR = (0x20, 0x60, 0xC0)
 
 
 def _settings(saver, apps) -> str:
-    lines = ["[settings]", f"scrfile={winpath(saver)}", "[applist]"]
-    lines += [f"app{i}={r}" for i, r in enumerate(apps)]
-    return "\n".join(lines) + "\n"
+    return settings_ini(winpath(saver), apps)
 
 
 def _text_box(img: Image) -> tuple[int, int]:
@@ -27,8 +25,7 @@ def _has_ink(img: Image, width: int, height: int) -> bool:
 
 
 def _start_confirmed(h: Harness, app, saver):
-    product = h.start(app.scr, "/s")
-    h.wait_file_text(saver.with_name("FakeSaver.log"), "window hwnd=", 20)
+    product = h.start_hosted(app, saver)
     time.sleep(3.5)  # the first watchdog tick confirms the saver
     return product
 
@@ -79,9 +76,7 @@ def scenario_changed_file_without_icon_shows_its_text_once(h: Harness):
     if app.ini.stat().st_mtime_ns != written:
         raise ScenarioFailed("the same change was reported again")
 
-    saver.with_name("FakeSaver.stop").touch()
-    if product.wait(5) is None:
-        raise ScenarioFailed("the program did not end after its saver")
+    end_saver(saver, product)
     if app.read_ini()["applist"]["app1"] != stored:
         raise ScenarioFailed(f"the end-of-run save lost the new date: {app.read_ini()['applist']}")
 
@@ -93,8 +88,7 @@ def _mail_run(h: Harness, answer: str):
     state.write_text(answer + "\n")
     saver = h.fake_saver(h.dir / "savers")
     app = h.app_folder(ini=_settings(saver, ["-1;0;1;MAPI Client (Mail);;2;Internal;;;"]))
-    product = h.start(app.scr, "/s", env={"FAKE_MAPI_STATE": winpath(state), "FAKE_MAPI_LOG": winpath(log)})
-    h.wait_file_text(saver.with_name("FakeSaver.log"), "window hwnd=", 20)
+    product = h.start_hosted(app, saver, "/s", env={"FAKE_MAPI_STATE": winpath(state), "FAKE_MAPI_LOG": winpath(log)})
     return product, saver, log
 
 
@@ -109,8 +103,7 @@ def scenario_unread_mail_without_icon_shows_the_mail_text(h: Harness):
     text = log.read_text()
     if 'flags=0x20' not in text or 'profile=""' not in text:
         raise ScenarioFailed(f"mail call arguments:\n{text}")
-    saver.with_name("FakeSaver.stop").touch()
-    product.wait(5)
+    end_saver(saver, product)
 
 
 def scenario_refused_mail_logon_shows_nothing_and_never_finds(h: Harness):
@@ -122,8 +115,7 @@ def scenario_refused_mail_logon_shows_nothing_and_never_finds(h: Harness):
     calls = [l.split()[0] for l in log.read_text().splitlines() if l.startswith("MAPI")]
     if not calls or set(calls) != {"MAPILogon"}:
         raise ScenarioFailed(f"mail calls {calls}")
-    saver.with_name("FakeSaver.stop").touch()
-    product.wait(5)
+    end_saver(saver, product)
 
 
 def scenario_missing_mail_library_does_not_stop_other_records(h: Harness):
@@ -132,11 +124,8 @@ def scenario_missing_mail_library_does_not_stop_other_records(h: Harness):
     record = f"8;1;1;Report;;0;Watch for file update;;{winpath(watched)};"
     app = h.app_folder(ini=_settings(saver, ["-1;0;1;MAPI Client (Mail);;2;Internal;;;", record]))
     # mapi32 disabled: loading the mail library fails.
-    product = h.start(app.scr, "/s", env={"WINEDLLOVERRIDES": "mscoree,mshtml=;mapi32="})
-    h.wait_file_text(saver.with_name("FakeSaver.log"), "window hwnd=", 20)
+    product = h.start_hosted(app, saver, "/s", env={"WINEDLLOVERRIDES": "mscoree,mshtml=;mapi32="})
     time.sleep(3.5)
     watched.write_text("x")
     _wait_for_text(h, "file-after-mail-failure")
-    saver.with_name("FakeSaver.stop").touch()
-    if product.wait(5) is None:
-        raise ScenarioFailed("the program did not end after its saver")
+    end_saver(saver, product)

@@ -12,12 +12,20 @@ PACKAGES=(cmake ninja-build g++ libgtest-dev mingw-w64 wine wine64 wine32:i386
 elapsed() { python3 -c "import sys,time; print(f'{time.time()-float(sys.argv[1]):.1f}')" "$1" 2>/dev/null || echo "?"; }
 now() { date +%s.%N; }
 
+# A package counts when it is installed for the architecture asked for (the
+# native one unless the name says otherwise, or "all"). dpkg-query prints one
+# line per installed architecture, so multi-arch libraries show up twice.
+installed() {
+  local name=${1%%:*} arch=${1#*:}
+  [ "$arch" != "$1" ] || arch=$(dpkg --print-architecture)
+  dpkg-query -W -f='${Architecture} ${Status}\n' "$name" 2>/dev/null |
+    grep -qE "^($arch|all) install ok installed\$"
+}
+
 missing_packages() {
   local p
   for p in "${PACKAGES[@]}"; do
-    if [ "$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null)" != "install ok installed" ]; then
-      printf '%s\n' "$p"
-    fi
+    installed "$p" || printf '%s\n' "$p"
   done
 }
 

@@ -13,7 +13,6 @@ namespace {
 
 using helpers::Format;
 using helpers::Hex;
-using helpers::ScopedHandle;
 
 constexpr char kControlClass[] = "VigilumenFakeSaverControl";
 constexpr char kSaverClass[] = "VigilumenFakeSaverWindow";
@@ -122,36 +121,6 @@ class ScopedClass {
   ATOM atom_ = 0;
 };
 
-class ScopedWindow {
- public:
-  ScopedWindow() = default;
-  ScopedWindow(const ScopedWindow&) = delete;
-  ScopedWindow& operator=(const ScopedWindow&) = delete;
-  ~ScopedWindow() { Reset(); }
-  HWND get() const { return hwnd_; }
-  void Reset(HWND hwnd = nullptr) {
-    if (hwnd_ != nullptr && IsWindow(hwnd_)) DestroyWindow(hwnd_);
-    hwnd_ = hwnd;
-  }
-
- private:
-  HWND hwnd_ = nullptr;
-};
-
-class ScopedBrush {
- public:
-  explicit ScopedBrush(COLORREF color) : brush_(CreateSolidBrush(color)) {}
-  ScopedBrush(const ScopedBrush&) = delete;
-  ScopedBrush& operator=(const ScopedBrush&) = delete;
-  ~ScopedBrush() {
-    if (brush_ != nullptr) DeleteObject(brush_);
-  }
-  HBRUSH get() const { return brush_; }
-
- private:
-  HBRUSH brush_;
-};
-
 class FakeSaver {
  public:
   FakeSaver(HINSTANCE instance, const Config& cfg, bool is_child)
@@ -159,7 +128,7 @@ class FakeSaver {
         cfg_(cfg),
         is_child_(is_child),
         dir_(helpers::ExeDir()),
-        brush_(cfg.color),
+        brush_(CreateSolidBrush(cfg.color)),
         control_class_(instance, kControlClass, &FakeSaver::ControlProc, nullptr),
         saver_class_(instance, kSaverClass, &FakeSaver::SaverProc, brush_.get()) {}
 
@@ -194,12 +163,12 @@ class FakeSaver {
   Config cfg_;
   bool is_child_;
   std::string dir_;
-  ScopedBrush brush_;
+  vl::UniqueBrush brush_;
   ScopedClass control_class_;
   ScopedClass saver_class_;
-  ScopedHandle child_;
-  ScopedWindow control_;
-  ScopedWindow saver_;
+  vl::UniqueKernelHandle child_;
+  vl::UniqueWindow control_;
+  vl::UniqueWindow saver_;
   bool finished_ = false;
   bool had_activation_ = false;
   bool have_first_mouse_ = false;
@@ -210,7 +179,7 @@ int FakeSaver::Run() {
   if (!control_class_.ok() || !saver_class_.ok()) return 1;
   // A message-only window owns the process-level timers, so they run
   // whether or not a saver window exists yet.
-  control_.Reset(
+  control_.reset(
       CreateWindowExA(0, kControlClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance_, this));
   if (control_.get() == nullptr) return 1;
   SetTimer(control_.get(), kStopPollTimer, kStopPollMs, nullptr);
@@ -329,7 +298,7 @@ void FakeSaver::OnStopPoll() {
 void FakeSaver::ShowSaverWindow() {
   RECT r{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
   if (cfg_.uncover) r = RECT{200, 200, 600, 500};  // leaves (1,1) uncovered
-  saver_.Reset(CreateWindowExA(WS_EX_TOPMOST, kSaverClass, kSaverCaption, WS_POPUP, r.left, r.top,
+  saver_.reset(CreateWindowExA(WS_EX_TOPMOST, kSaverClass, kSaverCaption, WS_POPUP, r.left, r.top,
                                r.right - r.left, r.bottom - r.top, nullptr, nullptr, instance_,
                                this));
   if (saver_.get() == nullptr) {
@@ -354,8 +323,8 @@ void FakeSaver::SpawnChild() {
     Finish("spawnfailed");
     return;
   }
-  ScopedHandle thread(pi.hThread);
-  child_.Reset(pi.hProcess);
+  vl::UniqueKernelHandle thread(pi.hThread);
+  child_.reset(pi.hProcess);
   Log(Format("spawned child pid=%lu", pi.dwProcessId));
 }
 
@@ -395,7 +364,7 @@ void FakeSaver::Finish(const char* reason) {
   if (saver_.get() != nullptr) {
     // The moment the screen is given back, in Unix milliseconds (Wine's
     // clock is the host's), for measuring how fast the host notices.
-    saver_.Reset();
+    saver_.reset();
     FILETIME ft{};
     GetSystemTimeAsFileTime(&ft);
     const unsigned long long ticks = (static_cast<unsigned long long>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;

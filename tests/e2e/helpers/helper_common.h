@@ -1,5 +1,6 @@
-// Small shared pieces of the end-to-end test helpers: handle ownership,
-// files beside the executable, append-only logging and process facts.
+// Small shared pieces of the end-to-end test helpers: files beside the
+// executable, append-only logging and process facts. Handles are owned by
+// the product's own owners (platform/win32_handles.h).
 #pragma once
 
 #include <windows.h>
@@ -12,39 +13,11 @@
 #include <cstdio>
 #include <memory>
 #include <string>
-#include <utility>
 #include <vector>
 
+#include "platform/win32_handles.h"
+
 namespace helpers {
-
-// Owns a kernel handle; both NULL and INVALID_HANDLE_VALUE mean "none"
-// because the Win32 API uses either, depending on the function.
-class ScopedHandle {
- public:
-  ScopedHandle() = default;
-  explicit ScopedHandle(HANDLE h) : h_(h) {}
-  ScopedHandle(const ScopedHandle&) = delete;
-  ScopedHandle& operator=(const ScopedHandle&) = delete;
-  ScopedHandle(ScopedHandle&& o) noexcept : h_(std::exchange(o.h_, nullptr)) {}
-  ScopedHandle& operator=(ScopedHandle&& o) noexcept {
-    if (this != &o) {
-      Reset();
-      h_ = std::exchange(o.h_, nullptr);
-    }
-    return *this;
-  }
-  ~ScopedHandle() { Reset(); }
-
-  HANDLE get() const { return h_; }
-  bool valid() const { return h_ != nullptr && h_ != INVALID_HANDLE_VALUE; }
-  void Reset(HANDLE h = nullptr) {
-    if (valid()) CloseHandle(h_);
-    h_ = h;
-  }
-
- private:
-  HANDLE h_ = nullptr;
-};
 
 inline std::string Format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 inline std::string Format(const char* fmt, ...) {
@@ -83,7 +56,7 @@ inline bool FileExists(const std::string& path) {
 // Opens, appends, closes: several processes and a reader on the Linux side
 // share the file, so nobody may hold it open between lines.
 inline bool AppendLine(const std::string& path, const std::string& line) {
-  ScopedHandle file(CreateFileA(path.c_str(), FILE_APPEND_DATA,
+  vl::UniqueFileHandle file(CreateFileA(path.c_str(), FILE_APPEND_DATA,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.valid()) return false;
@@ -96,7 +69,7 @@ inline bool AppendLine(const std::string& path, const std::string& line) {
 // Whole file as bytes; empty when missing. Shared access so that writers
 // and deleters are never blocked by a reading helper.
 inline std::string ReadSmallFile(const std::string& path, DWORD limit = 64 * 1024) {
-  ScopedHandle file(CreateFileA(path.c_str(), GENERIC_READ,
+  vl::UniqueFileHandle file(CreateFileA(path.c_str(), GENERIC_READ,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.valid()) return {};
@@ -112,7 +85,7 @@ inline std::string ReadSmallFile(const std::string& path, DWORD limit = 64 * 102
 inline bool WriteFileAtomically(const std::string& path, const std::string& content) {
   const std::string temp = path + ".tmp";
   {
-    ScopedHandle file(CreateFileA(temp.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+    vl::UniqueFileHandle file(CreateFileA(temp.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                   CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid()) return false;
     DWORD written = 0;
@@ -126,7 +99,7 @@ inline bool WriteFileAtomically(const std::string& path, const std::string& cont
 
 // Parent pid as recorded by the system; 0 when the process is unknown.
 inline DWORD ParentPid(DWORD pid) {
-  ScopedHandle snap(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  vl::UniqueSnapshot snap(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
   if (!snap.valid()) return 0;
   PROCESSENTRY32 entry{};
   entry.dwSize = sizeof entry;

@@ -336,7 +336,7 @@ int CmdClose(const Args& a) {
 
 int CmdProcs(const Args& a) {
   if (!a.empty()) return kUsage;
-  helpers::ScopedHandle snap(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  vl::UniqueSnapshot snap(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
   if (!snap.valid()) return Fail(kFailed, "CreateToolhelp32Snapshot failed");
   PROCESSENTRY32 e{};
   e.dwSize = sizeof e;
@@ -355,7 +355,7 @@ int CmdKill(const Args& a) {
   long long pid = 0, code = 1;
   if (a.empty() || a.size() > 2 || !ParseInt(a[0], pid) || (a.size() == 2 && !ParseInt(a[1], code)))
     return kUsage;
-  helpers::ScopedHandle process(OpenProcess(PROCESS_TERMINATE, FALSE, static_cast<DWORD>(pid)));
+  vl::UniqueKernelHandle process(OpenProcess(PROCESS_TERMINATE, FALSE, static_cast<DWORD>(pid)));
   if (!process.valid()) return Fail(kNotFound, helpers::Format("no process %lld", pid));
   const bool ok = TerminateProcess(process.get(), static_cast<UINT>(code)) != 0;
   Record().Num("pid", pid).Num("ok", ok).Print();

@@ -2,6 +2,7 @@
 // would, so the owner sees its normal notifications.
 #include <cstdio>
 
+#include "snap_common.h"
 #include "ui_probe.h"
 #include "ui_probe_remote.h"
 
@@ -81,73 +82,6 @@ class ScopedThreadAttach {
   DWORD from_, to_;
   bool attached_ = false;
 };
-
-class ScopedMemoryDC {
- public:
-  ScopedMemoryDC() : dc_(CreateCompatibleDC(nullptr)) {}
-  ScopedMemoryDC(const ScopedMemoryDC&) = delete;
-  ScopedMemoryDC& operator=(const ScopedMemoryDC&) = delete;
-  ~ScopedMemoryDC() {
-    if (dc_ != nullptr) DeleteDC(dc_);
-  }
-  HDC get() const { return dc_; }
-
- private:
-  HDC dc_;
-};
-
-class ScopedBitmap {
- public:
-  explicit ScopedBitmap(HBITMAP bmp) : bmp_(bmp) {}
-  ScopedBitmap(const ScopedBitmap&) = delete;
-  ScopedBitmap& operator=(const ScopedBitmap&) = delete;
-  ~ScopedBitmap() {
-    if (bmp_ != nullptr) DeleteObject(bmp_);
-  }
-  HBITMAP get() const { return bmp_; }
-
- private:
-  HBITMAP bmp_;
-};
-
-class ScopedSelect {
- public:
-  ScopedSelect(HDC dc, HGDIOBJ obj) : dc_(dc), old_(SelectObject(dc, obj)) {}
-  ScopedSelect(const ScopedSelect&) = delete;
-  ScopedSelect& operator=(const ScopedSelect&) = delete;
-  ~ScopedSelect() { SelectObject(dc_, old_); }
-
- private:
-  HDC dc_;
-  HGDIOBJ old_;
-};
-
-class ScopedScreenDC {
- public:
-  ScopedScreenDC() : dc_(GetDC(nullptr)) {}
-  ScopedScreenDC(const ScopedScreenDC&) = delete;
-  ScopedScreenDC& operator=(const ScopedScreenDC&) = delete;
-  ~ScopedScreenDC() {
-    if (dc_ != nullptr) ReleaseDC(nullptr, dc_);
-  }
-  HDC get() const { return dc_; }
-
- private:
-  HDC dc_;
-};
-
-bool SaveBmp(const std::string& path, const BITMAPINFOHEADER& info, const void* bits, DWORD bytes) {
-  BITMAPFILEHEADER file{};
-  file.bfType = 0x4D42;  // "BM"
-  file.bfOffBits = sizeof file + sizeof info;
-  file.bfSize = file.bfOffBits + bytes;
-  helpers::ScopedHandle out(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                        CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  DWORD w1 = 0, w2 = 0, w3 = 0;
-  return out.valid() && WriteFile(out.get(), &file, sizeof file, &w1, nullptr) &&
-         WriteFile(out.get(), &info, sizeof info, &w2, nullptr) &&
-         WriteFile(out.get(), bits, bytes, &w3, nullptr) && w3 == bytes;
-}
 
 }  // namespace
 
@@ -326,40 +260,26 @@ int CmdPrintWindow(const Args& a) {
   const LONG width = r.right - r.left, height = r.bottom - r.top;
   if (width <= 0 || height <= 0) return Fail(kFailed, "window has no area");
 
-  BITMAPINFO bi{};
-  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-  bi.bmiHeader.biWidth = width;
-  bi.bmiHeader.biHeight = height;  // bottom-up, as BMP files store rows
-  bi.bmiHeader.biPlanes = 1;
-  bi.bmiHeader.biBitCount = 24;
-  bi.bmiHeader.biCompression = BI_RGB;
-  const DWORD stride = ((static_cast<DWORD>(width) * 3 + 3) / 4) * 4;
-  bi.bmiHeader.biSizeImage = stride * static_cast<DWORD>(height);
+  BITMAPINFO bi = snap::Bgr24(width, height);
   void* bits = nullptr;
-  ScopedMemoryDC dc;
-  ScopedBitmap bmp(CreateDIBSection(dc.get(), &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
+  vl::UniqueMemoryDc dc(CreateCompatibleDC(nullptr));
+  vl::UniqueBitmap bmp(CreateDIBSection(dc.get(), &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
   if (dc.get() == nullptr || bmp.get() == nullptr) return Fail(kFailed, "cannot create bitmap");
-  const auto* bytes = static_cast<const unsigned char*>(bits);
-  const auto blank = [&] {
-    GdiFlush();
-    for (DWORD i = 0; i < bi.bmiHeader.biSizeImage; ++i)
-      if (bytes[i] != 0) return false;
-    return true;
-  };
+  const auto blank = [&] { return snap::AllBlack(bits, bi.bmiHeader.biSizeImage); };
   bool ok = false;
   const char* used = "print";
   {
-    ScopedSelect select(dc.get(), bmp.get());
+    vl::SelectedObject select(dc.get(), bmp.get());
     if (mode != "screen") ok = PrintWindow(hwnd, dc.get(), 0) != 0;
     if (mode == "screen" || (mode == "auto" && (!ok || blank()))) {
       used = "screen";
-      ScopedScreenDC screen;
+      const vl::UniqueWindowDc screen = vl::GetWindowDc(nullptr);
       ok = BitBlt(dc.get(), 0, 0, width, height, screen.get(), r.left, r.top,
                   SRCCOPY | CAPTUREBLT) != 0;
     }
   }
   const bool is_blank = blank();
-  const bool saved = SaveBmp(a[1], bi.bmiHeader, bits, bi.bmiHeader.biSizeImage);
+  const bool saved = snap::WriteBmp(a[1], bi.bmiHeader, bits);
   Record()
       .Hwnd("hwnd", hwnd)
       .Num("width", width)

@@ -20,7 +20,7 @@ class RemoteBuffer {
   RemoteBuffer(HWND owner, SIZE_T size) {
     DWORD pid = 0;
     GetWindowThreadProcessId(owner, &pid);
-    process_.Reset(OpenProcess(
+    process_.reset(OpenProcess(
         PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE | PROCESS_QUERY_INFORMATION,
         FALSE, pid));
     if (!process_.valid()) {
@@ -89,7 +89,7 @@ class RemoteBuffer {
     return IsWow64Process(process, &wow) && wow;
   }
 
-  helpers::ScopedHandle process_;
+  vl::UniqueKernelHandle process_;
   void* base_ = nullptr;
   SIZE_T size_ = 0;
   std::string error_;

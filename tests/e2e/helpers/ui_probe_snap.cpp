@@ -4,41 +4,17 @@
 // that lives in another process, or inside another process's window.
 #include <cstring>
 
+#include "snap_common.h"
 #include "ui_probe.h"
 
 namespace probe {
 namespace {
 
-// Same layout as in probe_snap.cpp; the probe always matches the target's
-// architecture, so one definition per side is enough.
-struct SnapRequest {
-  HWND hwnd;
-  LONG width;
-  LONG height;
-  LONG blank;
-  DWORD last_error;
-  char path[MAX_PATH * 2];
-};
-
-// SnapWindow's thread exit codes for success; others name a failure.
-constexpr DWORD kByPrintWindow = 1, kByWmPrint = 2;
+using snap::SnapRequest;
 
 constexpr char kDllName[] = "ProbeSnap.dll";
 constexpr char kEntry[] = "SnapWindow";
 constexpr DWORD kRemoteWaitMs = 10000;
-
-const char* Outcome(DWORD code) {
-  switch (code) {
-    case kByPrintWindow: return "print";
-    case kByWmPrint: return "wmprint";
-    case 10: return "window gone or empty in its own process";
-    case 11: return "the window's thread does not answer";
-    case 12: return "cannot create the bitmap";
-    case 13: return "WM_PRINT was not answered";
-    case 14: return "cannot write the output file";
-    default: return nullptr;
-  }
-}
 
 bool IsWow64(HANDLE process) {
   BOOL wow = FALSE;
@@ -77,7 +53,7 @@ class RemoteMemory {
 // Runs fn(arg) on a new thread of the target. False when the thread could
 // not start or did not end in time; the thread then keeps running.
 bool RunRemote(HANDLE process, const void* fn, void* arg, DWORD& exit_code, std::string& error) {
-  helpers::ScopedHandle thread(CreateRemoteThread(
+  vl::UniqueKernelHandle thread(CreateRemoteThread(
       process, nullptr, 0, reinterpret_cast<LPTHREAD_START_ROUTINE>(const_cast<void*>(fn)), arg,
       0, nullptr));
   if (!thread.valid()) {
@@ -104,10 +80,10 @@ const char* FileName(const std::string& path) {
 // same file name. Toolhelp, because LoadLibrary's exit code is only the
 // low 32 bits of the base on 64-bit.
 HMODULE RemoteModule(DWORD pid, const std::string& path) {
-  helpers::ScopedHandle snap;
+  vl::UniqueSnapshot snap;
   for (int attempt = 0; attempt < 10 && !snap.valid(); ++attempt) {
     // Fails transiently (ERROR_BAD_LENGTH) while the target loads modules.
-    snap.Reset(CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, pid));
+    snap.reset(CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, pid));
     if (!snap.valid()) Sleep(20);
   }
   if (!snap.valid()) return nullptr;
@@ -137,20 +113,6 @@ const void* RemoteAddress(DWORD pid, const void* local) {
 const void* Kernel32Function(const char* name) {
   return reinterpret_cast<const void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), name));
 }
-
-class LocalLibrary {
- public:
-  explicit LocalLibrary(const std::string& path) : module_(LoadLibraryA(path.c_str())) {}
-  LocalLibrary(const LocalLibrary&) = delete;
-  LocalLibrary& operator=(const LocalLibrary&) = delete;
-  ~LocalLibrary() {
-    if (module_ != nullptr) FreeLibrary(module_);
-  }
-  HMODULE get() const { return module_; }
-
- private:
-  HMODULE module_;
-};
 
 // The DLL loaded in the target; unloaded again on the way out unless a
 // thread may still be running inside it (Keep).
@@ -208,7 +170,7 @@ int CmdSnap(const Args& a) {
   std::memcpy(request.path, full, n + 1);
 
   const std::string dll = helpers::ExeDir() + kDllName;
-  LocalLibrary local(dll);
+  vl::UniqueModule local(LoadLibraryA(dll.c_str()));
   const void* entry =
       local.get() != nullptr ? reinterpret_cast<const void*>(GetProcAddress(local.get(), kEntry))
                              : nullptr;
@@ -217,7 +179,7 @@ int CmdSnap(const Args& a) {
       static_cast<const char*>(entry) - reinterpret_cast<const char*>(local.get());
 
   const DWORD pid = OwnerPid(hwnd);
-  helpers::ScopedHandle process(OpenProcess(PROCESS_CREATE_THREAD | PROCESS_QUERY_INFORMATION |
+  vl::UniqueKernelHandle process(OpenProcess(PROCESS_CREATE_THREAD | PROCESS_QUERY_INFORMATION |
                                                 PROCESS_VM_OPERATION | PROCESS_VM_READ |
                                                 PROCESS_VM_WRITE,
                                             FALSE, pid));
@@ -241,8 +203,8 @@ int CmdSnap(const Args& a) {
   if (!block.Read(&request, sizeof request))
     return Fail(kFailed, "cannot read the result from the target");
 
-  const char* outcome = Outcome(code);
-  if (code != kByPrintWindow && code != kByWmPrint)
+  const char* outcome = snap::Outcome(code);
+  if (code != snap::kByPrintWindow && code != snap::kByWmPrint)
     return Fail(kFailed, helpers::Format("%s (code %lu, last error %lu)",
                                          outcome != nullptr ? outcome : "unexpected result", code,
                                          request.last_error));

@@ -54,7 +54,7 @@ std::string Narrow(const std::wstring& w) {
 int CmdCmdline(const Args& a) {
   long long pid = 0;
   if (a.size() != 1 || !ParseInt(a[0], pid)) return kUsage;
-  helpers::ScopedHandle process(
+  vl::UniqueKernelHandle process(
       OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, static_cast<DWORD>(pid)));
   if (!process.valid()) return Fail(kNotFound, helpers::Format("no process %lld", pid));
   auto query = reinterpret_cast<NtQueryInformationProcessFn>(

@@ -31,7 +31,8 @@ private:
 
 void Notify(const RuntimeState& state, WatchPorts& ports, std::int16_t method, std::string& icon) {
     ports.ShowIconEx(method, icon);
-    if (state.SaverProcessCount > 1) ports.ShowIcon(method, icon);
+    // ShowIconEx may have found the saver gone and shut the program down.
+    if (state.SaverConfirmed && state.SaverProcessCount > 1) ports.ShowIcon(method, icon);
 }
 
 }  // namespace

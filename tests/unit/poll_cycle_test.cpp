@@ -170,6 +170,7 @@ TEST_F(PollCycleTest, DamagedRecordsAndFailingMailAreSkippedAndTheCycleGoesOn) {
 }
 
 TEST_F(PollCycleTest, ShutdownDuringADisplayCallEndsTheCycle) {
+    state.SaverProcessCount = 2;  // not even the screen copy is drawn after the shutdown
     desktop.captions = {"Target"};
     desktop.onShowIconEx = [this] { state.SaverConfirmed = false; };
     state.AppTable = {"1;1;1;A;;1;Wait for window;a.ico;Target;", "2;1;1;B;;1;Wait for window;b.ico;Target;"};
@@ -211,13 +212,22 @@ TEST(MailCheck, NoUnreadMessageStillLogsOff) {
 }
 
 TEST(MailCheck, NoSessionMeansNoFindAndNoLogoff) {
-    for (std::uintptr_t session : {std::uintptr_t{0}, std::uintptr_t{0x80000001u}}) {
+    constexpr std::uintptr_t kSignBit = std::uintptr_t{1} << (8 * sizeof(std::uintptr_t) - 1);
+    for (std::uintptr_t session : {std::uintptr_t{0}, kSignBit | 1u, ~std::uintptr_t{0}}) {
         FakeMapi mapi;
         mapi.session = session;
         mapi.id = "00000001";
         EXPECT_EQ(CheckMail(mapi), "");
         EXPECT_EQ(mapi.calls, std::vector<std::string>{"logon"});
     }
+}
+
+TEST(MailCheck, HandleWithBit31IsASessionWhenHandlesAreWider) {
+    if (sizeof(std::uintptr_t) <= 4) GTEST_SKIP() << "32-bit handles: bit 31 is the sign bit";
+    FakeMapi mapi;
+    mapi.session = 0x80000001u;
+    EXPECT_EQ(CheckMail(mapi), "");
+    EXPECT_EQ(mapi.calls, (std::vector<std::string>{"logon", "find 2147483649", "logoff 2147483649"}));
 }
 
 TEST(MailCheck, MissingLibraryIsAFailureNotAMailResult) {

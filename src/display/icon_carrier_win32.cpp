@@ -34,6 +34,9 @@ LRESULT CALLBACK IconCarrier::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
 LRESULT IconCarrier::HandleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
         case WM_MOUSEACTIVATE: return MA_NOACTIVATE;  // a click must never take the saver's activation
+        // Seen through: a point test of ours finds the saver's window under
+        // the icons, even where the carrier is a topmost window of its own.
+        case WM_NCHITTEST: return HTTRANSPARENT;
         case WM_ERASEBKGND: return 1;                 // Paint fills everything
         case WM_PAINT: {
             PaintDc paint(hwnd);
@@ -65,14 +68,19 @@ void IconCarrier::Paint(HDC dc) const {
                      nullptr, DI_NORMAL);
     }
     if (!iconSource_) return;
-    for (const auto& [at, path] : tickIcons_)
-        if (HICON icon = iconSource_(path)) ::DrawIcon(dc, at.first, at.second, icon);
+    for (const auto& [at, path] : tickIcons_) DrawTickPicture(dc, at.first, at.second, path);
+}
+
+// The system icon size is the element's size only at 96 DPI; drawn at the
+// element's size, a repaint never spills into its neighbour.
+void IconCarrier::DrawTickPicture(HDC dc, int x, int y, const std::string& path) const {
+    if (HICON icon = iconSource_(path)) ::DrawIconEx(dc, x, y, icon, kIconPixels, kIconPixels, 0, nullptr, DI_NORMAL);
 }
 
 void IconCarrier::DrawTickIcon(int x, int y, const std::string& path) {
     if (!window_ || !iconSource_) return;
     tickIcons_[{x, y}] = path;
-    if (HICON icon = iconSource_(path)) ::DrawIcon(dc_, x, y, icon);
+    DrawTickPicture(dc_, x, y, path);
 }
 
 bool IconCarrier::CreateWindowUnderCurrentContext(int left, int top, int width, int height) {
@@ -185,6 +193,9 @@ void IconCarrier::SetElementFallback(int k) {
 void IconCarrier::PlaceElement(int k, int left, int top) {
     if (k >= static_cast<int>(elements_.size())) return;
     Element& e = elements_[k];
+    // The old place is painted again too: a new element was drawn there
+    // (over element 0) before it was moved.
+    if (window_) ::InvalidateRect(window_.get(), &e.rect, FALSE);
     const int w = e.rect.right - e.rect.left, h = e.rect.bottom - e.rect.top;
     e.rect = {left, top, left + w, top + h};
     RepaintElement(k);

@@ -45,8 +45,9 @@ public:
 
     // Where the icon files' pictures come from (the fallback included).
     void SetIconSource(std::function<HICON(const std::string&)> source) { iconSource_ = std::move(source); }
-    // The overlay timer's repaint of one icon at its place, at the system
-    // icon size; later paints of the carrier draw it again.
+    // The overlay timer's repaint of one icon at its place, at the size of a
+    // plain element (the system icon size at 96 DPI); later paints of the
+    // carrier draw it again.
     void DrawTickIcon(int x, int y, const std::string& path);
 
     [[nodiscard]] HWND hwnd() const { return window_.get(); }
@@ -63,6 +64,7 @@ private:
     static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
     LRESULT HandleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
     void Paint(HDC dc) const;
+    void DrawTickPicture(HDC dc, int x, int y, const std::string& path) const;
     bool CreateWindowUnderCurrentContext(int left, int top, int width, int height);
     void RecreateInContextOf(HWND saverWindow);
 

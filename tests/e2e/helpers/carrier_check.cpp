@@ -55,12 +55,13 @@ int main(int argc, char** argv) {
   carrier.Place(200, 150, 64, 32);
 
   HWND c = carrier.hwnd();
-  std::printf("child=%d\tparent=0x%llx\tstyle=0x%lx\texstyle=0x%lx\tvisible=%d\tforeground_kept=%d\tcarrier=0x%llx\n",
+  std::printf("child=%d\tparent=0x%llx\tstyle=0x%lx\texstyle=0x%lx\tvisible=%d\tforeground_kept=%d\t"
+              "point_finds_saver=%d\tcarrier=0x%llx\n",
               carrier.IsChildOfSaver() ? 1 : 0,
               static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(GetParent(c))),
               static_cast<unsigned long>(GetWindowLongA(c, GWL_STYLE)),
               static_cast<unsigned long>(GetWindowLongA(c, GWL_EXSTYLE)), IsWindowVisible(c) ? 1 : 0,
-              GetForegroundWindow() == foregroundBefore ? 1 : 0,
+              GetForegroundWindow() == foregroundBefore ? 1 : 0, WindowFromPoint(POINT{210, 160}) == saver ? 1 : 0,
               static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(c)));
   std::fflush(stdout);
 

@@ -148,6 +148,8 @@ def scenario_refused_reparenting_falls_back_to_a_topmost_window(h: Harness):
         raise ScenarioFailed(f"carrier after a refused re-parenting: {fields}")
     if exstyle & 0x08000088 != 0x08000088 or fields["visible"] != "1" or fields["foreground_kept"] != "1":
         raise ScenarioFailed(f"carrier is not a visible, topmost, never-activating tool window: {fields}")
+    if fields["point_finds_saver"] != "1":
+        raise ScenarioFailed("a point test over the icons finds the carrier, not the saver's window")
     time.sleep(0.5)
     img = h.pixels(h.screenshot("fallback-carrier"))
     green = (0x20, 0x90, 0x40)

@@ -36,8 +36,8 @@ std::string ErrorText(const EditorError& error) {
     return std::string(error.description) + " (error " + std::to_string(error.number) + ")";
 }
 
-std::string BuildAppRecord(std::string_view id, bool ticked, const EditorValues& values) {
-    return JoinRecord({std::string(id), "1", ticked ? "1" : "0", values.name, values.text,
+std::string BuildAppRecord(std::string_view id, bool builtIn, bool ticked, const EditorValues& values) {
+    return JoinRecord({std::string(id), builtIn ? "0" : "1", ticked ? "1" : "0", values.name, values.text,
                        std::to_string(values.method), std::string(MethodCaption(values.method)), values.iconTag,
                        values.text, values.textTag});
 }
@@ -50,7 +50,7 @@ void ApplyToRow(AppListRow& row, const EditorValues& values) {
     row.subItems[kColMethodId] = std::to_string(values.method);
     row.subItems[kColIcon] = values.iconTag;
     row.subItems[kColText] = values.text;
-    row.subItems[kColEnabled] = std::string("1");
+    if (IsRemovableRow(row)) row.subItems[kColEnabled] = std::string("1");
     row.subItems[kColData] = values.textTag;
 }
 
@@ -62,7 +62,12 @@ CommitResult CommitAppRecord(std::vector<std::string>& table, int rowNumber, App
         table.emplace_back();
         values.name = row.text;
     }
-    table[rowNumber - 1] = BuildAppRecord(row.subItems[kColId], row.checked, values);
+    // The mail method watches no caption or file: the hidden box may still
+    // hold the text of the row shown before.
+    if (values.method == kMethodInternal) values.text.clear();
+    // The built-in record keeps its mark "0": with it, its fixed method and
+    // its protection from "Remove".
+    table[rowNumber - 1] = BuildAppRecord(row.subItems[kColId], !IsRemovableRow(row), row.checked, values);
     ApplyToRow(row, values);
     return {std::nullopt, isNew};
 }
@@ -84,6 +89,7 @@ RowView ViewOfRow(const AppListRow& row, std::string_view programFolder) {
     if (view.method != kMethodInternal) view.text = row.subItems[kColText];
     view.methodFrameEnabled = IntegerValue(row.subItems[kColEnabled]) != 0;
     view.name = row.text;
+    view.date = row.subItems[kColData];
     const std::string& icon = row.subItems[kColIcon];
     if (!icon.empty())
         view.iconPath =

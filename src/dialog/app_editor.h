@@ -59,11 +59,12 @@ inline constexpr EditorError kCounterBroken{10101, "Counter is broken"};
 inline constexpr EditorError kFileNotFound{53, "File not found"};
 std::string ErrorText(const EditorError& error);
 
-// The record a commit stores: "enabled" is always "1", and "path" and
-// "text" both take the box's text.
-std::string BuildAppRecord(std::string_view id, bool ticked, const EditorValues& values);
+// The record a commit stores: "enabled" is "1", but for the built-in record,
+// which keeps its "0"; "path" and "text" both take the box's text.
+std::string BuildAppRecord(std::string_view id, bool builtIn, bool ticked, const EditorValues& values);
 
-// The row's columns after a commit; its key, "Id" and check box stay.
+// The row's columns after a commit; its key, "Id", "Enabled" mark of the
+// built-in record and check box stay.
 void ApplyToRow(AppListRow& row, const EditorValues& values);
 
 struct CommitResult {
@@ -88,6 +89,9 @@ struct RowView {
     bool methodFrameEnabled = false;
     std::string name;
     std::string iconPath;  // where to load the icon from; empty = none
+    // The watched file's stored date. Kept with the row, so that renaming a
+    // row does not wipe it and report the file as changed on the next run.
+    std::string date;
 };
 RowView ViewOfRow(const AppListRow& row, std::string_view programFolder);
 

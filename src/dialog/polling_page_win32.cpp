@@ -247,9 +247,11 @@ void PollingPage::ShowAppRow() {
     const std::string tag = icon ? view.iconPath : std::string();
     SetIcon(std::move(icon), tag);
 
-    text1Tag_.clear();
+    text1Tag_ = view.date;
     ::EnableWindow(cmdRow_[1], FALSE);
     ::EnableWindow(cmdRow_[2], FALSE);
+    shownRow_ = selected;
+    text1Edited_ = false;
 }
 
 EditorValues PollingPage::EditorContents() const {
@@ -262,9 +264,16 @@ EditorValues PollingPage::EditorContents() const {
     return v;
 }
 
+// The row the editor shows; the same as the selected one, except while the
+// list moves its selection, when the editor still holds the old row's text.
+int PollingPage::EditorRow() const {
+    if (shownRow_ >= 0 && ::IsWindow(lvAppList_) && shownRow_ < ListView_GetItemCount(lvAppList_)) return shownRow_;
+    return SelectedRow();
+}
+
 void PollingPage::CommitAppRow() {
-    const int selected = SelectedRow();
-    if (selected >= 0) CommitRow(selected, EditorContents(), true);
+    const int row = EditorRow();
+    if (row >= 0) CommitRow(row, EditorContents(), true);
 }
 
 bool PollingPage::CommitRow(int index, EditorValues values, bool fromEditor) {
@@ -366,7 +375,7 @@ void PollingPage::lvAppList_Click() {
 void PollingPage::lvAppList_ItemCheck(int item) {
     // The toggled row is committed, selected or not: a row that is not in
     // the editor is committed from its own columns.
-    if (item == SelectedRow())
+    if (item == EditorRow())
         CommitRow(item, EditorContents(), true);
     else
         CommitRow(item, ValuesOfRow(ReadRow(item)), false);
@@ -385,12 +394,23 @@ void PollingPage::Text1_Validate() {
     // Showing another row may hide the box while it has the focus; that is
     // no leaving by the user.
     if (host_.FillingControls()) return;
+    // Neither is a switch to another program: a half-typed path would be
+    // marked as missing. The text waits until the box is really left.
+    HWND focus = ::GetFocus();
+    if (!focus || !::IsChild(host_.FormWindow(), focus)) return;
+    CommitText1();
+}
+
+// Commits what was typed into Text1 since its row was shown, once.
+void PollingPage::CommitText1() {
+    if (!text1Edited_) return;
     const std::string text = ControlText(Text1_.get());
     const int method = MethodOfOptions(IsChecked(optMethod_[kMethodFileUpdate]), IsChecked(optMethod_[kMethodWindow]));
     const std::optional<std::string> checked = ValidatedText(text, method, FileExistsA);
     if (!checked) return;
     if (*checked != text) SetControlText(Text1_.get(), *checked);
     CommitAppRow();
+    text1Edited_ = false;
     host_.SetDirty(true);
 }
 
@@ -467,8 +487,18 @@ void PollingPage::OnCommand(int id, int code, HWND) {
         if (id == kIconBrowse) Command3_Click();
         return;
     }
-    if (id == kName && code == EN_CHANGE) txt0_.OnChange();
-    if (id == kText1 && code == EN_CHANGE) Text1_.OnChange();
+    if (id == kName && code == EN_CHANGE) {
+        txt0_.OnChange();
+        // A paste, cut or undo with the mouse changes the name without a key.
+        if (!host_.FillingControls()) txt_KeyUp();
+    }
+    if (id == kText1 && code == EN_CHANGE) {
+        Text1_.OnChange();
+        if (!host_.FillingControls()) {
+            text1Edited_ = true;
+            text1Tag_.clear();  // the date belonged to the file named before
+        }
+    }
     if (id == kText1 && code == EN_KILLFOCUS) Text1_Validate();
 }
 
@@ -478,6 +508,10 @@ LRESULT PollingPage::OnNotify(NMHDR* header) {
         case LVN_ITEMCHANGED: OnRowChanged(*reinterpret_cast<const NMLISTVIEW*>(header)); return 0;
         case LVN_BEGINLABELEDITA:
         case LVN_BEGINLABELEDITW: return lvAppList_BeforeLabelEdit();
+        case NM_CLICK:
+        case NM_DBLCLK:
+        case NM_RCLICK:
+        case NM_RDBLCLK: KeepARowSelected(); return 0;
         default: return 0;
     }
 }
@@ -488,7 +522,20 @@ void PollingPage::OnRowChanged(const NMLISTVIEW& change) {
     if (change.iItem < 0 || !(change.uChanged & LVIF_STATE) || fillingRows_ || host_.FillingControls()) return;
     if (ToggledCheck((change.uOldState & LVIS_STATEIMAGEMASK) >> 12, (change.uNewState & LVIS_STATEIMAGEMASK) >> 12))
         lvAppList_ItemCheck(change.iItem);
+    // The list selects the clicked row before it takes the focus from Text1:
+    // what was typed there belongs to the row that is being left.
+    if ((change.uOldState & LVIS_SELECTED) && !(change.uNewState & LVIS_SELECTED) && change.iItem == shownRow_)
+        CommitText1();
     if ((change.uNewState & LVIS_SELECTED) && !(change.uOldState & LVIS_SELECTED)) lvAppList_Click();
+}
+
+// A click below the last row clears the selection, but the editor still
+// shows its row: that row stays selected, so no edit goes astray.
+void PollingPage::KeepARowSelected() {
+    if (SelectedRow() >= 0 || EditorRow() < 0) return;
+    fillingRows_ = true;
+    SelectRow(EditorRow());
+    fillingRows_ = false;
 }
 
 }  // namespace vl

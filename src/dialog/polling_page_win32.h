@@ -39,6 +39,9 @@ private:
     void CreateEditor(const TwipsScale& t, HFONT font);
 
     void CommitAppRow();
+    [[nodiscard]] int EditorRow() const;
+    void CommitText1();
+    void KeepARowSelected();
     bool CommitRow(int index, EditorValues values, bool fromEditor);  // false on an error shown
     [[nodiscard]] EditorValues EditorContents() const;
     [[nodiscard]] AppListRow ReadRow(int index) const;
@@ -83,7 +86,9 @@ private:
     LPARAM nextRowId_ = 0;
     bool fillingRows_ = false;  // rows are being inserted or ticked by the program
     int shownMethod_ = -1;      // the option the editor shows
-    std::string text1Tag_;      // the watched file's date, from Browse
+    int shownRow_ = -1;         // the row the editor shows
+    bool text1Edited_ = false;  // Text1 holds text not committed yet
+    std::string text1Tag_;      // the watched file's date: stored, or from Browse
     std::string iconTag_;       // the icon path shown in imgIcon
     UniqueIcon icon_;           // what imgIcon shows
     CommonDialog cDialog_;

@@ -52,9 +52,7 @@ LRESULT MainForm::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_TIMER: OnTimer(wp); return 0;
         case WM_COMMAND: OnCommand(LOWORD(wp), HIWORD(wp)); return 0;
         case WM_NOTIFY: return OnNotify(reinterpret_cast<NMHDR*>(lp));
-        case WM_ACTIVATE:
-            if (LOWORD(wp) != WA_INACTIVE) Form_Activate();
-            return ::DefWindowProcA(hwnd_, msg, wp, lp);
+        case WM_ACTIVATE: OnActivate(LOWORD(wp) != WA_INACTIVE); return 0;
         case WM_CLOSE: Close(); return 0;
         case WM_DESTROY: Form_Unload(); return 0;
         case WM_NCDESTROY:
@@ -184,6 +182,35 @@ void MainForm::Form_Activate() {
     saverPage_->SelectFirstIfNone();
 }
 
+// The form is no dialog class, so it keeps the focus across activations
+// itself, as a dialog does: coming back from a message box, an Open dialog
+// or another program, the user types on where they left off.
+void MainForm::OnActivate(bool active) {
+    if (!active) {
+        HWND focus = ::GetFocus();
+        if (focus && ::IsChild(hwnd_, focus)) focusWhenInactive_ = focus;
+        return;
+    }
+    Form_Activate();
+    HWND focus = focusWhenInactive_;
+    if (!focus || !::IsWindow(focus) || !::IsChild(hwnd_, focus) || !::IsWindowVisible(focus) ||
+        !::IsWindowEnabled(focus))
+        focus = ::GetNextDlgTabItem(hwnd_, nullptr, FALSE);
+    ::SetFocus(focus ? focus : hwnd_);
+}
+
+// Enter on a focused push button presses that button, as in any dialog;
+// only elsewhere does it mean OK. Without this, Enter on "Cancel" would save.
+bool MainForm::PressFocusedButton(const MSG& msg) {
+    if (msg.message != WM_KEYDOWN || msg.wParam != VK_RETURN) return false;
+    HWND focus = ::GetFocus();
+    if (!focus || !::IsChild(hwnd_, focus)) return false;
+    const LRESULT code = ::SendMessageA(focus, WM_GETDLGCODE, 0, 0);
+    if (!(code & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON))) return false;
+    ::SendMessageA(focus, BM_CLICK, 0, 0);
+    return true;
+}
+
 void MainForm::ShowPage(HWND page) {
     for (HWND frame : {saverPage_->Frame(), pollingPage_->Frame(), positionPage_->Frame(), aboutPage_->Frame()}) {
         RECT r{};
@@ -250,7 +277,7 @@ void MainForm::ShowModal() {
     ::SetForegroundWindow(hwnd_);
     MSG msg;
     while (Exists() && ::GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        if (Exists() && ::IsDialogMessageA(hwnd_, &msg)) continue;
+        if (Exists() && (PressFocusedButton(msg) || ::IsDialogMessageA(hwnd_, &msg))) continue;
         ::TranslateMessage(&msg);
         ::DispatchMessageA(&msg);
     }
@@ -274,7 +301,10 @@ UINT_PTR MainForm::ArmDisplayPropertiesWatch() {
 
 void MainForm::SetDirty(bool flag) {
     isDirty_ = flag;
-    if (Exists()) ::EnableWindow(cmdAct_[2], flag);
+    if (!Exists()) return;
+    // A disabled button drops the focus, and the keyboard with it.
+    if (!flag && ::GetFocus() == cmdAct_[2]) ::SetFocus(cmdAct_[0]);
+    ::EnableWindow(cmdAct_[2], flag);
 }
 
 DialogChoices MainForm::Choices() const {

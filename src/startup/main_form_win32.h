@@ -90,6 +90,8 @@ private:
     void OnTimer(UINT_PTR id);
     void OnCommand(int id, int code);
     LRESULT OnNotify(NMHDR* header);
+    void OnActivate(bool active);
+    [[nodiscard]] bool PressFocusedButton(const MSG& msg);
 
     void CreateControls();
     void ShowPage(HWND page);
@@ -108,6 +110,7 @@ private:
     std::unique_ptr<AboutPage> aboutPage_;
     bool isDirty_ = false;
     UINT timer1Interval_ = 0;
+    HWND focusWhenInactive_ = nullptr;  // given back when the form is active again
 };
 
 }  // namespace vl

@@ -290,6 +290,11 @@ class Harness:
         return path.read_text(errors="replace")
 
     # ----- screen ---------------------------------------------------------
+    def xdotool(self, *args):
+        """Real mouse and keyboard input on the virtual screen."""
+        subprocess.run(["xdotool", *[str(a) for a in args]], env={**os.environ, "DISPLAY": self.display},
+                       check=True, timeout=10)
+
     def screenshot(self, label: str) -> Path:
         self._shots += 1
         out = self.dir / f"{self._shots:02d}-{label}.png"

@@ -57,20 +57,20 @@ bool RemoveRow(std::vector<AppListRow>& rows, std::vector<std::string>& table, i
 
 TEST(CommitBuildsTheRecord, TenFieldsInOrderWithEnabledOneAndTextTwice) {
     EditorValues v{"Build monitor", "Build failed", "", kMethodWindow, "C:\\i\\b.ico"};
-    EXPECT_EQ(BuildAppRecord("4529633.5", true, v),
+    EXPECT_EQ(BuildAppRecord("4529633.5", false, true, v),
               "4529633.5;1;1;Build monitor;Build failed;1;Wait for window;C:\\i\\b.ico;Build failed;");
-    EXPECT_EQ(SplitRecord(BuildAppRecord("7", false, v)).size(), 10u);
+    EXPECT_EQ(SplitRecord(BuildAppRecord("7", false, false, v)).size(), 10u);
 }
 
 TEST(CommitBuildsTheRecord, TickDecidesCheckedField) {
     EditorValues v{"n", "t", "", kMethodFileUpdate, ""};
-    EXPECT_EQ(SplitRecord(BuildAppRecord("1", true, v))[kFieldChecked], "1");
-    EXPECT_EQ(SplitRecord(BuildAppRecord("1", false, v))[kFieldChecked], "0");
+    EXPECT_EQ(SplitRecord(BuildAppRecord("1", false, true, v))[kFieldChecked], "1");
+    EXPECT_EQ(SplitRecord(BuildAppRecord("1", false, false, v))[kFieldChecked], "0");
 }
 
 TEST(CommitBuildsTheRecord, FileDateGoesLastAndMethodCaptionFollowsNumber) {
     EditorValues v{"Log", "C:\\l.txt", "3/4/2026 08:09:10", kMethodFileUpdate, ""};
-    const auto f = SplitRecord(BuildAppRecord("9", true, v));
+    const auto f = SplitRecord(BuildAppRecord("9", false, true, v));
     EXPECT_EQ(f[kFieldMethodId], "0");
     EXPECT_EQ(f[kFieldMethod], "Watch for file update");
     EXPECT_EQ(f[kFieldPath], "C:\\l.txt");
@@ -97,14 +97,17 @@ TEST(CommitBuildsTheRecord, CommitStoresAtRowPlaceAndUpdatesColumnsButNotIdOrTic
     ExpectRowsMatchTable({RowOfRecord(table[0], 0), RowOfRecord(table[1], 1), row}, table);
 }
 
-TEST(CommitBuildsTheRecord, MailRowBecomesEnabledOnceCommitted) {
+TEST(CommitBuildsTheRecord, MailRowStaysBuiltInAndTakesNoTextFromTheHiddenBox) {
     std::vector<std::string> table = {kMail};
     AppListRow row = RowOfRecord(kMail, 0);
+    row.checked = false;  // unticking commits the row
     EditorValues v = ValuesOfRow(row);
+    v.text = "C:\\w\\a.txt";  // left in the hidden box by the row shown before
     ASSERT_FALSE(CommitAppRecord(table, 1, row, v).error);
-    EXPECT_EQ(table[0], "-1;1;1;MAPI Client (Mail);;2;Internal;C:\\V\\QVX_data\\mail.ico;;");
-    EXPECT_TRUE(ViewOfRow(row, "C:\\V").methodFrameEnabled);
-    EXPECT_FALSE(ViewOfRow(row, "C:\\V").removeEnabled);  // still the mail method
+    EXPECT_EQ(table[0], "-1;0;0;MAPI Client (Mail);;2;Internal;C:\\V\\QVX_data\\mail.ico;;");
+    // Shown again, its method stays fixed and it still cannot be removed.
+    EXPECT_FALSE(ViewOfRow(row, "C:\\V").methodFrameEnabled);
+    EXPECT_FALSE(IsRemovableRow(row));
 }
 
 TEST(CommitBuildsTheRecord, RowOnePastTheEndAppendsNamedAfterTheRow) {

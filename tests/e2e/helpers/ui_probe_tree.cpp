@@ -33,6 +33,15 @@ void AddListBoxFields(HWND lb, Record& rec, std::vector<Record>& extra, bool com
   }
 }
 
+// A row's bounds on the screen, where a test clicks it with the mouse.
+std::string ListViewRowRect(HWND lv, RemoteBuffer& mem, int row) {
+  RECT r{};
+  r.left = LVIR_BOUNDS;
+  if (!mem.Write(0, r) || !SendTimed(lv, LVM_GETITEMRECT, row, mem.At(0)) || !mem.Read(0, r)) return "";
+  MapWindowPoints(lv, nullptr, reinterpret_cast<POINT*>(&r), 2);
+  return RectText(r);
+}
+
 std::string ListViewText(HWND lv, RemoteBuffer& mem, int row, int column) {
   LVITEMA item{};
   item.iSubItem = column;
@@ -61,6 +70,7 @@ void AddListViewFields(HWND lv, Record& rec, std::vector<Record>& extra) {
     row.Word("row").Num("index", i);
     row.Num("checked", ((state & LVIS_STATEIMAGEMASK) >> 12) == 2 ? 1 : 0);
     row.Num("selected", (state & LVIS_SELECTED) ? 1 : 0);
+    if (mem.ok()) row.Raw("rect", ListViewRowRect(lv, mem, static_cast<int>(i)));
     for (int c = 0; c < columns; ++c) {
       const std::string key = c == 0 ? "text" : "sub" + std::to_string(c);
       row.Text(key.c_str(), mem.ok() ? ListViewText(lv, mem, static_cast<int>(i), c) : "");
@@ -92,6 +102,13 @@ void AddTabFields(HWND tab, Record& rec, std::vector<Record>& extra) {
 
 class TreeDump {
  public:
+  // The keyboard focus of the thread that owns root.
+  explicit TreeDump(HWND root) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    if (GetGUIThreadInfo(GetWindowThreadProcessId(root, nullptr), &info)) focus_ = info.hwndFocus;
+  }
+
   void Dump(HWND hwnd, int depth) {
     if (++printed_ > kMaxWindows) return;
     PrintOne(hwnd, depth);
@@ -101,7 +118,7 @@ class TreeDump {
   }
 
  private:
-  static void PrintOne(HWND hwnd, int depth) {
+  void PrintOne(HWND hwnd, int depth) const {
     const LONG style = GetWindowLongA(hwnd, GWL_STYLE);
     RECT r{}, client{};
     GetWindowRect(hwnd, &r);
@@ -111,6 +128,7 @@ class TreeDump {
     rec.Num("id", (style & WS_CHILD) ? GetDlgCtrlID(hwnd) : 0);  // top-levels hold a menu there
     rec.Text("class", ClassOf(hwnd)).Hex("style", static_cast<DWORD>(style));
     rec.Num("visible", IsWindowVisible(hwnd) ? 1 : 0).Num("enabled", IsWindowEnabled(hwnd) ? 1 : 0);
+    rec.Num("focus", hwnd == focus_ ? 1 : 0);
     rec.Raw("rect", RectText(r))
         .Raw("client", helpers::Format("%ld,%ld", client.right, client.bottom));
     std::vector<Record> extra;
@@ -128,6 +146,7 @@ class TreeDump {
     for (const Record& line : extra) line.Print();
   }
 
+  HWND focus_ = nullptr;
   int printed_ = 0;
 };
 
@@ -137,7 +156,7 @@ int CmdTree(const Args& a) {
   if (a.size() != 1) return kUsage;
   HWND root = ResolveWindow(a[0]);
   if (root == nullptr) return Fail(kNotFound, "no window " + a[0]);
-  TreeDump().Dump(root, 0);
+  TreeDump(root).Dump(root, 0);
   return kOk;
 }
 

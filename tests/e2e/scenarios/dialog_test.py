@@ -149,9 +149,11 @@ def scenario_cancel_leaves_the_file_as_it_was(h: Harness):
     before = app.ini.read_bytes()
     product = _open(h, app)
     h.probe("lbselect", CAPTION, "id:200", "0")
-    h.probe("click", CAPTION, "Cancel")
+    # Enter on the focused "Cancel" presses Cancel, not OK.
+    h.probe("focus", CAPTION, "Cancel")
+    h.xdotool("key", "Return")
     if product.wait(5) is None:
-        raise ScenarioFailed("Cancel did not end the program")
+        raise ScenarioFailed("Enter on Cancel did not end the program")
     if app.ini.read_bytes() != before:
         raise ScenarioFailed("Cancel changed the settings file")
 
@@ -165,13 +167,20 @@ def scenario_apply_saves_and_disables_itself(h: Harness):
     h.probe("lbselect", CAPTION, "id:200", str(plain))
     if _button(_tree(h), "Apply")["enabled"] != "1":
         raise ScenarioFailed("choosing another saver did not enable Apply")
-    h.probe("click", CAPTION, "Apply")
+    # Pressed from the keyboard, Apply disables itself and hands the focus
+    # on: the keyboard still works afterwards.
+    h.probe("focus", CAPTION, "Apply")
+    h.xdotool("key", "space")
     time.sleep(0.3)
-    if _button(_tree(h), "Apply")["enabled"] != "0":
+    tree = _tree(h)
+    if _button(tree, "Apply")["enabled"] != "0":
         raise ScenarioFailed("Apply stayed enabled after saving")
+    if _button(tree, "OK")["focus"] != "1":
+        raise ScenarioFailed(f"focus after Apply: {[r.get('text') for r in tree if r.get('focus') == '1']}")
     if app.read_ini()["settings"].get("scrfile") != WINDOWS + "plain.saver.scr":
         raise ScenarioFailed(f"Apply did not save: {app.read_ini()}")
     if not product.running():
         raise ScenarioFailed("Apply closed the dialog")
-    h.probe("click", CAPTION, "Cancel")
-    product.wait(5)
+    h.xdotool("key", "Escape")
+    if product.wait(5) is None:
+        raise ScenarioFailed("Escape after Apply did not close the dialog")

@@ -409,3 +409,55 @@ def scenario_semicolon_is_refused_in_the_boxes(h: Harness):
     fields = app.read_ini()["applist"]["app1"].split(";")
     _expect("fields", len(fields), 10)
     _expect("saved name and caption", (fields[3].lower(), fields[8]), ("buildaa", "Build failed"))
+
+
+def _centre(rect: str):
+    left, top, right, bottom = map(int, rect.split(","))
+    return (left + right) // 2, (top + bottom) // 2
+
+
+def scenario_edits_stay_with_their_row_whatever_the_mouse_does(h: Harness):
+    log = "500;1;1;Log;C:\\w\\log.txt;0;Watch for file update;;C:\\w\\log.txt;01/02/2026 10:00:00"
+    app = h.app_folder(ini=_settings(MAIL.format(icon=""), BUILD, log))
+    d = Dialog(h, app)
+    d.select(1)
+    # Typed into the caption box, which still has the focus when the mouse
+    # clicks the next row: the text belongs to the row it was typed for.
+    h.probe("focus", d.window, f"id:{TEXT1}")
+    h.probe("settext", d.window, f"id:{TEXT1}", "Build broken")
+    h.xdotool("mousemove", *_centre(d.rows()[2]["rect"]))
+    h.xdotool("click", 1)
+    time.sleep(0.4)
+    tree = d.tree()
+    rows = d.rows(tree)
+    _expect("selected after the click", [r["selected"] for r in rows], ["0", "0", "1"])
+    _expect("caption of the row left", rows[1]["sub4"], "Build broken")
+    _expect("the clicked row", (rows[2]["sub4"], rows[2]["sub6"]), ("C:\\w\\log.txt", "01/02/2026 10:00:00"))
+    _expect("editor", d.control(NAME, tree)["text"], "Log")
+
+    # A click below the last row: the row in the editor stays selected.
+    left, top, right, bottom = map(int, d.control("300", tree)["rect"].split(","))
+    h.xdotool("mousemove", (left + right) // 2, bottom - 8)
+    h.xdotool("click", 1)
+    time.sleep(0.4)
+    _expect("selected after a click on no row", [r["selected"] for r in d.rows()], ["0", "0", "1"])
+    h.screenshot("polling-click-below-rows")
+
+    # A new name put in without a key (a paste with the mouse) is taken too,
+    # and renaming keeps the file's stored date.
+    h.probe("settext", d.window, f"id:{NAME}", "Log files")
+    time.sleep(0.3)
+    _expect("renamed row", d.rows()[2]["text"], "Log files")
+
+    # The built-in mail row: unticked, it keeps its mark and its fixed method.
+    h.probe("lvcheck", d.window, "0", "0")
+    d.select(0)
+    tree = d.tree()
+    _expect("mail row method frame", d.control(METHOD_FRAME, tree)["enabled"], "0")
+    _expect("mail row Remove", d.control(REMOVE, tree)["enabled"], "0")
+    d.ok()
+    _expect("saved list", app.read_ini()["applist"], {
+        "app0": "-1;0;0;MAPI Client (Mail);;2;Internal;;;",
+        "app1": "4200;1;0;Build;Build broken;1;Wait for window;;Build broken;",
+        "app2": log.replace(";Log;", ";Log files;"),
+    })

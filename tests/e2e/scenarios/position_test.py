@@ -5,8 +5,6 @@ from __future__ import annotations
 
 import ctypes
 import math
-import os
-import subprocess
 import time
 
 from harness import Harness, ScenarioFailed
@@ -121,15 +119,10 @@ def _open_page(h: Harness, app):
     return product
 
 
-def _xdotool(h: Harness, *args):
-    subprocess.run(["xdotool", *[str(a) for a in args]], env={**os.environ, "DISPLAY": h.display},
-                   check=True, timeout=10)
-
-
 def _press(h: Harness, at, button: int = 1):
-    _xdotool(h, "mousemove", at[0], at[1])
+    h.xdotool("mousemove", at[0], at[1])
     time.sleep(0.15)
-    _xdotool(h, "mousedown", button)
+    h.xdotool("mousedown", button)
     time.sleep(0.15)
 
 
@@ -137,13 +130,13 @@ def _move(h: Harness, frm, to, steps: int = 8):
     for i in range(1, steps + 1):
         x = round(frm[0] + (to[0] - frm[0]) * i / steps)
         y = round(frm[1] + (to[1] - frm[1]) * i / steps)
-        _xdotool(h, "mousemove", x, y)
+        h.xdotool("mousemove", x, y)
         time.sleep(0.04)
     time.sleep(0.2)
 
 
 def _release(h: Harness, button: int = 1):
-    _xdotool(h, "mouseup", button)
+    h.xdotool("mouseup", button)
     time.sleep(0.3)
 
 
@@ -384,8 +377,8 @@ def scenario_enlarged_icons_resizes_the_pointer_in_place(h: Harness):
         raise ScenarioFailed(f"pointer {page.pointer_size()} after the load, want 200 x 100 twips")
     l, t, r, b = _rect(page.enlarge)
     box = (l + 6, (t + b) // 2)
-    _xdotool(h, "mousemove", *box)
-    _xdotool(h, "click", 1)
+    h.xdotool("mousemove", *box)
+    h.xdotool("click", 1)
     time.sleep(0.4)
     enlarged = Page(h)
     h.screenshot("enlarged-pointer")
@@ -395,7 +388,7 @@ def scenario_enlarged_icons_resizes_the_pointer_in_place(h: Harness):
         raise ScenarioFailed(f"enlarged pointer {enlarged.pointer}, want 300 x 200 twips from {page.pointer[:2]}")
     if not enlarged.apply_enabled:
         raise ScenarioFailed("checking Enlarged Icons did not enable Apply")
-    _xdotool(h, "click", 1)
+    h.xdotool("click", 1)
     time.sleep(0.4)
     normal = Page(h)
     if normal.pointer_size() != (px(150, tx), px(100, ty)) or normal.pointer[:2] != page.pointer[:2]:
@@ -436,8 +429,8 @@ def scenario_a_hand_edited_huge_position_does_not_end_the_program(h: Harness):
         raise ScenarioFailed(f"pointer at {page.pointer}: want it right of and above the picture {page.screen}")
     # The dialog goes on working, and OK keeps the stored values as they were.
     l, t, r, b = _rect(page.enlarge)
-    _xdotool(h, "mousemove", l + 6, (t + b) // 2)
-    _xdotool(h, "click", 1)
+    h.xdotool("mousemove", l + 6, (t + b) // 2)
+    h.xdotool("click", 1)
     time.sleep(0.4)
     if Page(h).pointer_size() != (px(300, page.tpp_x), px(200, page.tpp_y)):
         raise ScenarioFailed("Enlarged Icons did not resize the far-away pointer")

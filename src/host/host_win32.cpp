@@ -55,6 +55,17 @@ std::uint32_t ProbePointOwnerProcess() {
     return pid;
 }
 
+std::optional<std::uint64_t> ProcessCreationTime(HANDLE process) {
+    FILETIME created{}, exited{}, kernel{}, user{};
+    if (!process || !::GetProcessTimes(process, &created, &exited, &kernel, &user)) return std::nullopt;
+    return (static_cast<std::uint64_t>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
+}
+
+std::optional<std::uint64_t> ProcessIdCreationTime(std::uint32_t pid) {
+    UniqueKernelHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
+    return ProcessCreationTime(process.get());
+}
+
 bool IsProcessIdAlive(std::uint32_t pid) {
     if (pid == 0) return false;
     UniqueKernelHandle process(::OpenProcess(SYNCHRONIZE, FALSE, pid));

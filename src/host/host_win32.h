@@ -29,4 +29,9 @@ std::uint32_t ProbePointOwnerProcess();
 
 bool IsProcessIdAlive(std::uint32_t pid);
 
+// When a process was created, in FILETIME units; nothing when it cannot be
+// asked (gone, or not ours to query).
+std::optional<std::uint64_t> ProcessCreationTime(HANDLE process);
+std::optional<std::uint64_t> ProcessIdCreationTime(std::uint32_t pid);
+
 }  // namespace vl

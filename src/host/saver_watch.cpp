@@ -26,6 +26,12 @@ void FindSaverProcesses(RuntimeState& state, HostPorts& ports, std::uint32_t tas
     std::vector<std::uint32_t> ids;
     if (std::optional<std::vector<ProcessEntry>> snapshot = ports.SnapshotProcesses())
         ids = SelectSaverProcesses(*snapshot, taskId);
+    // Process ids are used again: a process whose parent ended long ago can
+    // carry the saver's id as its parent id (the desktop's own process, say,
+    // whose window is under (1,1) once the saver has gone).
+    ids.erase(std::remove_if(ids.begin(), ids.end(),
+                             [&](std::uint32_t id) { return id != taskId && !ports.StartedAfterSaver(id); }),
+              ids.end());
     if (ids.size() > static_cast<size_t>(INT16_MAX)) ids.resize(INT16_MAX);
     const bool changed = ids != state.SaverProcessIds;
     state.SaverProcessIds = std::move(ids);

@@ -26,6 +26,10 @@ public:
     virtual ~HostPorts() = default;
     // All processes in snapshot order; nothing when no snapshot can be taken.
     virtual std::optional<std::vector<ProcessEntry>> SnapshotProcesses() = 0;
+    // False only for a process known to be older than the started saver:
+    // its parent id then names an earlier process whose id the saver got
+    // again, so it is no child of the saver.
+    virtual bool StartedAfterSaver(std::uint32_t pid) = 0;
     virtual bool AppendLog(std::string_view text) = 0;  // the diagnostic log; may fail
     virtual std::uint32_t ProbePointOwner() = 0;        // process of the window at (1,1); 0 if none
     virtual bool IsProcessAlive(std::uint32_t pid) = 0;

@@ -81,6 +81,7 @@ void App::RunSaver() {
     state_.SaverProcessCount = 0;
     state_.SaverLaunchMs = NowMs();
     saver_ = StartSaver(state_.ScreenSaverPath, arguments_);
+    saverCreatedAt_ = ProcessCreationTime(saver_.process.get());
     state_.ShellTaskId = saver_.processId;
 }
 
@@ -148,6 +149,12 @@ void App::FinishAll() { vl::FinishAll(state_, *this); }
 std::optional<std::vector<ProcessEntry>> App::SnapshotProcesses() { return SnapshotAllProcesses(); }
 
 bool App::AppendLog(std::string_view text) { return AppendDiagnosticLog(text); }
+
+bool App::StartedAfterSaver(std::uint32_t pid) {
+    const std::optional<std::uint64_t> created = ProcessIdCreationTime(pid);
+    // What cannot be asked is taken as the listing finds it.
+    return !saverCreatedAt_ || !created || *created >= *saverCreatedAt_;
+}
 
 std::uint32_t App::ProbePointOwner() { return ProbePointOwnerProcess(); }
 

@@ -47,6 +47,7 @@ public:
     // HostPorts
     std::optional<std::vector<ProcessEntry>> SnapshotProcesses() override;
     bool AppendLog(std::string_view text) override;
+    bool StartedAfterSaver(std::uint32_t pid) override;
     std::uint32_t ProbePointOwner() override;
     bool IsProcessAlive(std::uint32_t pid) override;
     std::uint64_t NowMs() override;
@@ -108,6 +109,7 @@ private:
     IconCarrier carrier_;
     UniqueKernelHandle instanceMutex_;
     UniqueProcessInformation saver_;
+    std::optional<std::uint64_t> saverCreatedAt_;  // kept: the handle is let go when the saver ends
     Win32Mapi mapi_;
     IconCache iconCache_;
     UniqueIcon appIcon_;       // element 0's picture before the first icon

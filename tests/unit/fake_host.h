@@ -20,6 +20,7 @@ public:
     std::string log;
     std::uint32_t owner = 0;
     std::set<std::uint32_t> alive;
+    std::set<std::uint32_t> olderThanSaver;
     std::uint64_t now = 0;
     bool formVisible = false;
     std::vector<std::string> calls;
@@ -28,6 +29,7 @@ public:
         if (snapshotFails) return std::nullopt;
         return processes;
     }
+    bool StartedAfterSaver(std::uint32_t pid) override { return olderThanSaver.count(pid) == 0; }
     bool AppendLog(std::string_view text) override {
         if (!logWritable) return false;
         log += text;

@@ -52,6 +52,13 @@ TEST_F(SaverWatchTest, ListingFillsStateLogsAndForcesBlinking) {
     EXPECT_FALSE(IsSaverProcess(state, 70));  // a grandchild is not the saver
 }
 
+TEST_F(SaverWatchTest, ProcessOlderThanTheSaverIsNoChildThoughItsParentIdMatches) {
+    host.olderThanSaver = {61};  // its parent ended before the saver got the same id
+    FindSaverProcesses(state, host, 50);
+    EXPECT_EQ(state.SaverProcessIds, (std::vector<std::uint32_t>{50, 80}));
+    EXPECT_FALSE(IsSaverProcess(state, 61));
+}
+
 TEST_F(SaverWatchTest, OneProcessLeavesBlinkingAlone) {
     host.processes = {{50, 9}};
     FindSaverProcesses(state, host, 50);

@@ -461,3 +461,30 @@ def scenario_edits_stay_with_their_row_whatever_the_mouse_does(h: Harness):
         "app1": "4200;1;0;Build;Build broken;1;Wait for window;;Build broken;",
         "app2": log.replace(";Log;", ";Log files;"),
     })
+
+
+def scenario_switching_away_while_typing_checks_nothing_and_keeps_the_focus(h: Harness):
+    log = "500;1;1;Log;;0;Watch for file update;;;"
+    app = h.app_folder(ini=_settings(MAIL.format(icon=""), log))
+    d = Dialog(h, app)
+    d.select(1)
+    h.probe("focus", d.window, f"id:{TEXT1}")
+    h.probe("settext", d.window, f"id:{TEXT1}", "C:\\half\\typed")
+    # Another program takes the screen while the path is half typed.
+    other = h.fake_saver(h.dir / "other")
+    other_run = h.start(other, "/s")
+    h.wait_file_text(other.with_name("FakeSaver.log"), "window hwnd=", 20)
+    time.sleep(0.5)
+    _expect("box while away", d.control(TEXT1)["text"], "C:\\half\\typed")
+    other.with_name("FakeSaver.stop").touch()
+    other_run.wait(10)
+    # Back in the dialog, typing goes on in the same box.
+    h.probe("activate", d.window, check=False)
+    time.sleep(0.5)
+    tree = d.tree()
+    _expect("focus after coming back", d.control(TEXT1, tree)["focus"], "1")
+    _expect("box after coming back", d.control(TEXT1, tree)["text"], "C:\\half\\typed")
+    # Leaving the box for another control checks the file as before.
+    d.leave(TEXT1)
+    _expect("box after leaving", d.control(TEXT1)["text"], "[ERROR: C:\\half\\typed not found]")
+    d.cancel()

@@ -22,10 +22,14 @@ struct PowerCut : std::runtime_error {
 using Section = std::pair<std::string, std::vector<std::pair<std::string, std::string>>>;
 using ProfileFile = std::vector<Section>;
 
-inline bool SameText(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-           });
+// The entry whose name matches without regard to case.
+template <class Entries>
+auto Find(Entries& entries, std::string_view name) {
+    return std::find_if(entries.begin(), entries.end(), [name](const auto& e) {
+        return std::equal(e.first.begin(), e.first.end(), name.begin(), name.end(), [](char x, char y) {
+            return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+        });
+    });
 }
 
 class FakeProfileFs : public vl::ProfileFileSystem {
@@ -37,13 +41,12 @@ public:
 
     std::string ReadString(const std::string& path, std::string_view section, std::string_view key,
                            std::string_view fallback) override {
-        auto f = files.find(path);
+        const auto f = files.find(path);
         if (f == files.end()) return std::string(fallback);
-        for (auto& [name, keys] : f->second)
-            if (SameText(name, section))
-                for (auto& [k, v] : keys)
-                    if (SameText(k, key)) return v;
-        return std::string(fallback);
+        const auto s = Find(f->second, section);
+        if (s == f->second.end()) return std::string(fallback);
+        const auto k = Find(s->second, key);
+        return k == s->second.end() ? std::string(fallback) : k->second;
     }
 
     bool WriteString(const std::string& path, std::string_view section, std::string_view key,
@@ -51,33 +54,20 @@ public:
         Tick();
         if (folderMissing) return false;
         ProfileFile& file = files[path];
-        auto s = std::find_if(file.begin(), file.end(), [&](auto& sec) { return SameText(sec.first, section); });
-        if (s == file.end()) {
-            file.push_back({std::string(section), {}});
-            s = file.end() - 1;
-        }
-        auto k = std::find_if(s->second.begin(), s->second.end(), [&](auto& kv) { return SameText(kv.first, key); });
-        if (k == s->second.end())
-            s->second.push_back({std::string(key), std::string(value)});
-        else
-            k->second = std::string(value);
+        auto s = Find(file, section);
+        if (s == file.end()) s = file.insert(s, {std::string(section), {}});
+        auto k = Find(s->second, key);
+        if (k == s->second.end()) k = s->second.insert(k, {std::string(key), {}});
+        k->second = std::string(value);
         return true;
     }
 
-    bool Flush(const std::string&) override {
-        Tick();
-        return true;
-    }
-
-    bool Remove(const std::string& path) override {
-        Tick();
-        files.erase(path);
-        return true;
-    }
+    bool Flush(const std::string&) override { return Tick(), true; }
+    bool Remove(const std::string& path) override { return Tick(), files.erase(path), true; }
 
     bool Rename(const std::string& from, const std::string& to) override {
         Tick();
-        auto f = files.find(from);
+        const auto f = files.find(from);
         if (f == files.end() || folderMissing) return false;
         files[to] = f->second;
         files.erase(from);

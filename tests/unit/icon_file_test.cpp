@@ -10,44 +10,32 @@ namespace {
 
 std::string Le16(unsigned v) { return {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)}; }
 std::string Le32(unsigned v) { return Le16(v & 0xFFFF) + Le16(v >> 16); }
-
-// A group directory entry: 32x32 16 colours, or 16x16, naming image `id`.
-std::string GroupEntry(unsigned size, unsigned colours, unsigned bits, unsigned bytes, unsigned id) {
-    std::string e;
-    e += static_cast<char>(size);
-    e += static_cast<char>(size);
-    e += static_cast<char>(colours);
-    e += '\0';
-    return e + Le16(1) + Le16(bits) + Le32(bytes) + Le16(id);
-}
+std::string Header(unsigned type, unsigned count) { return Le16(0) + Le16(type) + Le16(count); }
+// Size x size, 16 colours, 1 plane, 4 bits: the fields both directories share.
+std::string Format(unsigned size) { return std::string{char(size), char(size), 16, 0} + Le16(1) + Le16(4); }
 
 TEST(IconFile, EveryImageOfTheGroupLandsInTheFileAtItsOffset) {
-    std::string group = Le16(0) + Le16(1) + Le16(2) + GroupEntry(32, 16, 4, 744, 1) + GroupEntry(16, 16, 4, 296, 2);
-    std::map<std::uint16_t, std::string> images = {{1, std::string(744, 'A')}, {2, std::string(296, 'B')}};
-    auto ico = IcoFileFromGroup(group, [&](std::uint16_t id) -> std::optional<std::string> {
-        auto it = images.find(id);
-        if (it == images.end()) return std::nullopt;
-        return it->second;
+    // The directory's own size for image 1 is wrong: the file takes the real one.
+    const std::string group = Header(1, 2) + Format(32) + Le32(700) + Le16(1) + Format(16) + Le32(296) + Le16(2);
+    const std::map<std::uint16_t, std::string> images = {{1, std::string(744, 'A')}, {2, std::string(296, 'B')}};
+    const auto ico = IcoFileFromGroup(group, [&](std::uint16_t id) -> std::optional<std::string> {
+        const auto it = images.find(id);
+        return it == images.end() ? std::nullopt : std::optional(it->second);
     });
-    ASSERT_TRUE(ico);
-    ASSERT_EQ(ico->size(), 6u + 2 * 16 + 744 + 296);
-    EXPECT_EQ(ico->substr(0, 6), Le16(0) + Le16(1) + Le16(2));
-    EXPECT_EQ(ico->substr(6, 8), group.substr(6, 8));           // 32x32, 16 colours, 1 plane, 4 bits
-    EXPECT_EQ(ico->substr(14, 4), Le32(744));
-    EXPECT_EQ(ico->substr(18, 4), Le32(38));                    // first image right after the directory
-    EXPECT_EQ(ico->substr(22 + 12, 4), Le32(38 + 744));         // second image after the first
-    EXPECT_EQ(ico->substr(38, 744), std::string(744, 'A'));
-    EXPECT_EQ(ico->substr(38 + 744), std::string(296, 'B'));
+    // The first image right after the 38-byte directory, the second after the first.
+    EXPECT_EQ(ico, Header(1, 2) + Format(32) + Le32(744) + Le32(38) + Format(16) + Le32(296) + Le32(38 + 744) +
+                       images.at(1) + images.at(2));
 }
 
 TEST(IconFile, DamagedGroupOrMissingImageGivesNothing) {
-    auto none = [](std::uint16_t) -> std::optional<std::string> { return std::nullopt; };
-    auto some = [](std::uint16_t) -> std::optional<std::string> { return std::string("x"); };
+    const auto none = [](std::uint16_t) -> std::optional<std::string> { return std::nullopt; };
+    const auto some = [](std::uint16_t) -> std::optional<std::string> { return std::string("x"); };
+    const std::string entry = Format(32) + Le32(1) + Le16(1);
     EXPECT_FALSE(IcoFileFromGroup("", some));
-    EXPECT_FALSE(IcoFileFromGroup(Le16(0) + Le16(1) + Le16(0), some));          // no images
-    EXPECT_FALSE(IcoFileFromGroup(Le16(0) + Le16(1) + Le16(2) + GroupEntry(32, 16, 4, 1, 1), some));  // cut short
-    EXPECT_FALSE(IcoFileFromGroup(Le16(0) + Le16(2) + Le16(1) + GroupEntry(32, 16, 4, 1, 1), some));  // cursor
-    EXPECT_FALSE(IcoFileFromGroup(Le16(0) + Le16(1) + Le16(1) + GroupEntry(32, 16, 4, 1, 1), none));
+    EXPECT_FALSE(IcoFileFromGroup(Header(1, 0), some));          // no images
+    EXPECT_FALSE(IcoFileFromGroup(Header(1, 2) + entry, some));  // cut short
+    EXPECT_FALSE(IcoFileFromGroup(Header(2, 1) + entry, some));  // a cursor
+    EXPECT_FALSE(IcoFileFromGroup(Header(1, 1) + entry, none));
 }
 
 }  // namespace

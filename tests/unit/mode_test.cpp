@@ -12,22 +12,12 @@ TEST(CommandLine, ArgumentsFollowTheProgramNameUnchanged) {
     EXPECT_EQ(vl::ArgumentsOf("\"unterminated"), "");
 }
 
-TEST(CommandLine, SwitchIsFirstTwoCharactersLowerCased) {
-    EXPECT_EQ(vl::ReduceSwitch(""), "/c");
-    EXPECT_EQ(vl::ReduceSwitch("/S"), "/s");
-    EXPECT_EQ(vl::ReduceSwitch("-P 4711"), "-p");
-    EXPECT_EQ(vl::ReduceSwitch("/c:1234"), "/c");
-    EXPECT_EQ(vl::ReduceSwitch("x"), "x");
-}
-
-TEST(CommandLine, SwitchSelectsMode) {
-    EXPECT_EQ(vl::ModeOfSwitch("/c"), Mode::Configure);
-    EXPECT_EQ(vl::ModeOfSwitch("-c"), Mode::Configure);
-    EXPECT_EQ(vl::ModeOfSwitch("/s"), Mode::Run);
-    EXPECT_EQ(vl::ModeOfSwitch("-s"), Mode::Run);
-    EXPECT_EQ(vl::ModeOfSwitch("/p"), Mode::Preview);
-    EXPECT_EQ(vl::ModeOfSwitch("-p"), Mode::Preview);
-    EXPECT_EQ(vl::ModeOfSwitch("/x"), Mode::None);
-    EXPECT_EQ(vl::ModeOfSwitch("s"), Mode::None);
-    EXPECT_EQ(vl::ModeOfSwitch(vl::ReduceSwitch("/a")), Mode::None);
+TEST(CommandLine, FirstTwoCharactersLowerCasedSelectTheMode) {
+    const std::pair<const char*, Mode> cases[] = {
+        {"", Mode::Configure},  // no arguments: configure
+        {"/c:1234", Mode::Configure}, {"-P 4711", Mode::Preview}, {"/S", Mode::Run},
+        {"/a", Mode::None},           {"s", Mode::None},
+    };
+    for (const auto& [arguments, mode] : cases)
+        EXPECT_EQ(vl::ModeOfSwitch(vl::ReduceSwitch(arguments)), mode) << arguments;
 }

@@ -15,9 +15,8 @@ public:
     std::map<std::string, std::string> descriptions;  // path -> string resource 1
     std::vector<std::string> SaverFiles(const std::string& folder) override { return folders[folder]; }
     std::optional<std::string> Description(const std::string& path) override {
-        auto it = descriptions.find(path);
-        if (it == descriptions.end()) return std::nullopt;
-        return it->second;
+        const auto it = descriptions.find(path);
+        return it == descriptions.end() ? std::nullopt : std::optional(it->second);
     }
 };
 
@@ -27,46 +26,25 @@ std::vector<std::string> Names(const SaverList& list) {
     return names;
 }
 
-TEST(SaverNames, DescriptionOrFileNameUpToTheFirstDot) {
-    EXPECT_EQ(SaverDisplayName("ribbons.scr", std::string("Ribbons")), "Ribbons");
-    EXPECT_EQ(SaverDisplayName("my.fancy.saver.scr", std::nullopt), "my");
-    EXPECT_EQ(SaverDisplayName("plain.scr", std::string()), "plain");
-    EXPECT_EQ(SaverDisplayName("x.scr", std::string(300, 'n')).size(), 199u);
-}
-
-TEST(SaverListing, SystemFolderSaversWithAWindowsFolderNameAreLeftOut) {
+TEST(SaverListing, SystemFolderSaversWithAWindowsFolderNameAreLeftOutAndNamesAreCut) {
     FakeScan scan;
-    scan.folders["C:\\W"] = {"aurora.scr", "plain.saver.scr"};
-    scan.folders["C:\\W\\S"] = {"aurora2.scr", "lower.scr", "rib.scr", "rib2.scr"};
-    scan.descriptions = {{"C:\\W\\aurora.scr", "Aurora"},     {"C:\\W\\S\\aurora2.scr", "Aurora"},
-                         {"C:\\W\\S\\lower.scr", "aurora"},   {"C:\\W\\S\\rib.scr", "Ribbons"},
-                         {"C:\\W\\S\\rib2.scr", "Ribbons"}};
+    scan.folders["C:\\W"] = {"aurora.scr", "plain.saver.scr", "second.scr"};
+    scan.folders["C:\\W\\S"] = {"aurora2.scr", "lower.scr", "rib.scr", "Rib2.scr"};
+    // An empty description gives way to the file name up to its first dot.
+    scan.descriptions = {{"C:\\W\\aurora.scr", "Aurora"},       {"C:\\W\\second.scr", "Aurora"},
+                         {"C:\\W\\plain.saver.scr", ""},         {"C:\\W\\S\\aurora2.scr", "Aurora"},
+                         {"C:\\W\\S\\lower.scr", "aurora"},      {"C:\\W\\S\\rib.scr", "Ribbons"},
+                         {"C:\\W\\S\\Rib2.scr", "Ribbons"}};
     std::set<std::string> names;
-    SaverList list = BuildSaverList(scan, "C:\\W", "C:\\W\\S", "", names);
-    EXPECT_EQ(Names(list), (std::vector<std::string>{"Aurora", "plain", "aurora", "Ribbons", "Ribbons"}));
-    EXPECT_EQ(list.entries[0].path, "C:\\W\\aurora.scr");
-    EXPECT_EQ(list.entries[2].path, "C:\\W\\S\\lower.scr");
+    SaverList list = BuildSaverList(scan, "C:\\W", "C:\\W\\S", "c:\\w\\s\\RIB2.SCR", names);
+    // A second Windows-folder saver of the same name is listed too; names differing in case are different.
+    EXPECT_EQ(Names(list), (std::vector<std::string>{"Aurora", "plain", "Aurora", "aurora", "Ribbons", "Ribbons"}));
+    EXPECT_EQ(list.entries[3].path, "C:\\W\\S\\lower.scr");
     EXPECT_EQ(names, (std::set<std::string>{"Aurora", "plain"}));  // only Windows-folder names
-    EXPECT_EQ(list.currentIndex, -1);
-}
-
-TEST(SaverListing, SecondWindowsFolderSaverOfTheSameNameIsListedToo) {
-    FakeScan scan;
-    scan.folders["C:\\W"] = {"a.scr", "b.scr"};
-    scan.descriptions = {{"C:\\W\\a.scr", "Same"}, {"C:\\W\\b.scr", "Same"}};
-    std::set<std::string> names;
-    SaverList list = BuildSaverList(scan, "C:\\W", "C:\\W\\S", "", names);
-    EXPECT_EQ(Names(list), (std::vector<std::string>{"Same", "Same"}));
-}
-
-TEST(SaverListing, CurrentSaverIsFoundWithoutRegardToCase) {
-    FakeScan scan;
-    scan.folders["C:\\W"] = {"a.scr"};
-    scan.folders["C:\\W\\S"] = {"Rib.scr"};
-    std::set<std::string> names;
-    EXPECT_EQ(BuildSaverList(scan, "C:\\W", "C:\\W\\S", "c:\\w\\s\\RIB.SCR", names).currentIndex, 1);
+    EXPECT_EQ(list.currentIndex, 5);  // found without regard to case
     names.clear();
     EXPECT_EQ(BuildSaverList(scan, "C:\\W", "C:\\W\\S", "C:\\gone.scr", names).currentIndex, -1);
+    EXPECT_EQ(SaverDisplayName("x.scr", std::string(300, 'n')).size(), 199u);
 }
 
 TEST(VersionResource, FixedInfoGivesTheVersionLine) {

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -28,18 +26,11 @@ protected:
     }
 };
 
-TEST(SaverListing, StartedProcessAndDirectChildrenInSnapshotOrder) {
+TEST(ProcessListing, StartedProcessAndDirectChildrenInSnapshotOrder) {
     std::vector<ProcessEntry> snap = {{7, 50}, {50, 1}, {9, 7}, {8, 50}};
     EXPECT_EQ(SelectSaverProcesses(snap, 50), (std::vector<std::uint32_t>{7, 50, 8}));
     EXPECT_TRUE(SelectSaverProcesses(snap, 51).empty());
     EXPECT_TRUE(SelectSaverProcesses({{4, 0}, {0, 0}}, 0).empty());  // nothing started
-    // A process that is its own parent counts twice, as each test is made independently.
-    EXPECT_EQ(SelectSaverProcesses({{5, 5}}, 5), (std::vector<std::uint32_t>{5, 5}));
-}
-
-TEST(SaverListing, LogTextHasExactLinesWithCrLf) {
-    EXPECT_EQ(ListingLogText(50, {50, 61}), "Shell task id: 50\r\nFound processes: 50\r\nFound processes: 61\r\n");
-    EXPECT_EQ(ListingLogText(0, {}), "Shell task id: 0\r\n");
 }
 
 TEST_F(SaverWatchTest, ListingFillsStateLogsAndForcesBlinking) {
@@ -47,54 +38,37 @@ TEST_F(SaverWatchTest, ListingFillsStateLogsAndForcesBlinking) {
     EXPECT_EQ(state.SaverProcessIds, (std::vector<std::uint32_t>{50, 61, 80}));
     EXPECT_EQ(state.SaverProcessCount, 3);
     EXPECT_TRUE(state.BlinkIcons);
-    EXPECT_EQ(host.log, ListingLogText(50, {50, 61, 80}));
-    EXPECT_TRUE(IsSaverProcess(state, 80));
-    EXPECT_FALSE(IsSaverProcess(state, 70));  // a grandchild is not the saver
-}
-
-TEST_F(SaverWatchTest, ProcessOlderThanTheSaverIsNoChildThoughItsParentIdMatches) {
-    host.olderThanSaver = {61};  // its parent ended before the saver got the same id
-    FindSaverProcesses(state, host, 50);
-    EXPECT_EQ(state.SaverProcessIds, (std::vector<std::uint32_t>{50, 80}));
-    EXPECT_FALSE(IsSaverProcess(state, 61));
-}
-
-TEST_F(SaverWatchTest, OneProcessLeavesBlinkingAlone) {
+    EXPECT_EQ(host.log, ListingLogText(50, {50, 61, 80}));  // 70, a grandchild, is not the saver
     host.processes = {{50, 9}};
+    state.BlinkIcons = false;
+    FindSaverProcesses(state, host, 50);
+    EXPECT_FALSE(state.BlinkIcons);  // one process leaves blinking alone
+    host.logWritable = false;  // neither an unwritable log nor a failed snapshot is an error
     FindSaverProcesses(state, host, 50);
     EXPECT_EQ(state.SaverProcessCount, 1);
-    EXPECT_FALSE(state.BlinkIcons);
-}
-
-TEST_F(SaverWatchTest, UnwritableLogOrFailedSnapshotIsNoError) {
-    host.logWritable = false;
-    FindSaverProcesses(state, host, 50);
-    EXPECT_EQ(state.SaverProcessCount, 3);
     host.snapshotFails = true;
     FindSaverProcesses(state, host, 50);
     EXPECT_EQ(state.SaverProcessCount, 0);
     EXPECT_FALSE(IsSaverProcess(state, 0));
 }
 
-TEST_F(SaverWatchTest, WatchdogTickDoesNothingWhileTheFormIsVisible) {
-    host.formVisible = true;
+TEST_F(SaverWatchTest, ProcessOlderThanTheSaverIsNoChildThoughItsParentIdMatches) {
+    host.olderThanSaver = {61};  // its parent ended before the saver got the same id
+    FindSaverProcesses(state, host, 50);
+    EXPECT_EQ(state.SaverProcessIds, (std::vector<std::uint32_t>{50, 80}));
+}
+
+TEST_F(SaverWatchTest, OwnedScreenConfirmsAndPollsAndAForeignOneShutsDownInOrder) {
+    host.owner = 61;
+    host.formVisible = true;  // the watchdog waits while the form shows
     Timer1_Timer(state, host);
     EXPECT_TRUE(host.calls.empty());
     EXPECT_TRUE(host.log.empty());
-    EXPECT_EQ(state.SaverProcessCount, 0);
-}
-
-TEST_F(SaverWatchTest, OwnedScreenConfirmsAndPolls) {
-    host.owner = 61;
+    host.formVisible = false;
     Timer1_Timer(state, host);
     EXPECT_TRUE(state.SaverConfirmed);
     EXPECT_EQ(host.calls, std::vector<std::string>{"check all"});
     EXPECT_EQ(host.log, ListingLogText(50, {50, 61, 80}));  // listed and logged once
-}
-
-TEST_F(SaverWatchTest, FailedTestShutsDownInOrder) {
-    host.owner = 61;
-    Timer1_Timer(state, host);
     host.calls.clear();
     state.DisplayPropertiesTimer = 3;
     host.owner = 4;  // another program's window
@@ -120,44 +94,33 @@ TEST_F(SaverWatchTest, GraceKeepsASlowSaverUntilItShowsUp) {
     EXPECT_TRUE(state.SaverSeenOwning);
     EXPECT_EQ(state.SaverProcessCount, 2);
     EXPECT_EQ(host.log, ListingLogText(50, {50}) + ListingLogText(50, {50, 66}));  // logged when it changed
-}
-
-TEST_F(SaverWatchTest, GraceEndsWhenEveryProcessHasEnded) {
-    host.processes = {{50, 9}, {61, 50}};
-    host.owner = 4;
-    host.now = 100;
-    EXPECT_EQ(TestOwnership(state, host), Ownership::Pending);
-    host.alive.erase(50);
-    EXPECT_EQ(TestOwnership(state, host), Ownership::Pending);  // its child still lives
-    host.alive.erase(61);
+    // Once seen, the rule holds without grace or relisting: a child started later is not the saver.
+    host.processes.push_back({99, 50});
+    host.owner = 99;
     EXPECT_EQ(TestOwnership(state, host), Ownership::Lost);
 }
 
-TEST_F(SaverWatchTest, GraceEndsAfterTenSeconds) {
+TEST_F(SaverWatchTest, GraceEndsWhenEveryProcessHasEndedOrAfterTenSeconds) {
+    host.processes = {{50, 9}, {61, 50}};
     host.owner = 4;
     state.SaverLaunchMs = 1000;
     host.now = 1000 + kSaverGraceMs - 1;
     EXPECT_EQ(TestOwnership(state, host), Ownership::Pending);
+    host.alive.erase(50);
+    EXPECT_EQ(TestOwnership(state, host), Ownership::Pending);  // its child still lives
     host.now = 1000 + kSaverGraceMs;
-    EXPECT_EQ(TestOwnership(state, host), Ownership::Lost);
+    EXPECT_EQ(TestOwnership(state, host), Ownership::Lost);  // ten seconds are up
+    host.now = 1000 + kSaverGraceMs - 1;
+    host.alive.erase(61);
+    EXPECT_EQ(TestOwnership(state, host), Ownership::Lost);  // every process has ended
 }
 
-TEST_F(SaverWatchTest, OnceSeenTheRuleHoldsWithoutGraceOrRelisting) {
-    host.owner = 50;
-    EXPECT_EQ(TestOwnership(state, host), Ownership::Owned);
-    host.processes.push_back({99, 50});
-    host.owner = 99;  // a child started after the saver was seen is not the saver
-    EXPECT_EQ(TestOwnership(state, host), Ownership::Lost);
-}
-
-TEST_F(SaverWatchTest, SaverThatNeverStartedEndsAtTheFirstTest) {
+TEST_F(SaverWatchTest, OverlayTickEndsASaverThatNeverStartedAndStopsItselfOutsideRunMode) {
     state.ShellTaskId = 0;
     host.owner = 4;
     EXPECT_FALSE(OverlayTickOwnership(state, host));
     EXPECT_EQ(host.calls, std::vector<std::string>{"finish"});
-}
-
-TEST_F(SaverWatchTest, OverlayTickOutsideRunModeStopsItself) {
+    host.calls.clear();
     state.IsSaverRunning = false;
     EXPECT_FALSE(OverlayTickOwnership(state, host));
     EXPECT_EQ(host.calls, std::vector<std::string>{"kill 2"});
@@ -190,13 +153,9 @@ TEST_F(SaverWatchTest, DisplayPropertiesWatch) {
     EXPECT_EQ(host.calls, std::vector<std::string>{"kill 3"});
 }
 
-TEST(SaverLaunch, CommandLineAndFolder) {
-    EXPECT_EQ(SaverCommandLine("C:\\Windows\\Aurora.scr", "/S"), "C:\\Windows\\Aurora.scr /S");
+TEST(SaverLaunch, PathsWithBlanksAreQuoted) {
     EXPECT_EQ(SaverCommandLine("C:\\Windows\\Aurora.scr", "-p 4711"), "C:\\Windows\\Aurora.scr -p 4711");
     EXPECT_EQ(SaverCommandLine("C:\\My Savers\\Aurora.scr", "/s"), "\"C:\\My Savers\\Aurora.scr\" /s");
-    EXPECT_EQ(SaverCommandLine("Aurora.scr", ""), "Aurora.scr ");
-    EXPECT_EQ(FolderOf("C:\\My Savers\\Aurora.scr"), "C:\\My Savers\\");
-    EXPECT_EQ(FolderOf("Aurora.scr"), "");
 }
 
 }  // namespace

@@ -9,32 +9,27 @@
 
 using namespace vl;
 using vltest::FakeProfileFs;
+using vltest::ProfileFile;
 
 namespace {
 
 const std::string kFolder = "C:\\Saver";
 const std::string kIni = "C:\\Saver\\QVX_data\\Lumiwake.ini";
+const std::string kMailRecord = "-1;0;1;MAPI Client (Mail);;2;Internal;C:\\Saver\\QVX_data\\mail.ico;;";
 
 class FakeFiles : public SettingsFiles {
 public:
     std::set<std::string> existing;
     std::vector<std::string> iconsWritten;
     bool FileExists(const std::string& path) override { return existing.count(path) > 0; }
-    bool WriteOwnIcon(const std::string& path) override {
-        iconsWritten.push_back(path);
-        return true;
-    }
+    bool WriteOwnIcon(const std::string& path) override { return iconsWritten.push_back(path), true; }
 };
 
 class FakeDirty : public DirtyFlag {
 public:
     bool dirty = false;
-    std::vector<bool> calls;
     bool IsDirty() const override { return dirty; }
-    void SetDirty(bool flag) override {
-        dirty = flag;
-        calls.push_back(flag);
-    }
+    void SetDirty(bool flag) override { dirty = flag; }
 };
 
 class SettingsTest : public ::testing::Test {
@@ -45,25 +40,19 @@ protected:
     RuntimeState state;
     FakeDirty dirty;
 
-    void Ini(const std::string& section, const std::string& key, const std::string& value) {
-        fs.WriteString(kIni, section, key, value);
-    }
     void Load() { LoadSettings(state, store, files, kFolder); }
+    // Position, blink, enlarged, orientation.
+    std::tuple<int, int, bool, bool, int> Shown() const {
+        return {state.NotifyX, state.NotifyY, state.BlinkIcons, state.EnlargeIcons, state.IconOrientation};
+    }
+    static constexpr std::tuple<int, int, bool, bool, int> kDefaults{48, 295, false, false, 2};
 };
 
 TEST_F(SettingsTest, FirstStartUsesDefaultsAndWritesOnlyTheBuiltInRecord) {
     Load();
-    EXPECT_EQ(state.NotifyX, 48);
-    EXPECT_EQ(state.NotifyY, 295);
-    EXPECT_FALSE(state.BlinkIcons);
-    EXPECT_FALSE(state.EnlargeIcons);
-    EXPECT_EQ(state.IconOrientation, 2);
-    const std::string record = "-1;0;1;MAPI Client (Mail);;2;Internal;C:\\Saver\\QVX_data\\mail.ico;;";
-    ASSERT_EQ(state.AppTable, std::vector<std::string>{record});
-    ASSERT_EQ(fs.files[kIni].size(), 1u);
-    EXPECT_EQ(fs.files[kIni][0].first, "applist");
-    ASSERT_EQ(fs.files[kIni][0].second.size(), 1u);
-    EXPECT_EQ(fs.Get(kIni, "applist", "app0"), record);
+    EXPECT_EQ(Shown(), kDefaults);
+    ASSERT_EQ(state.AppTable, std::vector<std::string>{kMailRecord});
+    EXPECT_EQ(fs.files[kIni], (ProfileFile{{"applist", {{"app0", kMailRecord}}}}));
     EXPECT_EQ(files.iconsWritten, std::vector<std::string>{"C:\\Saver\\QVX_data\\mail.ico"});
 }
 
@@ -77,59 +66,28 @@ TEST_F(SettingsTest, FirstStartPrefersAnInstalledMailIcon) {
 TEST_F(SettingsTest, MissingDataFolderStillGivesDefaultsAndTheBuiltInRecord) {
     fs.folderMissing = true;
     Load();
-    EXPECT_EQ(state.NotifyX, 48);
-    ASSERT_EQ(state.AppCount(), 1);
-    EXPECT_EQ(state.AppTable[0].substr(0, 27), "-1;0;1;MAPI Client (Mail);;");
+    EXPECT_EQ(Shown(), kDefaults);
+    EXPECT_EQ(state.AppTable, std::vector<std::string>{kMailRecord});
 }
 
-TEST_F(SettingsTest, StoredValuesAreRead) {
-    Ini("settings", "position", "10;20;30");
-    Ini("settings", "blink", "TRUE");
-    Ini("settings", "enlarged", "1");
-    Ini("settings", "orientation", "1");
-    Ini("applist", "app0", "a;1;1;A;;1;Wait for window;;A;");
+TEST_F(SettingsTest, StoredValuesAreReadAndListLoadingStopsAtTheFirstGap) {
+    fs.files[kIni] = {
+        {"settings", {{"position", "10;20;30"}, {"blink", "TRUE"}, {"enlarged", "1"}, {"orientation", "1"}}},
+        {"applist", {{"app0", "r0"}, {"app1", "r1"}, {"app3", "r3"}}}};
     Load();
-    EXPECT_EQ(state.NotifyX, 10);
-    EXPECT_EQ(state.NotifyY, 20);
-    EXPECT_TRUE(state.BlinkIcons);
-    EXPECT_TRUE(state.EnlargeIcons);
-    EXPECT_EQ(state.IconOrientation, 1);
+    EXPECT_EQ(Shown(), std::tuple(10, 20, true, true, 1));
+    EXPECT_EQ(state.AppTable, (std::vector<std::string>{"r0", "r1"}));
     EXPECT_TRUE(files.iconsWritten.empty());
 }
 
 TEST_F(SettingsTest, ValuesThatDoNotConvertFallBackToTheirDefaults) {
-    Ini("settings", "position", "300");
-    Ini("settings", "blink", "sometimes");
-    Ini("settings", "enlarged", "yes");
-    Ini("settings", "orientation", "sideways");
-    Ini("applist", "app0", "a;1;1;A;;1;Wait for window;;A;");
-    Load();
-    EXPECT_EQ(state.NotifyX, 48);
-    EXPECT_EQ(state.NotifyY, 295);
-    EXPECT_FALSE(state.BlinkIcons);
-    EXPECT_FALSE(state.EnlargeIcons);
-    EXPECT_EQ(state.IconOrientation, 2);
-
-    Ini("settings", "position", "12;x");
-    Ini("settings", "orientation", "70000");
-    Load();
-    EXPECT_EQ(state.NotifyX, 48);
-    EXPECT_EQ(state.IconOrientation, 2);
-}
-
-TEST_F(SettingsTest, LoadingStopsAtTheFirstGap) {
-    Ini("applist", "app0", "r0");
-    Ini("applist", "app1", "r1");
-    Ini("applist", "app3", "r3");
-    Load();
-    EXPECT_EQ(state.AppTable, (std::vector<std::string>{"r0", "r1"}));
-}
-
-TEST_F(SettingsTest, LongValuesAreReadInFull) {
-    std::string record = "9;1;1;" + std::string(400, 'n') + ";;1;Wait for window;;" + std::string(300, 't') + ";";
-    Ini("applist", "app0", record);
-    Load();
-    EXPECT_EQ(state.AppTable.at(0), record);
+    for (const auto& [position, orientation] : {std::pair{"300", "sideways"}, {"12;x", "70000"}}) {
+        fs.files[kIni] = {{"settings", {{"position", position}, {"blink", "sometimes"}, {"enlarged", "yes"},
+                                        {"orientation", orientation}}},
+                          {"applist", {{"app0", "r0"}}}};
+        Load();
+        EXPECT_EQ(Shown(), kDefaults);
+    }
 }
 
 // ---- saving ---------------------------------------------------------------
@@ -144,29 +102,24 @@ protected:
         state.AppTable = {"r0", "", "r2"};
         dirty.dirty = true;
     }
+    bool Save(bool onExit = false) { return SaveAll(onExit, state, store, dirty, choices); }
 };
 
-TEST_F(SaveTest, NothingChangedWritesNothing) {
+TEST_F(SaveTest, WritesOnlyWhenChangedOrToggledAndRunningOrConfiguring) {
     dirty.dirty = false;
-    Ini("applist", "app0", "old");
-    EXPECT_FALSE(SaveAll(false, state, store, dirty, choices));
-    EXPECT_EQ(fs.Get(kIni, "applist", "app0"), "old");
-    EXPECT_EQ(fs.Get(kIni, "settings", "position"), "<missing>");
-}
-
-TEST_F(SaveTest, AToggledCheckBoxForcesTheSave) {
-    dirty.dirty = false;
-    state.AppListChanged = true;
-    EXPECT_TRUE(SaveAll(false, state, store, dirty, choices));
-    EXPECT_FALSE(dirty.dirty);
-    EXPECT_EQ(fs.Get(kIni, "settings", "position"), "100;200");
-}
-
-TEST_F(SaveTest, NeitherRunningNorConfiguringWritesNothing) {
+    EXPECT_FALSE(Save());
+    EXPECT_TRUE(fs.files.empty());
     state.IsConfigMode = false;
-    EXPECT_FALSE(SaveAll(true, state, store, dirty, choices));
+    dirty.dirty = true;
+    EXPECT_FALSE(Save(true));
     EXPECT_TRUE(fs.files.empty());
     EXPECT_TRUE(dirty.dirty);  // the guard comes before the flag is cleared
+    state.IsConfigMode = true;
+    dirty.dirty = false;
+    state.AppListChanged = true;  // a toggled check box forces the save
+    EXPECT_TRUE(Save());
+    EXPECT_FALSE(dirty.dirty);
+    EXPECT_EQ(fs.Get(kIni, "settings", "position"), "100;200");
 }
 
 TEST_F(SaveTest, FullSaveWritesEveryKeyAndRenumbersRecordsWithoutGaps) {
@@ -174,12 +127,11 @@ TEST_F(SaveTest, FullSaveWritesEveryKeyAndRenumbersRecordsWithoutGaps) {
     choices.horizontal = true;
     choices.saver = DialogChoices::Saver::Path;
     choices.saverPath = "C:\\Windows\\system32\\Aurora.scr";
-    Ini("settings", "unknown", "dropped");
-    Ini("applist", "app2", "stale");
-    ASSERT_TRUE(SaveAll(false, state, store, dirty, choices));
+    fs.files[kIni] = {{"settings", {{"unknown", "dropped"}}}, {"applist", {{"app2", "stale"}}}};
+    fs.WriteString(store.TemporaryPath(), "applist", "app7", "ghost");  // left by an interrupted save
+    ASSERT_TRUE(Save());
     EXPECT_FALSE(dirty.dirty);
-    EXPECT_EQ(dirty.calls.back(), false);
-    const vltest::ProfileFile want = {
+    const ProfileFile want = {
         {"settings", {{"position", "100;200"}, {"blink", "1"}, {"enlarged", "0"}, {"orientation", "1"},
                       {"scrfile", "C:\\Windows\\system32\\Aurora.scr"}}},
         {"applist", {{"app0", "r0"}, {"app1", "r2"}}},
@@ -192,15 +144,14 @@ TEST_F(SaveTest, FullSaveWritesEveryKeyAndRenumbersRecordsWithoutGaps) {
 TEST_F(SaveTest, SaverChoiceClearedOrKept) {
     state.ScreenSaverPath = "C:\\old.scr";
     choices.saver = DialogChoices::Saver::NoSaver;
-    SaveAll(false, state, store, dirty, choices);
+    Save();
     EXPECT_EQ(state.ScreenSaverPath, "");
     EXPECT_EQ(fs.Get(kIni, "settings", "scrfile"), "<missing>");
     EXPECT_EQ(fs.Get(kIni, "settings", "orientation"), "2");
-
     state.ScreenSaverPath = "C:\\kept.scr";
     choices.saver = DialogChoices::Saver::NotSelected;
     dirty.dirty = true;
-    SaveAll(false, state, store, dirty, choices);
+    Save();
     EXPECT_EQ(state.ScreenSaverPath, "C:\\kept.scr");
     EXPECT_EQ(fs.Get(kIni, "settings", "scrfile"), "C:\\kept.scr");
 }
@@ -208,61 +159,40 @@ TEST_F(SaveTest, SaverChoiceClearedOrKept) {
 TEST_F(SaveTest, ExitSaveWritesOnlyTheListIntoTheExistingFile) {
     state.IsConfigMode = false;
     state.IsSaverRunning = true;
-    Ini("settings", "position", "1;2");
-    Ini("settings", "custom", "kept");
-    ASSERT_TRUE(SaveAll(true, state, store, dirty, choices));
-    EXPECT_EQ(fs.Get(kIni, "settings", "position"), "1;2");
-    EXPECT_EQ(fs.Get(kIni, "settings", "custom"), "kept");
-    EXPECT_EQ(fs.Get(kIni, "applist", "app0"), "r0");
-    EXPECT_EQ(fs.Get(kIni, "applist", "app1"), "r2");
+    fs.files[kIni] = {{"settings", {{"position", "1;2"}, {"custom", "kept"}}}};
+    ASSERT_TRUE(Save(true));
+    EXPECT_EQ(fs.files[kIni], (ProfileFile{{"settings", {{"position", "1;2"}, {"custom", "kept"}}},
+                                           {"applist", {{"app0", "r0"}, {"app1", "r2"}}}}));
 }
 
-// A power cut at any step of a full save leaves the old or the new file, whole.
-TEST_F(SaveTest, InterruptedFullSaveLeavesTheOldOrTheNewFile) {
-    Ini("settings", "position", "1;2");
-    Ini("applist", "app0", "old0");
-    Ini("applist", "app1", "old1");
-    Ini("applist", "app2", "old2");
-    const vltest::ProfileFile oldFile = fs.files[kIni];
-
-    FakeProfileFs reference = fs;
-    ProfileStore refStore(reference, kIni);
-    RuntimeState refState = state;
-    FakeDirty refDirty = dirty;
-    SaveAll(false, refState, refStore, refDirty, choices);
-    const vltest::ProfileFile newFile = reference.files[kIni];
-    const int steps = reference.operations - fs.operations;
-    ASSERT_GT(steps, 3);
-
-    for (int cut = 0; cut <= steps; ++cut) {
+// A power cut at any step of a full save leaves the old or the new file, whole;
+// a save that fails outright keeps the old one.
+TEST_F(SaveTest, InterruptedOrFailedFullSaveLeavesTheOldOrTheNewFile) {
+    const ProfileFile oldFile = {{"settings", {{"position", "1;2"}}},
+                                 {"applist", {{"app0", "old0"}, {"app1", "old1"}, {"app2", "old2"}}}};
+    fs.files[kIni] = oldFile;
+    const auto saveOnACopy = [this](int cutAfter) {
         FakeProfileFs trial = fs;
         ProfileStore trialStore(trial, kIni);
         RuntimeState trialState = state;
         FakeDirty trialDirty = dirty;
-        trial.cutAfter = trial.operations + cut;
+        if (cutAfter >= 0) trial.cutAfter = trial.operations + cutAfter;
         try {
             SaveAll(false, trialState, trialStore, trialDirty, choices);
         } catch (const vltest::PowerCut&) {
         }
-        const vltest::ProfileFile& now = trial.files[kIni];
-        EXPECT_TRUE(now == oldFile || now == newFile) << "cut after " << cut << " operations";
-        if (cut == steps) {
-            EXPECT_EQ(now, newFile);
-        }
+        return trial;
+    };
+    const FakeProfileFs finished = saveOnACopy(-1);
+    const ProfileFile newFile = finished.files.at(kIni);
+    const int steps = finished.operations - fs.operations;
+    ASSERT_GT(steps, 3);
+    for (int cut = 0; cut <= steps; ++cut) {
+        const ProfileFile now = saveOnACopy(cut).files.at(kIni);
+        EXPECT_TRUE(cut < steps ? now == oldFile || now == newFile : now == newFile) << "cut after " << cut;
     }
-}
-
-TEST_F(SaveTest, ALeftoverTemporaryFileDoesNotLeakIntoTheSave) {
-    fs.WriteString(store.TemporaryPath(), "applist", "app7", "ghost");
-    SaveAll(false, state, store, dirty, choices);
-    EXPECT_EQ(fs.Get(kIni, "applist", "app7"), "<missing>");
-}
-
-TEST_F(SaveTest, FailedFullSaveKeepsTheOldFile) {
-    Ini("applist", "app0", "old0");
-    const vltest::ProfileFile oldFile = fs.files[kIni];
     fs.folderMissing = true;
-    SaveAll(false, state, store, dirty, choices);
+    Save();
     EXPECT_EQ(fs.files[kIni], oldFile);
 }
 

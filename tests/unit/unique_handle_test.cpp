@@ -26,59 +26,39 @@ protected:
     void SetUp() override { g_closed.clear(); }
 };
 
-TEST_F(UniqueHandleTest, ClosesExactlyOnceAtEndOfScope) {
-    { FakeHandle h(7); }
-    EXPECT_EQ(g_closed, std::vector<int>{7});
-}
-
-TEST_F(UniqueHandleTest, InvalidValueIsNeverClosed) {
-    { FakeHandle h; FakeHandle g(-1); EXPECT_FALSE(h); EXPECT_FALSE(g); }
-    EXPECT_TRUE(g_closed.empty());
-}
-
-TEST_F(UniqueHandleTest, MoveTransfersOwnershipWithoutClosing) {
+TEST_F(UniqueHandleTest, ClosesOnceAtEndOfScopeOrResetButNeverInvalidReleasedOrTheSameValue) {
     {
-        FakeHandle a(3);
-        FakeHandle b(std::move(a));
-        EXPECT_FALSE(a.valid());
-        EXPECT_EQ(b.get(), 3);
-        EXPECT_TRUE(g_closed.empty());
+        FakeHandle kept(7), empty, invalid(-1), released(5);
+        EXPECT_FALSE(empty || invalid);
+        EXPECT_EQ(released.release(), 5);
     }
-    EXPECT_EQ(g_closed, std::vector<int>{3});
+    EXPECT_EQ(g_closed, std::vector<int>{7});
+    FakeHandle a(4);
+    a.reset(4);  // the same value is not closed under itself
+    EXPECT_EQ(g_closed, std::vector<int>{7});
+    a.reset(6);
+    a.reset();
+    EXPECT_EQ(g_closed, (std::vector<int>{7, 4, 6}));
+    EXPECT_FALSE(a);
 }
 
-TEST_F(UniqueHandleTest, MoveAssignmentClosesTheOverwrittenHandle) {
+TEST_F(UniqueHandleTest, MoveTransfersOwnershipAndCloserAndAssignmentClosesTheOverwrittenHandle) {
     {
         FakeHandle a(1), b(2);
-        b = std::move(a);
+        FakeHandle c(std::move(a));
+        EXPECT_FALSE(a.valid());
+        EXPECT_TRUE(g_closed.empty());
+        b = std::move(c);
         EXPECT_EQ(g_closed, std::vector<int>{2});
         b = std::move(b);  // self-move keeps the handle
         EXPECT_EQ(b.get(), 1);
     }
     EXPECT_EQ(g_closed, (std::vector<int>{2, 1}));
-}
-
-TEST_F(UniqueHandleTest, ReleaseGivesUpOwnership) {
-    { FakeHandle a(5); EXPECT_EQ(a.release(), 5); }
-    EXPECT_TRUE(g_closed.empty());
-}
-
-TEST_F(UniqueHandleTest, ResetClosesOldValueButNotTheSameValueTwice) {
-    FakeHandle a(4);
-    a.reset(4);
-    EXPECT_TRUE(g_closed.empty());
-    a.reset(6);
-    EXPECT_EQ(g_closed, std::vector<int>{4});
-    a.reset();
-    EXPECT_EQ(g_closed, (std::vector<int>{4, 6}));
-    EXPECT_FALSE(a);
-}
-
-TEST_F(UniqueHandleTest, StatefulCloserTravelsWithTheHandle) {
+    g_closed.clear();
     {
         TaggedHandle a(1, TaggedCloser{9});
         TaggedHandle b(2, TaggedCloser{8});
-        b = std::move(a);  // b's old handle closes with its own owner
+        b = std::move(a);  // a stateful closer travels with its handle: b's old one closes with its own owner
         EXPECT_EQ(g_closed, std::vector<int>{802});
     }
     EXPECT_EQ(g_closed, (std::vector<int>{802, 901}));

@@ -22,11 +22,42 @@ class ScenarioFailed(AssertionError):
     pass
 
 
+CAPTION = "Corvane Vigilumen"
+
+
+def mail_record(checked: int = 1, icon: str = "") -> str:
+    return f"-1;0;{checked};MAPI Client (Mail);;2;Internal;{icon};;"
+
+
 def settings_ini(scrfile: str = "", apps=(), **settings) -> str:
     """A settings file: the chosen saver, other "settings" keys, the records."""
     lines = ["[settings]", f"scrfile={scrfile}"] + [f"{k}={v}" for k, v in settings.items()] + ["[applist]"]
     lines += [f"app{i}={r}" for i, r in enumerate(apps)]
     return "\n".join(lines) + "\n"
+
+
+def expect(what: str, got, want):
+    if got != want:
+        raise ScenarioFailed(f"{what}: got {got!r}, want {want!r}")
+
+
+def rect(rec: dict) -> tuple[int, ...]:
+    return tuple(int(v) for v in rec["rect"].split(","))
+
+
+def centre(r: tuple[int, ...]) -> tuple[int, int]:
+    return (r[0] + r[2]) // 2, (r[1] + r[3]) // 2
+
+
+def saver_starts(saver: Path, role: str = "") -> list[str]:
+    """The fake saver's "start" log lines, of one role (main, child) if given."""
+    log = saver.with_name("FakeSaver.log")
+    lines = log.read_text(errors="replace").splitlines() if log.exists() else []
+    return [l for l in lines if l.startswith("start ") and f"role={role}" in l]
+
+
+def field(line: str, key: str) -> int:
+    return int(line.split(f" {key}=")[1].split()[0])
 
 
 def end_saver(saver: Path, product: "WineProcess", timeout: float = 5):
@@ -46,7 +77,6 @@ class Config:
 
     def __init__(self, build_dir: Path):
         data = json.loads((build_dir / "tests" / "e2e" / "e2e_config.json").read_text())
-        self.build_dir = build_dir
         self.arch = data["arch"]
         self.product = Path(data["product"])
         self.demo_saver = Path(data["demo_saver"])
@@ -57,20 +87,11 @@ class Config:
 
 
 def wine_env(session: dict, extra: dict | None = None) -> dict:
-    env = dict(os.environ)
-    env.update(
-        WINEPREFIX=session["prefix"],
-        WINEDEBUG="-all",
-        # No Mono/Gecko installers; the fake mail library wins where one is installed.
-        WINEDLLOVERRIDES="mscoree,mshtml=;mapi32=n,b",
-        DISPLAY=session["display"],
-        # Dates and number formats follow the locale: pin it for every run.
-        LANG="C.UTF-8",
-        LC_ALL="C.UTF-8",
-    )
-    if extra:
-        env.update(extra)
-    return env
+    # No Mono/Gecko installers; the fake mail library wins where one is installed.
+    # Dates and number formats follow the locale: pin it for every run.
+    return {**os.environ, "WINEPREFIX": session["prefix"], "WINEDEBUG": "-all",
+            "WINEDLLOVERRIDES": "mscoree,mshtml=;mapi32=n,b", "DISPLAY": session["display"],
+            "LANG": "C.UTF-8", "LC_ALL": "C.UTF-8", **(extra or {})}
 
 
 def prepare_prefix(env: dict):
@@ -89,8 +110,6 @@ class WineProcess:
     and whatever it starts can be ended together."""
 
     def __init__(self, harness: "Harness", args: list[str], cwd: Path, env: dict, log: Path):
-        self.args = args
-        self.log_path = log
         self._log = open(log, "wb")
         self.popen = subprocess.Popen(
             ["wine", *args], cwd=cwd, env=env, stdin=subprocess.DEVNULL,
@@ -112,10 +131,7 @@ class WineProcess:
             os.killpg(self.pid, signal.SIGKILL)
         except ProcessLookupError:
             pass
-        try:
-            self.popen.wait(timeout=10)
-        except subprocess.TimeoutExpired:
-            pass
+        self.wait(10)
         self._log.close()
 
 
@@ -164,8 +180,8 @@ class ProbeRecord(dict):
     @staticmethod
     def parse(line: str) -> "ProbeRecord":
         rec = ProbeRecord()
-        for field in line.rstrip("\r\n").split("\t"):
-            key, sep, value = field.partition("=")
+        for item in line.rstrip("\r\n").split("\t"):
+            key, sep, value = item.partition("=")
             if sep:
                 rec[key] = _UNESCAPE.sub(lambda m: _ESCAPES[m.group(1)], value)
         return rec
@@ -175,7 +191,6 @@ class Harness:
     def __init__(self, config: Config, session: dict, name: str):
         self.config = config
         self.session = session
-        self.name = name
         self.dir = config.e2e_dir / "runs" / name
         if self.dir.exists():
             shutil.rmtree(self.dir)
@@ -192,14 +207,12 @@ class Harness:
     def env(self, extra: dict | None = None) -> dict:
         return wine_env(self.session, extra)
 
-    def start(self, exe: Path | str, *args: str, cwd: Path | None = None,
-              env: dict | None = None, log_name: str | None = None) -> WineProcess:
+    def start(self, exe: Path | str, *args: str, env: dict | None = None, log_name: str | None = None) -> WineProcess:
         exe = Path(exe)
         log = self.dir / (log_name or f"{exe.stem}-{len(self._started)}.out")
-        return WineProcess(self, [str(exe), *args], cwd or exe.parent, self.env(env), log)
+        return WineProcess(self, [str(exe), *args], exe.parent, self.env(env), log)
 
-    def run(self, exe: Path | str, *args: str, timeout: float = 60, cwd: Path | None = None,
-            env: dict | None = None) -> subprocess.CompletedProcess:
+    def run(self, exe: Path | str, *args: str, timeout: float = 60, env: dict | None = None):
         """Runs a program to its end; returns its exit code and output. The
         output goes through a file: a Windows program's children inherit the
         Unix descriptors, and a pipe would stay open as long as they live."""
@@ -207,7 +220,7 @@ class Harness:
         self._runs += 1
         out_path = self.dir / f"run-{self._runs:03d}-{exe.stem}.out"
         with open(out_path, "wb") as out:
-            p = subprocess.Popen(["wine", str(exe), *args], cwd=cwd or exe.parent, env=self.env(env),
+            p = subprocess.Popen(["wine", str(exe), *args], cwd=exe.parent, env=self.env(env),
                                  stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.DEVNULL,
                                  start_new_session=True)
             self._groups.append(p.pid)  # what it started lives on in its group
@@ -233,26 +246,25 @@ class Harness:
         recs = self.probe(*args, check=False)
         return recs[0] if recs else None
 
-    # ----- the mail library ---------------------------------------------------
+    # ----- files in the shared prefix -------------------------------------
     def system_folder(self) -> Path:
         """Where this architecture's programs find system DLLs."""
         sub = "system32" if self.config.arch == "win64" else "syswow64"
         return self.prefix / "drive_c" / "windows" / sub
 
-    def install_fake_mapi(self):
+    def fake_mapi(self, answer: str) -> tuple[dict, Path]:
+        """Installs the fake mail library answering `answer` (unread, read,
+        nologon): the environment that points it at its files, and its call log."""
         shutil.copy2(self.config.helpers["FakeMapi"], self.system_folder() / "mapi32.dll")
-
-    def windows_folder(self) -> Path:
-        return self.prefix / "drive_c" / "windows"
+        state, log = self.dir / "mapi_state.txt", self.dir / "mapi.log"
+        state.write_text(answer + "\n")
+        return {"FAKE_MAPI_STATE": winpath(state), "FAKE_MAPI_LOG": winpath(log)}, log
 
     def place_file(self, source: Path, target: Path) -> Path:
         """Copies a file into the shared prefix; it is removed when the scenario ends."""
         shutil.copy2(source, target)
         self._placed.append(target)
         return target
-
-    def remove_mail_library(self):
-        (self.system_folder() / "mapi32.dll").unlink(missing_ok=True)
 
     # ----- app folders ----------------------------------------------------
     def app_folder(self, ini: str | None = None, name: str = "app", data_folder: bool = True) -> "AppFolder":
@@ -265,6 +277,15 @@ class Harness:
         shutil.copy2(self.config.helpers["FakeSaver"], exe)
         (folder / "FakeSaver.cfg").write_text("".join(f"{k}={v}\n" for k, v in cfg.items()))
         return exe
+
+    def caption_window(self, caption: str, stop: Path | None = None) -> tuple[Path, int]:
+        """Opens a top-level window with this caption until `stop` exists: (stop, its pid)."""
+        stop = stop or self.dir / "caption.stop"
+        ready = self.dir / f"caption-{len(self._started)}.ready"
+        self.start(self.config.helpers["CaptionWindow"], "--caption", caption, "--stop", winpath(stop),
+                   "--ready", winpath(ready))
+        self.wait_until(ready.exists, 15, f"the window {caption!r}")
+        return stop, int(ready.read_text().strip())
 
     def start_hosted(self, app: "AppFolder", saver: Path, *args: str, env: dict | None = None) -> WineProcess:
         """Starts the program (run mode by default) and waits for its saver's window."""
@@ -357,23 +378,11 @@ class Image:
 
     @classmethod
     def load(cls, png: Path) -> "Image":
-        ppm = subprocess.run(["convert", str(png), "-depth", "8", "ppm:-"], capture_output=True,
+        # Stripped of comments the header is "P6 <w> <h> 255"; the pixels end the data.
+        ppm = subprocess.run(["convert", str(png), "-strip", "-depth", "8", "ppm:-"], capture_output=True,
                              check=True, timeout=30).stdout
-        # P6 <w> <h> <max> then the pixels; header tokens may be separated by comments.
-        tokens, pos = [], 0
-        while len(tokens) < 4:
-            while ppm[pos:pos + 1].isspace():
-                pos += 1
-            if ppm[pos:pos + 1] == b"#":
-                pos = ppm.index(b"\n", pos) + 1
-                continue
-            end = pos
-            while not ppm[end:end + 1].isspace():
-                end += 1
-            tokens.append(ppm[pos:end])
-            pos = end
-        w, h = int(tokens[1]), int(tokens[2])
-        return cls(w, h, ppm[pos + 1:pos + 1 + w * h * 3])
+        w, h = (int(v) for v in ppm.split(maxsplit=3)[1:3])
+        return cls(w, h, ppm[len(ppm) - w * h * 3:])
 
     def at(self, x: int, y: int) -> tuple[int, int, int]:
         i = (y * self.width + x) * 3
@@ -417,3 +426,53 @@ class AppFolder:
                 k, v = line.split("=", 1)
                 current[k.strip().lower()] = v
         return sections
+
+
+class ConfigDialog:
+    """The configuration dialog of a program started with /c, addressed by its
+    handle (message boxes share its caption), opened on page `tab`."""
+
+    def __init__(self, h: Harness, app: AppFolder, tab: int | None = None):
+        self.h = h
+        self.product = h.start(app.scr, "/c")
+
+        def shown():
+            rec = h.probe_one("find", CAPTION)
+            return rec if rec and rec.get("visible") == "1" else None
+        self.hwnd = h.wait_until(shown, 20, "the configuration dialog")["hwnd"]
+        h.probe("activate", self.hwnd, check=False)
+        if tab is not None:
+            h.probe("tab", self.hwnd, str(tab))
+        time.sleep(0.4)
+
+    def tree(self) -> list[ProbeRecord]:
+        return self.h.probe("tree", self.hwnd)
+
+    def control(self, cid: str, tree=None) -> ProbeRecord:
+        for r in tree or self.tree():
+            if r.get("id") == cid and r.get("class") is not None and r.get("depth") in ("1", "2"):
+                return r
+        raise ScenarioFailed(f"no control {cid}")
+
+    def button(self, text: str, tree=None) -> ProbeRecord:
+        found = [r for r in tree or self.tree() if r.get("class") == "Button" and r.get("text") == text]
+        if not found:
+            raise ScenarioFailed(f"no button {text!r}")
+        return sorted(found, key=lambda r: r.get("visible") != "1")[0]
+
+    def click(self, target: str):
+        """A control by id ("301") or a button by its text."""
+        self.h.probe("click", self.hwnd, f"id:{target}" if target.isdigit() else target)
+        time.sleep(0.2)
+
+    def ended(self, how: str):
+        if self.product.wait(10) is None:
+            raise ScenarioFailed(f"{how} did not end the program")
+
+    def ok(self):
+        self.h.probe("click", self.hwnd, "OK")
+        self.ended("OK")
+
+    def cancel(self):
+        self.h.probe("click", self.hwnd, "Cancel")
+        self.ended("Cancel")

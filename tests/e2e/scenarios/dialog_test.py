@@ -2,52 +2,7 @@
 
 import time
 
-from harness import Harness, ScenarioFailed, winpath
-
-CAPTION = "Corvane Vigilumen"
-
-
-def _open(h: Harness, app):
-    product = h.start(app.scr, "/c")
-    h.wait_until(lambda: (h.probe_one("find", CAPTION) or {}).get("visible") == "1", 20, "the configuration dialog")
-    h.probe("activate", CAPTION, check=False)
-    time.sleep(0.3)
-    return product
-
-
-def _tree(h: Harness):
-    return h.probe("tree", CAPTION)
-
-
-def _button(tree, text):
-    found = [r for r in tree if r.get("class") == "Button" and r.get("text") == text]
-    if not found:
-        raise ScenarioFailed(f"no button {text!r}")
-    return found[0]
-
-
-def _saver_list(tree):
-    """The visible saver list: (name, item data) in list order, and the selected index."""
-    lists = [i for i, r in enumerate(tree) if r.get("class") == "ListBox" and r.get("visible") == "1"]
-    if not lists:
-        raise ScenarioFailed("no visible saver list")
-    at = lists[0]
-    count = int(tree[at]["count"])
-    items = [r for r in tree[at + 1:at + 1 + count]]
-    return [(r["text"], int(r["data"])) for r in items], int(tree[at]["sel"])
-
-
-def _place_savers(h: Harness):
-    helpers = h.config.helpers
-    windows, system = h.windows_folder(), h.system_folder()
-    h.place_file(helpers["NamedSaver_aurora"], windows / "aurora.scr")
-    h.place_file(helpers["FakeSaver"], windows / "plain.saver.scr")          # no name: "plain"
-    h.place_file(helpers["NamedSaver_aurora"], system / "aurora_copy.scr")   # same name: left out
-    h.place_file(helpers["NamedSaver_aurora_lower"], system / "lower.scr")   # other case: listed
-    h.place_file(helpers["NamedSaver_ribbons"], system / "ribbons.scr")
-    h.place_file(helpers["NamedSaver_ribbons"], system / "ribbons2.scr")     # both from the system folder
-    return windows, system
-
+from harness import CAPTION, ConfigDialog, Harness, ScenarioFailed, expect, mail_record, settings_ini
 
 # The folders as the program sees them (a 32-bit program's system folder is
 # redirected on disk, but keeps this name).
@@ -55,132 +10,86 @@ WINDOWS = "C:\\windows\\"
 SYSTEM = "C:\\windows\\system32\\"
 
 
-def _settings(scrfile: str) -> str:
-    return (f"[settings]\nscrfile={scrfile}\nposition=100;200\nblink=1\nenlarged=0\norientation=2\n"
-            "[applist]\napp0=-1;0;1;MAPI Client (Mail);;2;Internal;;;\n")
+def _app(h: Harness, scrfile: str, extra: str = ""):
+    helpers, system = h.config.helpers, h.system_folder()
+    windows = system.parent
+    h.place_file(helpers["NamedSaver_aurora"], windows / "aurora.scr")
+    h.place_file(helpers["FakeSaver"], windows / "plain.saver.scr")          # no name: "plain"
+    h.place_file(helpers["NamedSaver_aurora"], system / "aurora_copy.scr")   # same name: left out
+    h.place_file(helpers["NamedSaver_aurora_lower"], system / "lower.scr")   # other case: listed
+    h.place_file(helpers["NamedSaver_ribbons"], system / "ribbons.scr")
+    h.place_file(helpers["NamedSaver_ribbons"], system / "ribbons2.scr")     # both from the system folder
+    return h.app_folder(ini=settings_ini(scrfile, [mail_record()], position="100;200", blink=1, enlarged=0,
+                                         orientation=2) + extra)
 
 
-def scenario_dialog_has_four_tabs_three_buttons_and_each_page(h: Harness):
-    app = h.app_folder(ini=_settings(""))
-    product = _open(h, app)
-    tree = _tree(h)
-    top = tree[0]
-    if top.get("text") != CAPTION:
-        raise ScenarioFailed(f"window caption {top.get('text')!r}")
+def _saver_list(tree):
+    """The visible saver list: the names in list order, and the selected index."""
+    at = next((i for i, r in enumerate(tree) if r.get("class") == "ListBox" and r.get("visible") == "1"), None)
+    if at is None:
+        raise ScenarioFailed("no visible saver list")
+    return [r["text"] for r in tree[at + 1:at + 1 + int(tree[at]["count"])]], int(tree[at]["sel"])
+
+
+def scenario_pages_and_a_gone_saver_and_enter_on_cancel_saves_nothing(h: Harness):
+    app = _app(h, "C:\\gone\\vanished.scr", "[extra]\nkey=kept\n")
+    before = app.ini.read_bytes()
+    d = ConfigDialog(h, app)
+    tree = d.tree()
+    expect("window caption", tree[0].get("text"), CAPTION)
     tabs = [r["text"] for r in tree if "text" in r and r.get("index") is not None and "checked" not in r
             and r.get("class") is None and "data" not in r]
-    if tabs[:4] != ["Screen Saver", "Polling", "Position", "About"]:
-        raise ScenarioFailed(f"tabs {tabs}")
-    for text in ("OK", "Cancel", "Apply"):
-        _button(tree, text)
+    expect("tabs", tabs[:4], ["Screen Saver", "Polling", "Position", "About"])
+    for text in ("OK", "Cancel"):
+        d.button(text, tree)
+    # The saved saver is gone: the first entry is chosen, and there is something to apply.
+    expect("selected saver", _saver_list(tree)[1], 0)
+    expect("Apply enabled", d.button("Apply", tree)["enabled"], "1")
+
     for index, name in enumerate(["saver", "polling", "position", "about"]):
-        h.probe("tab", CAPTION, str(index))
+        h.probe("tab", d.hwnd, str(index))
         time.sleep(0.4)
         h.screenshot(f"page-{name}")
-    about = _tree(h)
-    texts = [r.get("text", "") for r in about if r.get("class") == "Static" and r.get("visible") == "1"]
-    if "Corvane Vigilumen" not in texts or not any(t.startswith("Version 0.") for t in texts) or \
+    texts = [r.get("text", "") for r in d.tree() if r.get("class") == "Static" and r.get("visible") == "1"]
+    if CAPTION not in texts or not any(t.startswith("Version 0.") for t in texts) or \
             "Transparent screen saver.\r\nUse your favourite screen saver and never miss any notification about " \
             "important event!" not in texts:
         raise ScenarioFailed(f"About texts {texts}")
-    h.probe("click", CAPTION, "Cancel")
-    if product.wait(5) is None:
-        raise ScenarioFailed("Cancel did not end the program")
 
-
-def scenario_savers_of_both_windows_folders_are_listed_by_name(h: Harness):
-    windows, system = _place_savers(h)
-    app = h.app_folder(ini=_settings(SYSTEM + "RIBBONS2.SCR"))  # preselected without regard to case
-    product = _open(h, app)
-    tree = _tree(h)
-    items, selected = _saver_list(tree)
-    names = sorted(n for n, _ in items)
-    want = sorted(["Aurora Borealis", "plain", "aurora borealis", "Ribbons", "Ribbons"])
-    if names != want:
-        raise ScenarioFailed(f"listed {names}, want {want}")
-    if selected < 0 or items[selected][0] != "Ribbons":
-        raise ScenarioFailed(f"selected entry {selected} of {items}")
-    if _button(tree, "Apply")["enabled"] != "0":
-        raise ScenarioFailed("Apply is enabled although nothing changed")
-    h.screenshot("saver-list")
-    h.probe("click", CAPTION, "OK")
-    if product.wait(5) is None:
-        raise ScenarioFailed("OK did not end the program")
-    scrfile = app.read_ini()["settings"]["scrfile"]
-    if scrfile.lower() != (SYSTEM + "ribbons2.scr").lower():
-        raise ScenarioFailed(f"scrfile {scrfile}")
-
-
-def scenario_saved_saver_that_is_gone_leaves_the_first_entry_selected(h: Harness):
-    _place_savers(h)
-    app = h.app_folder(ini=_settings("C:\\gone\\vanished.scr"))
-    product = _open(h, app)
-    tree = _tree(h)
-    items, selected = _saver_list(tree)
-    if selected != 0:
-        raise ScenarioFailed(f"selected {selected}")
-    if _button(tree, "Apply")["enabled"] != "1":
-        raise ScenarioFailed("Apply is not enabled")
-    h.probe("click", CAPTION, "Cancel")
-    product.wait(5)
-
-
-def scenario_ok_writes_every_setting(h: Harness):
-    windows, _ = _place_savers(h)
-    app = h.app_folder(ini=_settings(WINDOWS + "aurora.scr") + "[extra]\nkey=dropped\n")
-    product = _open(h, app)
-    items, _ = _saver_list(_tree(h))
-    plain = next(i for i, (n, _) in enumerate(items) if n == "plain")
-    h.probe("lbselect", CAPTION, "id:200", str(plain))
-    h.probe("click", CAPTION, "OK")
-    if product.wait(5) is None:
-        raise ScenarioFailed("OK did not end the program")
-    ini = app.read_ini()
-    want = {"settings": {"position": "100;200", "blink": "1", "enlarged": "0", "orientation": "2",
-                         "scrfile": WINDOWS + "plain.saver.scr"},
-            "applist": {"app0": "-1;0;1;MAPI Client (Mail);;2;Internal;;;"}}
-    if ini != want:
-        raise ScenarioFailed(f"settings after OK: {ini}")
-
-
-def scenario_cancel_leaves_the_file_as_it_was(h: Harness):
-    windows, _ = _place_savers(h)
-    app = h.app_folder(ini=_settings(WINDOWS + "aurora.scr") + "[extra]\nkey=kept\n")
-    before = app.ini.read_bytes()
-    product = _open(h, app)
-    h.probe("lbselect", CAPTION, "id:200", "0")
     # Enter on the focused "Cancel" presses Cancel, not OK.
-    h.probe("focus", CAPTION, "Cancel")
+    h.probe("focus", d.hwnd, "Cancel")
     h.xdotool("key", "Return")
-    if product.wait(5) is None:
-        raise ScenarioFailed("Enter on Cancel did not end the program")
+    d.ended("Enter on Cancel")
     if app.ini.read_bytes() != before:
         raise ScenarioFailed("Cancel changed the settings file")
 
 
-def scenario_apply_saves_and_disables_itself(h: Harness):
-    windows, _ = _place_savers(h)
-    app = h.app_folder(ini=_settings(WINDOWS + "aurora.scr"))
-    product = _open(h, app)
-    items, _ = _saver_list(_tree(h))
-    plain = next(i for i, (n, _) in enumerate(items) if n == "plain")
-    h.probe("lbselect", CAPTION, "id:200", str(plain))
-    if _button(_tree(h), "Apply")["enabled"] != "1":
-        raise ScenarioFailed("choosing another saver did not enable Apply")
-    # Pressed from the keyboard, Apply disables itself and hands the focus
-    # on: the keyboard still works afterwards.
-    h.probe("focus", CAPTION, "Apply")
+def scenario_savers_of_both_windows_folders_are_listed_and_apply_writes_every_setting(h: Harness):
+    app = _app(h, SYSTEM + "RIBBONS2.SCR", "[extra]\nkey=dropped\n")  # preselected without regard to case
+    d = ConfigDialog(h, app)
+    tree = d.tree()
+    names, selected = _saver_list(tree)
+    expect("listed", sorted(names), sorted(["Aurora Borealis", "plain", "aurora borealis", "Ribbons", "Ribbons"]))
+    if selected < 0 or names[selected] != "Ribbons":
+        raise ScenarioFailed(f"selected entry {selected} of {names}")
+    expect("Apply enabled with nothing changed", d.button("Apply", tree)["enabled"], "0")
+    h.screenshot("saver-list")
+
+    h.probe("lbselect", d.hwnd, "id:200", str(names.index("plain")))
+    expect("Apply enabled after choosing a saver", d.button("Apply")["enabled"], "1")
+    # Pressed from the keyboard, Apply disables itself and hands the focus on.
+    h.probe("focus", d.hwnd, "Apply")
     h.xdotool("key", "space")
     time.sleep(0.3)
-    tree = _tree(h)
-    if _button(tree, "Apply")["enabled"] != "0":
-        raise ScenarioFailed("Apply stayed enabled after saving")
-    if _button(tree, "OK")["focus"] != "1":
+    tree = d.tree()
+    expect("Apply enabled after saving", d.button("Apply", tree)["enabled"], "0")
+    if d.button("OK", tree)["focus"] != "1":
         raise ScenarioFailed(f"focus after Apply: {[r.get('text') for r in tree if r.get('focus') == '1']}")
-    if app.read_ini()["settings"].get("scrfile") != WINDOWS + "plain.saver.scr":
-        raise ScenarioFailed(f"Apply did not save: {app.read_ini()}")
-    if not product.running():
+    expect("settings after Apply", app.read_ini(), {
+        "settings": {"position": "100;200", "blink": "1", "enlarged": "0", "orientation": "2",
+                     "scrfile": WINDOWS + "plain.saver.scr"},
+        "applist": {"app0": mail_record()}})
+    if not d.product.running():
         raise ScenarioFailed("Apply closed the dialog")
     h.xdotool("key", "Escape")
-    if product.wait(5) is None:
-        raise ScenarioFailed("Escape after Apply did not close the dialog")
+    d.ended("Escape after Apply")

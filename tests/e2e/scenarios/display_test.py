@@ -2,149 +2,112 @@
 saver's window, its layout, blinking, and what it shows."""
 
 import shutil
+import subprocess
 import time
 
-from harness import Harness, ScenarioFailed, end_saver, settings_ini, winpath
+from harness import Harness, ScenarioFailed, close_to, end_saver, mail_record, rect, settings_ini, winpath
 
-WM_STYLE_CHILD = 0x40000000
-WS_POPUP = 0x80000000
-
-
-def _settings(saver, apps, position="100;120", blink=0, enlarged=0, orientation=1) -> str:
-    return settings_ini(winpath(saver), ["-1;0;0;MAPI Client (Mail);;2;Internal;;;", *apps], position=position,
-                        blink=blink, enlarged=enlarged, orientation=orientation)
-
-
-def _window_record(n: int, icon: str, caption: str) -> str:
-    return f"{n};1;1;Window {n};{caption};1;Wait for window;{icon};{caption};"
+WS_CHILD, WS_POPUP = 0x40000000, 0x80000000
 
 
 class Run:
     """A run of the program over the fake saver with caption windows open."""
 
-    def __init__(self, h: Harness, icons: list[str], captions: list[str] | None = None, saver_cfg=None, **settings):
+    def __init__(self, h: Harness, icons: list[str], name: str = "run", saver_cfg=None, **settings):
         self.h = h
-        self.saver = h.fake_saver(h.dir / "savers", **(saver_cfg or {}))
-        captions = captions or [f"Event window {i}" for i in range(len(icons))]
-        records = [_window_record(10 + i, icon, c) for i, (icon, c) in enumerate(zip(icons, captions))]
-        self.app = h.app_folder(ini=_settings(self.saver, records, **settings))
-        sample = h.config.source_dir / "data" / "QVX_data" / "window.ico"
+        self.saver = h.fake_saver(h.dir / name / "savers", **(saver_cfg or {}))
+        captions = [f"Event window {i}" for i in range(len(icons))]
+        records = [f"{10 + i};1;1;Window {10 + i};{c};1;Wait for window;{icon};{c};"
+                   for i, (icon, c) in enumerate(zip(icons, captions))]
+        settings = {"position": "100;120", "blink": 0, "enlarged": 0, "orientation": 1, **settings}
+        self.app = h.app_folder(ini=settings_ini(winpath(self.saver), [mail_record(0), *records], **settings),
+                                name=f"{name}/app")
         for icon in icons:
-            if icon and not icon.startswith("missing") and "\\" not in icon:
-                shutil.copy2(sample, self.app.data / icon)
-        self.stop = h.dir / "captions.stop"
-        for caption in set(captions):
-            h.start(h.config.helpers["CaptionWindow"], "--caption", caption, "--stop", winpath(self.stop))
+            if not icon.startswith("missing"):
+                shutil.copy2(h.config.source_dir / "data" / "QVX_data" / "window.ico", self.app.data / icon)
+        self.stop = h.dir / name / "captions.stop"
+        for caption in captions:
+            h.caption_window(caption, self.stop)
         self.product = h.start_hosted(self.app, self.saver)
-        text = self.saver.with_name("FakeSaver.log").read_text()
-        windows = [l for l in text.splitlines() if l.startswith("window hwnd=")]
+        windows = [l for l in self.saver.with_name("FakeSaver.log").read_text().splitlines()
+                   if l.startswith("window hwnd=")]
         self.saver_hwnd = windows[-1].split("hwnd=")[1].split()[0]
 
     def carrier(self):
-        recs = self.h.probe("tree", self.saver_hwnd, check=False)
-        found = [r for r in recs if r.get("class") == "Vigilumen.frmIcon"]
+        found = [r for r in self.h.probe("tree", self.saver_hwnd, check=False) if r.get("class") == "Vigilumen.frmIcon"]
         return found[0] if found else None
 
-    def wait_carrier(self, size: tuple[int, int], timeout=12):
+    def wait_carrier(self, size: tuple[int, int], left: int, top: int):
+        """The carrier of this size, checked to be a child of the saver's window at left, top."""
         def placed():
             c = self.carrier()
-            return c if c and _size(c) == size else None
-        return self.h.wait_until(placed, timeout, f"the carrier sized {size}", interval=0.3)
+            return c if c and _size(rect(c)) == size else None
+        carrier = self.h.wait_until(placed, 12, f"the carrier sized {size}", interval=0.3)
+        style = int(carrier["style"], 16)
+        if carrier["parent"] != self.saver_hwnd or not style & WS_CHILD or style & WS_POPUP:
+            raise ScenarioFailed(f"carrier is not a child of the saver's window: {carrier}")
+        if rect(carrier)[:2] != (left, top):
+            raise ScenarioFailed(f"carrier at {carrier['rect']}, want {left},{top}")
+        return carrier
+
+    def rects_over(self, seconds: float) -> set[tuple[int, ...]]:
+        seen, deadline = set(), time.monotonic() + seconds
+        while time.monotonic() < deadline:
+            c = self.carrier()
+            if c:
+                seen.add(rect(c))
+            time.sleep(0.15)
+        return seen
 
     def end(self):
         self.stop.touch()
         end_saver(self.saver, self.product)
 
 
-def _rect(rec):
-    return tuple(int(v) for v in rec["rect"].split(","))
+def _size(r):
+    return r[2] - r[0], r[3] - r[1]
 
 
-def _size(rec):
-    l, t, r, b = _rect(rec)
-    return r - l, b - t
-
-
-def _check_child(run: Run, carrier, left, top):
-    style = int(carrier["style"], 16)
-    if carrier["parent"] != run.saver_hwnd or not style & WM_STYLE_CHILD or style & WS_POPUP:
-        raise ScenarioFailed(f"carrier is not a child of the saver's window: {carrier}")
-    if _rect(carrier)[:2] != (left, top):
-        raise ScenarioFailed(f"carrier at {carrier['rect']}, want {left},{top}")
-
-
-def scenario_one_icon_lies_inside_the_saver_at_the_notification_position(h: Harness):
+def scenario_one_steady_icon_lies_inside_the_saver_at_the_notification_position(h: Harness):
     run = Run(h, ["window.ico"])
-    carrier = run.wait_carrier((32, 32))
-    _check_child(run, carrier, 100, 120)
-    time.sleep(3.5)  # the same event on the next tick adds nothing
-    if _size(run.carrier()) != (32, 32):
-        raise ScenarioFailed(f"carrier grew to {run.carrier()['rect']}")
+    run.wait_carrier((32, 32), 100, 120)
+    # Without blinking it stays put, and the same event on the next tick adds nothing.
+    seen = run.rects_over(3.5)
+    if seen != {(100, 120, 132, 152)}:
+        raise ScenarioFailed(f"carrier places seen: {sorted(seen)}")
     run.end()
 
 
-def scenario_three_icons_in_a_row(h: Harness):
-    run = Run(h, ["a.ico", "b.ico", "c.ico"], position="200;300", orientation=1)
-    _check_child(run, run.wait_carrier((96, 32)), 200, 300)
-    run.end()
-
-
-def scenario_three_icons_in_a_column_enlarged(h: Harness):
-    run = Run(h, ["a.ico", "b.ico", "c.ico"], position="64;48", orientation=2, enlarged=1)
-    _check_child(run, run.wait_carrier((64, 192)), 64, 48)
-    run.end()
-
-
-def _lefts_over(run: Run, seconds: float) -> set[int]:
-    seen = set()
-    deadline = time.monotonic() + seconds
-    while time.monotonic() < deadline:
-        c = run.carrier()
-        if c:
-            seen.add(_rect(c)[0])
-        time.sleep(0.15)
-    return seen
+def scenario_three_icons_in_a_row_and_in_an_enlarged_column(h: Harness):
+    for name, size, left, top, orientation, enlarged in (("row", (96, 32), 200, 300, 1, 0),
+                                                         ("column", (64, 192), 64, 48, 2, 1)):
+        run = Run(h, ["a.ico", "b.ico", "c.ico"], name, position=f"{left};{top}", orientation=orientation,
+                  enlarged=enlarged)
+        run.wait_carrier(size, left, top)
+        run.end()
 
 
 def scenario_blinking_moves_the_carrier_off_the_screen_and_back(h: Harness):
-    run = Run(h, ["window.ico"], blink=1)
-    run.wait_carrier((32, 32))
-    lefts = _lefts_over(run, 3)
-    if 100 not in lefts or not any(l < -1000 for l in lefts):
-        raise ScenarioFailed(f"carrier lefts seen while blinking: {sorted(lefts)}")
-    run.end()
-
-
-def scenario_steady_icon_does_not_blink(h: Harness):
-    run = Run(h, ["window.ico"], blink=0)
-    run.wait_carrier((32, 32))
-    lefts = _lefts_over(run, 2)
-    if lefts != {100}:
-        raise ScenarioFailed(f"carrier lefts without blinking: {sorted(lefts)}")
-    run.end()
-
-
-def scenario_saver_of_two_processes_forces_blinking(h: Harness):
-    run = Run(h, ["window.ico"], blink=0, saver_cfg={"child": 1})
-    run.wait_carrier((32, 32))
-    lefts = _lefts_over(run, 3)
-    if 100 not in lefts or not any(l < -1000 for l in lefts):
-        raise ScenarioFailed(f"carrier lefts with a two-process saver: {sorted(lefts)}")
-    run.end()
+    # Chosen, or forced by a saver of two processes.
+    for name, blink, saver_cfg in (("chosen", 1, {}), ("two-processes", 0, {"child": 1})):
+        run = Run(h, ["window.ico"], name, saver_cfg, blink=blink)
+        run.wait_carrier((32, 32), 100, 120)
+        lefts = {r[0] for r in run.rects_over(3)}
+        if 100 not in lefts or not any(l < -1000 for l in lefts):
+            raise ScenarioFailed(f"{name}: carrier lefts seen while blinking: {sorted(lefts)}")
+        run.end()
 
 
 def scenario_refused_reparenting_falls_back_to_a_topmost_window(h: Harness):
     """The carrier asked to become the child of a window that is gone stays a
     top-level window, topmost and never activating, and its icons show."""
-    from harness import close_to
     icon = h.config.source_dir / "data" / "QVX_data" / "window.ico"
     stop = h.dir / "check.stop"
     check = h.start(h.config.helpers["CarrierCheck"], winpath(icon), winpath(stop), log_name="check.out")
-    out = h.dir / "check.out"
-    h.wait_until(lambda: out.exists() and "carrier=" in out.read_text(), 20, "the carrier check")
-    fields = dict(f.split("=", 1) for f in out.read_text().strip().split("\t"))
+    out = h.wait_file_text(h.dir / "check.out", "carrier=", 20)
+    fields = dict(f.split("=", 1) for f in out.strip().split("\t"))
     exstyle, style = int(fields["exstyle"], 16), int(fields["style"], 16)
-    if fields["child"] != "0" or fields["parent"] != "0x0" or style & WM_STYLE_CHILD or not style & WS_POPUP:
+    if fields["child"] != "0" or fields["parent"] != "0x0" or style & WS_CHILD or not style & WS_POPUP:
         raise ScenarioFailed(f"carrier after a refused re-parenting: {fields}")
     if exstyle & 0x08000088 != 0x08000088 or fields["visible"] != "1" or fields["foreground_kept"] != "1":
         raise ScenarioFailed(f"carrier is not a visible, topmost, never-activating tool window: {fields}")
@@ -152,33 +115,26 @@ def scenario_refused_reparenting_falls_back_to_a_topmost_window(h: Harness):
         raise ScenarioFailed("a point test over the icons finds the carrier, not the saver's window")
     time.sleep(0.5)
     img = h.pixels(h.screenshot("fallback-carrier"))
-    green = (0x20, 0x90, 0x40)
-    first = img.count((200, 150, 232, 182), lambda p: not close_to(p, green, 30))
-    second = img.count((232, 150, 264, 182), lambda p: not close_to(p, green, 30))
+    first = img.count((200, 150, 232, 182), lambda p: not close_to(p, (0x20, 0x90, 0x40), 30))
+    second = img.count((232, 150, 264, 182), lambda p: not close_to(p, (0x20, 0x90, 0x40), 30))
     if first < 300 or second < 100:
         raise ScenarioFailed(f"icon pixels on the screen: {first} and {second}")
     stop.touch()
     check.wait(5)
 
 
-def _snap(h: Harness, hwnd: str, label: str):
-    bmp = h.dir / f"{label}.bmp"
-    rec = h.probe("snap", hwnd, winpath(bmp))[0]
-    if rec.get("ok") != "1" or rec.get("blank") != "0":
-        raise ScenarioFailed(f"snapshot of the carrier: {rec}")
-    png = h.dir / f"{label}.png"
-    import subprocess
-    subprocess.run(["convert", str(bmp), str(png)], check=True, timeout=30)
-    return h.pixels(png)
-
-
 def scenario_carrier_shows_the_icon_and_the_no_entry_sign_for_a_missing_file(h: Harness):
     """Wine does not put a child window of another process on the screen, so
     the carrier's content is captured inside the program itself."""
     run = Run(h, ["window.ico", "missing.ico"], position="300;200")
-    carrier = run.wait_carrier((64, 32))
+    carrier = run.wait_carrier((64, 32), 300, 200)
     time.sleep(1.2)  # the overlay timer repaints the icons in their places
-    img = _snap(h, carrier["hwnd"], "carrier")
+    bmp, png = h.dir / "carrier.bmp", h.dir / "carrier.png"
+    snap = h.probe("snap", carrier["hwnd"], winpath(bmp))[0]
+    if snap.get("ok") != "1" or snap.get("blank") != "0":
+        raise ScenarioFailed(f"snapshot of the carrier: {snap}")
+    subprocess.run(["convert", str(bmp), str(png)], check=True, timeout=30)
+    img = h.pixels(png)
     if (img.width, img.height) != (64, 32):
         raise ScenarioFailed(f"snapshot is {img.width} x {img.height}")
     blue = img.count((0, 0, 32, 32), lambda p: p[2] > 150 and p[0] < 120)      # the window's title bar

@@ -2,8 +2,9 @@
 
 #include <algorithm>
 
+#include "core/data_folder.h"
+#include "core/limits.h"
 #include "settings/conversions.h"
-#include "startup/runtime_state.h"
 
 namespace vl {
 namespace {
@@ -91,9 +92,7 @@ RowView ViewOfRow(const AppListRow& row, std::string_view programFolder) {
     view.name = row.text;
     view.date = row.subItems[kColData];
     const std::string& icon = row.subItems[kColIcon];
-    if (!icon.empty())
-        view.iconPath =
-            icon.find('\\') == std::string::npos ? std::string(programFolder) + "\\QVX_Data\\" + icon : icon;
+    if (!icon.empty()) view.iconPath = InDataFolder(programFolder, icon);
     return view;
 }
 

@@ -3,35 +3,27 @@
 #include <vector>
 
 #include "platform/win32_util.h"
+#include "platform/win32_window.h"
 
 namespace vl {
 namespace {
 
 constexpr char kPageClass[] = "Vigilumen.Page";
 
-LRESULT CALLBACK PageProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_NCCREATE)
-        ::SetWindowLongPtrA(hwnd, GWLP_USERDATA,
-                            reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTA*>(lp)->lpCreateParams));
-    auto* handler = reinterpret_cast<PageHandler*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-    if (!handler) return ::DefWindowProcA(hwnd, msg, wp, lp);
+}  // namespace
+
+LRESULT PageHandler::FrameMessage(HWND frame, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
-        case WM_COMMAND: handler->OnCommand(LOWORD(wp), HIWORD(wp), reinterpret_cast<HWND>(lp)); return 0;
-        case WM_NOTIFY: return handler->OnNotify(reinterpret_cast<NMHDR*>(lp));
-        case WM_MOUSEMOVE:
-        case WM_LBUTTONUP:
-            if (handler->OnFrameMouse(msg, wp, lp)) return 0;
-            return ::DefWindowProcA(hwnd, msg, wp, lp);
+        case WM_COMMAND: OnCommand(LOWORD(wp), HIWORD(wp), reinterpret_cast<HWND>(lp)); return 0;
+        case WM_NOTIFY: return OnNotify(reinterpret_cast<NMHDR*>(lp));
         case WM_CTLCOLORSTATIC:
         case WM_CTLCOLORBTN:
             // Labels and buttons on a page take the page's colour.
             ::SetBkMode(reinterpret_cast<HDC>(wp), TRANSPARENT);
             return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_BTNFACE));
-        default: return ::DefWindowProcA(hwnd, msg, wp, lp);
+        default: return ::DefWindowProcA(frame, msg, wp, lp);
     }
 }
-
-}  // namespace
 
 RECT ToPixels(const TwipsScale& twips, const TwipsRect& r) {
     const int left = twips.PxX(r.left), top = twips.PxY(r.top);
@@ -43,34 +35,24 @@ HWND CreateControl(HWND parent, const char* className, const char* text, DWORD s
     const RECT r = ToPixels(twips, at);
     HWND control = ::CreateWindowExA(exStyle, className, text, WS_CHILD | style, r.left, r.top, r.right - r.left,
                                      r.bottom - r.top, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                     reinterpret_cast<HINSTANCE>(::GetWindowLongPtrA(parent, GWLP_HINSTANCE)),
-                                     nullptr);
+                                     reinterpret_cast<HINSTANCE>(::GetWindowLongPtrA(parent, GWLP_HINSTANCE)), nullptr);
     if (control && font) ::SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     return control;
 }
 
 void MoveControl(HWND control, const TwipsScale& twips, const TwipsRect& at) {
     const RECT r = ToPixels(twips, at);
-    ::SetWindowPos(control, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
-                   SWP_NOZORDER | SWP_NOACTIVATE);
+    ::SetWindowPos(control, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 HWND CreatePageFrame(HWND form, PageHandler* handler, const TwipsScale& twips, const TwipsRect& at) {
     HINSTANCE instance = reinterpret_cast<HINSTANCE>(::GetWindowLongPtrA(form, GWLP_HINSTANCE));
-    WNDCLASSEXA wc{};
-    if (!::GetClassInfoExA(instance, kPageClass, &wc)) {
-        wc = WNDCLASSEXA{};
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = PageProc;
-        wc.hInstance = instance;
-        wc.hCursor = ::LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));
-        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-        wc.lpszClassName = kPageClass;
-        ::RegisterClassExA(&wc);
-    }
+    if (!RegisterObjectWindowClass<PageHandler, &PageHandler::FrameMessage>(
+            instance, kPageClass, {.background = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1)}))
+        return nullptr;
     const RECT r = ToPixels(twips, at);
-    HWND frame = ::CreateWindowExA(WS_EX_CONTROLPARENT, kPageClass, "", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS,
-                                   r.left, r.top, r.right - r.left, r.bottom - r.top, form, nullptr, instance, handler);
+    HWND frame = ::CreateWindowExA(WS_EX_CONTROLPARENT, kPageClass, "", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, r.left,
+                                   r.top, r.right - r.left, r.bottom - r.top, form, nullptr, instance, handler);
     // Above the tab strip, which is its sibling.
     ::SetWindowPos(frame, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     return frame;

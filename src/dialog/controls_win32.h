@@ -30,8 +30,8 @@ public:
     virtual ~PageHandler() = default;
     virtual void OnCommand(int id, int code, HWND control) = 0;
     virtual LRESULT OnNotify(NMHDR* header) = 0;
-    // Mouse messages of the frame itself (drag and drop over the page).
-    virtual bool OnFrameMouse(UINT, WPARAM, LPARAM) { return false; }
+    // The frame window's messages, handed on to the two above.
+    LRESULT FrameMessage(HWND frame, UINT msg, WPARAM wp, LPARAM lp);
 };
 
 // A borderless container for one page; its controls' notifications go to

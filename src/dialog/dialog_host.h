@@ -6,7 +6,7 @@
 #include <string>
 
 #include "platform/twips.h"
-#include "startup/runtime_state.h"
+#include "core/runtime_state.h"
 
 namespace vl {
 

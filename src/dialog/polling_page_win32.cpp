@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "core/data_folder.h"
 #include "platform/win32_util.h"
 #include "res/resource.h"
 #include "settings/watched_app.h"
@@ -195,7 +196,7 @@ void PollingPage::FillFromTable() {
     fillingRows_ = true;
     ListView_DeleteAllItems(lvAppList_);
     rowKeys_.clear();
-    const std::vector<std::string>& table = host_.State().AppTable;
+    const std::vector<std::string>& table = host_.State().apps.AppTable;
     for (int n = 0; n < static_cast<int>(table.size()); ++n) InsertRow(n, RowOfRecord(table[n], n));
     fillingRows_ = false;
 }
@@ -278,7 +279,7 @@ void PollingPage::CommitAppRow() {
 
 bool PollingPage::CommitRow(int index, EditorValues values, bool fromEditor) {
     AppListRow row = ReadRow(index);
-    const CommitResult result = CommitAppRecord(host_.State().AppTable, index + 1, row, values);
+    const CommitResult result = CommitAppRecord(host_.State().apps.AppTable, index + 1, row, values);
     if (result.error) {
         ShowError(*result.error);
         return false;
@@ -319,7 +320,7 @@ void PollingPage::cmdRow_Click(int index) {
 
 void PollingPage::AddRow() {
     RuntimeState& state = host_.State();
-    const AppListRow row = NewAppRow(NewRecordId(MillisecondsSinceMidnight(), state.AppTable));
+    const AppListRow row = NewAppRow(NewRecordId(MillisecondsSinceMidnight(), state.apps.AppTable));
     fillingRows_ = true;
     const int at = InsertRow(ListView_GetItemCount(lvAppList_), row);
     fillingRows_ = false;
@@ -351,7 +352,7 @@ void PollingPage::RemoveRow() {
     if (selected < 0) return;
     const AppListRow row = ReadRow(selected);
     if (!IsRemovableRow(row)) return;
-    RemoveRecordWithId(host_.State().AppTable, row.subItems[kColId], selected);
+    RemoveRecordWithId(host_.State().apps.AppTable, row.subItems[kColId], selected);
 
     fillingRows_ = true;
     rowKeys_.erase(RowParam(lvAppList_, selected));
@@ -379,7 +380,7 @@ void PollingPage::lvAppList_ItemCheck(int item) {
         CommitRow(item, EditorContents(), true);
     else
         CommitRow(item, ValuesOfRow(ReadRow(item)), false);
-    host_.State().AppListChanged = true;
+    host_.State().apps.AppListChanged = true;
     host_.SetDirty(true);
 }
 
@@ -437,7 +438,7 @@ void PollingPage::cmdOpt_Click() {
 
 void PollingPage::Command3_Click() {
     using Outcome = CommonDialog::Outcome;
-    cDialog_.InitDir = host_.Folder() + "\\QVX_Data";
+    cDialog_.InitDir = DataFolder(host_.Folder());
     cDialog_.FileName = "*.ico";
     cDialog_.Filter = "Icon files|*.ico";
     const Outcome outcome = cDialog_.ShowOpen(host_.FormWindow());

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <limits>
 
+#include "core/text.h"
+
 namespace vl {
 namespace {
 
@@ -34,10 +36,10 @@ std::int32_t Clamp(std::int64_t value, std::int64_t highest) {
 PointerSize PointerSizeForEnlarge(bool checked) { return checked ? kPointerEnlarged : kPointerNormal; }
 
 TwipsPoint PlacePointer(NotifyPosition stored, int screenWidth, int screenHeight, PointerSize pointer) {
-    const double x = kPicScreenLeft + kMiniatureLeft + MiniatureOffset(stored.x, kMiniatureWidth, screenWidth) -
-                     pointer.width / 2;
-    const double y = kPicScreenTop + kMiniatureTop + MiniatureOffset(stored.y, kMiniatureHeight, screenHeight) -
-                     pointer.height / 2;
+    const double x =
+        kPicScreenLeft + kMiniatureLeft + MiniatureOffset(stored.x, kMiniatureWidth, screenWidth) - pointer.width / 2;
+    const double y =
+        kPicScreenTop + kMiniatureTop + MiniatureOffset(stored.y, kMiniatureHeight, screenHeight) - pointer.height / 2;
     return {KeepNear(x), KeepNear(y)};
 }
 
@@ -45,22 +47,9 @@ bool InDropArea(double x, double y) {
     return kMiniatureLeft <= x && x <= kDropAreaRight && kMiniatureTop <= y && y <= kDropAreaBottom;
 }
 
-std::int32_t RoundHalfEven(double value) {
-    if (std::isnan(value)) return 0;
-    if (value <= kInt32Min) return std::numeric_limits<std::int32_t>::min();
-    if (value >= kInt32Max) return std::numeric_limits<std::int32_t>::max();
-    // Decided here rather than through the FPU's rounding mode, which a
-    // loaded DLL may have changed.
-    const double below = std::floor(value);
-    const double rest = value - below;
-    double rounded = below;
-    if (rest > 0.5 || (rest == 0.5 && std::fmod(below, 2.0) != 0)) rounded = below + 1;
-    return static_cast<std::int32_t>(rounded);
-}
-
 NotifyPosition PositionForDrop(double x, double y, int screenWidth, int screenHeight) {
-    const std::int32_t scaledX = RoundHalfEven((x - kMiniatureLeft) * screenWidth / kMiniatureWidth);
-    const std::int32_t scaledY = RoundHalfEven((y - kMiniatureTop) * screenHeight / kMiniatureHeight);
+    const std::int32_t scaledX = RoundHalfEvenInt32((x - kMiniatureLeft) * screenWidth / kMiniatureWidth);
+    const std::int32_t scaledY = RoundHalfEvenInt32((y - kMiniatureTop) * screenHeight / kMiniatureHeight);
     return {Clamp(scaledX, static_cast<std::int64_t>(screenWidth) - kRightMargin),
             Clamp(scaledY, static_cast<std::int64_t>(screenHeight) - kBottomMargin)};
 }
@@ -88,8 +77,7 @@ std::optional<DragImage> PointerDrag::OverPicture(double x, double y) {
     return std::nullopt;
 }
 
-std::optional<NotifyPosition> PointerDrag::DropOnPicture(double x, double y, int screenWidth,
-                                                         int screenHeight) const {
+std::optional<NotifyPosition> PointerDrag::DropOnPicture(double x, double y, int screenWidth, int screenHeight) const {
     if (!PointerInDropArea) return std::nullopt;
     return PositionForDrop(x, y, screenWidth, screenHeight);
 }

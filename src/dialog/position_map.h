@@ -26,9 +26,9 @@ inline constexpr double kMiniatureHeight = 1600;
 inline constexpr double kDropAreaRight = 2300;
 inline constexpr double kDropAreaBottom = 1800;
 
-inline constexpr std::int32_t kLowestPosition = 20;   // pixels, both axes
-inline constexpr std::int32_t kRightMargin = 50;      // highest x = ScreenWidth - 50
-inline constexpr std::int32_t kBottomMargin = 40;     // highest y = ScreenHeight - 40
+inline constexpr std::int32_t kLowestPosition = 20;  // pixels, both axes
+inline constexpr std::int32_t kRightMargin = 50;     // highest x = ScreenWidth - 50
+inline constexpr std::int32_t kBottomMargin = 40;    // highest y = ScreenHeight - 40
 
 struct PointerSize {
     double width = 0, height = 0;  // twips
@@ -61,9 +61,6 @@ TwipsPoint PlacePointer(NotifyPosition stored, int screenWidth, int screenHeight
 
 // X, Y: twips from PicScreen's top-left corner. Edges included.
 bool InDropArea(double x, double y);
-
-// Nearest integer, halves to the even one; saturates at the 32-bit limits.
-std::int32_t RoundHalfEven(double value);
 
 // What a drop at X, Y (twips on PicScreen) stores: scaled to the screen,
 // rounded half to even, raised to 20, then lowered to ScreenWidth - 50 and

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "platform/win32_window.h"
 #include "res/resource.h"
 
 namespace vl {
@@ -96,15 +97,14 @@ void PositionPage::Create() {
     ::SetWindowPos(arrange_, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 
     const TwipsRect screenAt{kPicScreenLeft, kPicScreenTop, kPicScreenWidth, kPicScreenHeight};
-    PicScreen_ = CreateControl(frame_, "STATIC", "", WS_VISIBLE | WS_CLIPSIBLINGS | SS_BITMAP, screenAt, kPicScreen,
-                               nullptr, t);
+    PicScreen_ =
+        CreateControl(frame_, "STATIC", "", WS_VISIBLE | WS_CLIPSIBLINGS | SS_BITMAP, screenAt, kPicScreen, nullptr, t);
     // Loaded at the picture's size in pixels, so that at any DPI the glass
     // lies where the miniature's twips say.
     const RECT screenPx = ToPixels(t, screenAt);
-    monitorPicture_.reset(static_cast<HBITMAP>(::LoadImageA(host_.Instance(), MAKEINTRESOURCEA(IDB_MONITOR),
-                                                            IMAGE_BITMAP, screenPx.right - screenPx.left,
-                                                            screenPx.bottom - screenPx.top,
-                                                            LR_DEFAULTCOLOR | LR_CREATEDIBSECTION)));
+    monitorPicture_.reset(static_cast<HBITMAP>(
+        ::LoadImageA(host_.Instance(), MAKEINTRESOURCEA(IDB_MONITOR), IMAGE_BITMAP, screenPx.right - screenPx.left,
+                     screenPx.bottom - screenPx.top, LR_DEFAULTCOLOR | LR_CREATEDIBSECTION)));
     PaintBackgroundAsPage(monitorPicture_.get());
     ::SendMessageA(PicScreen_, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(monitorPicture_.get()));
 
@@ -119,17 +119,9 @@ void PositionPage::Create() {
 
 void PositionPage::CreatePointer() {
     HINSTANCE instance = host_.Instance();
-    WNDCLASSEXA wc{};
-    if (!::GetClassInfoExA(instance, kPointerClass, &wc)) {
-        wc = WNDCLASSEXA{};
-        wc.cbSize = sizeof wc;
-        wc.style = CS_HREDRAW | CS_VREDRAW;
-        wc.lpfnWndProc = PointerProc;
-        wc.hInstance = instance;
-        wc.hCursor = ArrowCursor();
-        wc.lpszClassName = kPointerClass;
-        ::RegisterClassExA(&wc);
-    }
+    if (!RegisterObjectWindowClass<PositionPage, &PositionPage::PointerMessage>(instance, kPointerClass,
+                                                                                {.style = CS_HREDRAW | CS_VREDRAW}))
+        return;
     pointerSize_ = kPointerAtLoad;
     pointerAt_ = PlacePointer({0, 0}, 1, 1, pointerSize_);
     const RECT r = ToPixels(host_.Twips(), {pointerAt_.x, pointerAt_.y, pointerSize_.width, pointerSize_.height});
@@ -154,14 +146,6 @@ void PositionPage::CreateNoEntryCursor() {
     noEntryCursor_.reset(::CreateIconIndirect(&info));
 }
 
-LRESULT CALLBACK PositionPage::PointerProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_NCCREATE)
-        ::SetWindowLongPtrA(hwnd, GWLP_USERDATA,
-                            reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTA*>(lp)->lpCreateParams));
-    auto* self = reinterpret_cast<PositionPage*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-    return self ? self->PointerMessage(hwnd, msg, wp, lp) : ::DefWindowProcA(hwnd, msg, wp, lp);
-}
-
 LRESULT PositionPage::PointerMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
         case WM_PAINT: PicPointer_Paint(); return 0;
@@ -181,15 +165,15 @@ LRESULT PositionPage::PointerMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) 
 void PositionPage::LoadOptions(const RuntimeState& state) {
     SetChecked(chkBlink_, false);
     MovePointer(pointerAt_, kPointerAtLoad);
-    SetChecked(chkBlink_, state.BlinkIcons);
-    if (IsChecked(chkEnlarge_) != state.EnlargeIcons) {
-        SetChecked(chkEnlarge_, state.EnlargeIcons);
+    SetChecked(chkBlink_, state.settings.BlinkIcons);
+    if (IsChecked(chkEnlarge_) != state.settings.EnlargeIcons) {
+        SetChecked(chkEnlarge_, state.settings.EnlargeIcons);
         chkEnlarge_Click();  // a box whose value changes runs its handler
     }
-    SetChecked(optHor_, state.IconOrientation == 1);
-    SetChecked(optVer_, state.IconOrientation == 2);
-    MovePointer(PlacePointer({state.NotifyX, state.NotifyY}, host_.ScreenWidthPixels(), host_.ScreenHeightPixels(),
-                             pointerSize_),
+    SetChecked(optHor_, state.settings.IconOrientation == 1);
+    SetChecked(optVer_, state.settings.IconOrientation == 2);
+    MovePointer(PlacePointer({state.settings.NotifyX, state.settings.NotifyY}, host_.ScreenWidthPixels(),
+                             host_.ScreenHeightPixels(), pointerSize_),
                 pointerSize_);
 }
 
@@ -312,8 +296,8 @@ void PositionPage::PicScreen_DragDrop(double x, double y) {
     // The pointer stays on the drop point even when the stored values were
     // clamped; the next load places it from the stored values.
     MovePointer(CentreOnDrop(x, y, pointerSize_), pointerSize_);
-    state.NotifyX = stored->x;
-    state.NotifyY = stored->y;
+    state.settings.NotifyX = stored->x;
+    state.settings.NotifyY = stored->y;
     host_.SetDirty(true);
 }
 

@@ -9,7 +9,7 @@
 #include "dialog/dialog_host.h"
 #include "dialog/position_map.h"
 #include "platform/win32_handles.h"
-#include "settings/settings.h"
+#include "dialog/save_all.h"
 
 namespace vl {
 
@@ -30,12 +30,12 @@ public:
 
     void OnCommand(int id, int code, HWND control) override;
     LRESULT OnNotify(NMHDR*) override { return 0; }
+    // The pointer window's messages.
+    LRESULT PointerMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 
 private:
     enum class DragTarget { None, Picture, Page };
 
-    static LRESULT CALLBACK PointerProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-    LRESULT PointerMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
     void CreatePointer();
     void CreateNoEntryCursor();
 
@@ -92,7 +92,7 @@ private:
     bool dragging_ = false;
     UINT dragButton_ = 0;  // the button-up message that ends the drag
     DragImage dragImage_ = DragImage::PlainOutline;
-    RECT grabbedRect_{};   // the pointer on the screen when it was pressed
+    RECT grabbedRect_{};  // the pointer on the screen when it was pressed
     POINT grabbedAt_{};
     std::optional<RECT> outline_;  // where the inverted outline is drawn now
     int outlineThickness_ = 1;     // pixels

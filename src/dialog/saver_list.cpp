@@ -1,20 +1,8 @@
 #include "dialog/saver_list.h"
 
-#include <cctype>
+#include "core/text.h"
 
 namespace vl {
-namespace {
-
-bool SamePathNoCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
-}  // namespace
-
 std::string SaverDisplayName(const std::string& fileName, const std::optional<std::string>& description) {
     if (description && !description->empty()) return description->substr(0, kMaxSaverNameLength);
     return fileName.substr(0, fileName.find('.'));
@@ -34,7 +22,7 @@ SaverList BuildSaverList(SaverFolderScan& scan, const std::string& windowsFolder
             // A second Windows-folder saver of the same name is listed too,
             // under its own path: its own settings tell it apart.
             if (pass == 0) names.insert(name);
-            if (SamePathNoCase(path, currentSaver)) list.currentIndex = static_cast<int>(list.entries.size());
+            if (EqualsIgnoreCase(path, currentSaver)) list.currentIndex = static_cast<int>(list.entries.size());
             list.entries.push_back({std::move(name), std::move(path)});
         }
     }

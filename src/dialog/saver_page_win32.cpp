@@ -37,8 +37,8 @@ public:
     }
 
     std::optional<std::string> Description(const std::string& path) override {
-        UniqueModule file(::LoadLibraryExA(path.c_str(), nullptr,
-                                           LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
+        UniqueModule file(
+            ::LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
         if (!file) file.reset(::LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
         if (!file) return std::nullopt;
         char text[kMaxSaverNameLength + 1] = {};
@@ -54,8 +54,8 @@ void SaverPage::Create() {
     const TwipsScale& t = host_.Twips();
     HFONT font = host_.Font();
     frame_ = CreatePageFrame(host_.FormWindow(), this, t, {kPageShownLeft, 495, kSaverPageWidth, kPageHeight - 45});
-    list_ = CreateControl(frame_, "LISTBOX", "", WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | LBS_SORT | LBS_NOTIFY |
-                                                     LBS_NOINTEGRALHEIGHT,
+    list_ = CreateControl(frame_, "LISTBOX", "",
+                          WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | LBS_SORT | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
                           {90, 180, 3345, 4350}, kVisibleList, font, t, WS_EX_CLIENTEDGE);
     paths_ = CreateControl(frame_, "LISTBOX", "", 0, {90, 180, 3345, 4350}, kPathList, font, t);
     settings_ = CreateControl(frame_, "BUTTON", "Settings...", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
@@ -64,10 +64,10 @@ void SaverPage::Create() {
 
 void SaverPage::ShowList() {
     RuntimeState& state = host_.State();
-    if (!state.SaverNames) state.SaverNames.emplace();
+    if (!state.host.SaverNames) state.host.SaverNames.emplace();
     Win32SaverScan scan;
     SaverList list = BuildSaverList(scan, WindowsFolder(::GetWindowsDirectoryA), WindowsFolder(::GetSystemDirectoryA),
-                                    state.ScreenSaverPath, *state.SaverNames);
+                                    state.host.ScreenSaverPath, *state.host.SaverNames);
     for (size_t i = 0; i < list.entries.size(); ++i) {
         const int at = ListBoxAddString(list_, list.entries[i].name);
         ::SendMessageA(paths_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(list.entries[i].path.c_str()));

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "display/icon_layout.h"
+#include "platform/win32_window.h"
 
 namespace vl {
 namespace {
@@ -22,22 +23,14 @@ Fn User32Function(const char* name) {
 
 }  // namespace
 
-LRESULT CALLBACK IconCarrier::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_NCCREATE) {
-        auto* self = static_cast<IconCarrier*>(reinterpret_cast<CREATESTRUCTA*>(lp)->lpCreateParams);
-        ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    }
-    auto* self = reinterpret_cast<IconCarrier*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-    return self ? self->HandleMessage(hwnd, msg, wp, lp) : ::DefWindowProcA(hwnd, msg, wp, lp);
-}
-
 LRESULT IconCarrier::HandleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
-        case WM_MOUSEACTIVATE: return MA_NOACTIVATE;  // a click must never take the saver's activation
+        case WM_MOUSEACTIVATE:
+            return MA_NOACTIVATE;  // a click must never take the saver's activation
         // Seen through: a point test of ours finds the saver's window under
         // the icons, even where the carrier is a topmost window of its own.
         case WM_NCHITTEST: return HTTRANSPARENT;
-        case WM_ERASEBKGND: return 1;                 // Paint fills everything
+        case WM_ERASEBKGND: return 1;  // Paint fills everything
         case WM_PAINT: {
             PaintDc paint(hwnd);
             Paint(paint.get());
@@ -45,7 +38,6 @@ LRESULT IconCarrier::HandleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         }
         case WM_PRINTCLIENT: Paint(reinterpret_cast<HDC>(wp)); return 0;
         case WM_NCDESTROY:
-            ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
             if (window_.get() == hwnd) {
                 (void)window_.release();  // destroyed with the saver's window: nothing left to close
                 dc_ = nullptr;
@@ -85,8 +77,8 @@ void IconCarrier::DrawTickIcon(int x, int y, const std::string& path) {
 
 bool IconCarrier::CreateWindowUnderCurrentContext(int left, int top, int width, int height) {
     // Built aside first: a carrier that cannot be made again keeps the old one.
-    UniqueWindow created(::CreateWindowExA(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, kCarrierClass, "", WS_POPUP, left,
-                                           top, width, height, nullptr, nullptr, instance_, this));
+    UniqueWindow created(::CreateWindowExA(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, kCarrierClass, "", WS_POPUP, left, top,
+                                           width, height, nullptr, nullptr, instance_, this));
     if (!created) return false;
     window_ = std::move(created);
     dc_ = ::GetDC(window_.get());  // a CS_OWNDC window's DC needs no release
@@ -96,16 +88,8 @@ bool IconCarrier::CreateWindowUnderCurrentContext(int left, int top, int width, 
 bool IconCarrier::CreateParked(HINSTANCE instance, const TwipsScale& twips, bool enlarged, HICON defaultIcon,
                                HICON fallbackIcon) {
     instance_ = instance;
-    WNDCLASSEXA wc{};
-    if (!::GetClassInfoExA(instance, kCarrierClass, &wc)) {
-        wc = WNDCLASSEXA{};
-        wc.cbSize = sizeof wc;
-        wc.style = CS_OWNDC;  // the overlay timer repaints into the carrier's own DC
-        wc.lpfnWndProc = WndProc;
-        wc.hInstance = instance;
-        wc.lpszClassName = kCarrierClass;
-        if (!::RegisterClassExA(&wc)) return false;
-    }
+    // The overlay timer repaints into the carrier's own DC.
+    if (!RegisterObjectWindowClass<IconCarrier>(instance, kCarrierClass, {.style = CS_OWNDC})) return false;
     elementSize_ = enlarged ? kEnlargedIconPixels : kIconPixels;
     fallbackIcon_ = fallbackIcon;
     elements_.clear();
@@ -173,8 +157,8 @@ void IconCarrier::CreateElement(int k) {
 bool IconCarrier::LoadElementPicture(int k, const std::string& path) {
     if (k >= static_cast<int>(elements_.size())) return false;
     Element& e = elements_[k];
-    UniqueIcon icon(static_cast<HICON>(::LoadImageA(nullptr, path.c_str(), IMAGE_ICON, ElementWidth(k),
-                                                   ElementHeight(k), LR_LOADFROMFILE)));
+    UniqueIcon icon(static_cast<HICON>(
+        ::LoadImageA(nullptr, path.c_str(), IMAGE_ICON, ElementWidth(k), ElementHeight(k), LR_LOADFROMFILE)));
     if (!icon) return false;
     e.own = std::move(icon);
     e.shown = e.own.get();
@@ -210,8 +194,7 @@ int IconCarrier::ElementHeight(int k) const {
 }
 
 void IconCarrier::Place(int left, int top, int width, int height) {
-    if (window_)
-        ::SetWindowPos(window_.get(), nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    if (window_) ::SetWindowPos(window_.get(), nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void IconCarrier::SetLeft(int left) {

@@ -51,6 +51,7 @@ public:
     void DrawTickIcon(int x, int y, const std::string& path);
 
     [[nodiscard]] HWND hwnd() const { return window_.get(); }
+    LRESULT HandleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
     [[nodiscard]] HDC dc() const { return dc_; }
 
 private:
@@ -61,8 +62,6 @@ private:
         HICON shown = nullptr;  // what it paints: `own`, the default or the fallback icon
     };
 
-    static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-    LRESULT HandleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
     void Paint(HDC dc) const;
     void DrawTickPicture(HDC dc, int x, int y, const std::string& path) const;
     bool CreateWindowUnderCurrentContext(int left, int top, int width, int height);

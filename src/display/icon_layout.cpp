@@ -6,29 +6,21 @@
 
 namespace vl {
 
-std::string CompleteIconPath(const std::string& path, const std::string& programFolder) {
-    if (path.find('\\') != std::string::npos) return path;
-    std::string full = programFolder;
-    full.append("\\QVX_Data\\");
-    full.append(path);
-    return full;
-}
-
 bool IsIconDrawn(const RuntimeState& state, const std::string& path) {
-    for (int k = 0; k < state.DrawnIconCount; ++k)
-        if (state.DrawnIcons[k].IconPath == path) return true;
+    for (int k = 0; k < state.display.DrawnIconCount; ++k)
+        if (state.display.DrawnIcons[k].IconPath == path) return true;
     return false;
 }
 
 void ResetDrawnIcons(RuntimeState& state) {
-    state.DrawnIcons.assign(1, DrawnIcon{});
-    state.DrawnIconCount = 0;
+    state.display.DrawnIcons.assign(1, DrawnIcon{});
+    state.display.DrawnIconCount = 0;
 }
 
 void AddDrawnIcon(RuntimeState& state, const DrawnIcon& entry) {
-    state.DrawnIcons[state.DrawnIconCount] = entry;
-    ++state.DrawnIconCount;
-    state.DrawnIcons.emplace_back();
+    state.display.DrawnIcons[state.display.DrawnIconCount] = entry;
+    ++state.display.DrawnIconCount;
+    state.display.DrawnIcons.emplace_back();
 }
 
 CarrierLayout LayoutCarrierIcon(int k, double w, double h, double firstWidth, std::int16_t orientation,
@@ -53,8 +45,8 @@ CarrierLayout LayoutCarrierIcon(int k, double w, double h, double firstWidth, st
 ScreenPoint ScreenIconPosition(int k, std::int16_t orientation, std::int32_t notifyX, std::int32_t notifyY) {
     // A hand-edited position near the 32-bit limit must not overflow.
     const auto step = [k](std::int32_t from) {
-        return static_cast<std::int32_t>(std::clamp<std::int64_t>(std::int64_t{from} + std::int64_t{kScreenIconPitch} * k,
-                                                                   INT32_MIN, INT32_MAX));
+        return static_cast<std::int32_t>(
+            std::clamp<std::int64_t>(std::int64_t{from} + std::int64_t{kScreenIconPitch} * k, INT32_MIN, INT32_MAX));
     };
     if (orientation == 1) return {step(notifyX), notifyY};
     return {notifyX, step(notifyY)};

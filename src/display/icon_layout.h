@@ -6,17 +6,14 @@
 #include <string>
 
 #include "platform/twips.h"
-#include "startup/runtime_state.h"
+#include "core/runtime_state.h"
 
 namespace vl {
 
 inline constexpr double kParkedLeftTwips = -20000;
-inline constexpr int kIconPixels = 32;          // an image element, and the system icon size
+inline constexpr int kIconPixels = 32;  // an image element, and the system icon size
 inline constexpr int kEnlargedIconPixels = 64;
-inline constexpr int kScreenIconPitch = 40;     // pixels between icons drawn on the screen
-
-// A bare file name (no "\") names a file in the data folder.
-std::string CompleteIconPath(const std::string& path, const std::string& programFolder);
+inline constexpr int kScreenIconPitch = 40;  // pixels between icons drawn on the screen
 
 // Exact, case-sensitive: a path differing in letter case is another icon.
 bool IsIconDrawn(const RuntimeState& state, const std::string& path);
@@ -28,8 +25,8 @@ void ResetDrawnIcons(RuntimeState& state);
 void AddDrawnIcon(RuntimeState& state, const DrawnIcon& entry);
 
 struct CarrierLayout {
-    double elementLeft = 0, elementTop = 0;   // twips inside the carrier
-    std::int32_t entryX = 0, entryY = 0;      // what the table records
+    double elementLeft = 0, elementTop = 0;                                       // twips inside the carrier
+    std::int32_t entryX = 0, entryY = 0;                                          // what the table records
     double carrierLeft = 0, carrierTop = 0, carrierWidth = 0, carrierHeight = 0;  // twips
 };
 

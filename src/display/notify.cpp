@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/data_folder.h"
 #include "display/icon_layout.h"
 
 namespace vl {
@@ -16,10 +17,10 @@ int Opening(RuntimeState& state, HostPorts& host, DisplayPorts& display, std::st
         case Ownership::Pending: return -1;  // not yet on screen: nothing to draw over
         case Ownership::Lost: ShutdownAfterFailedTest(state, host); return -1;
     }
-    state.IconsShown = true;
-    path = CompleteIconPath(path, display.ProgramFolder());
+    state.display.IconsShown = true;
+    path = InDataFolder(display.ProgramFolder(), path);
     if (IsIconDrawn(state, path)) return -1;
-    return state.DrawnIconCount;
+    return state.display.DrawnIconCount;
 }
 
 }  // namespace
@@ -39,8 +40,8 @@ void ShowIconEx(RuntimeState& state, HostPorts& host, DisplayPorts& display, std
     const TwipsScale twips = display.Twips();
     const double w = display.ElementWidthTwips(k);
     const double h = display.ElementHeightTwips(k);
-    const CarrierLayout l = LayoutCarrierIcon(k, w, h, display.ElementWidthTwips(0), state.IconOrientation,
-                                              state.NotifyX, state.NotifyY, twips);
+    const CarrierLayout l = LayoutCarrierIcon(k, w, h, display.ElementWidthTwips(0), state.settings.IconOrientation,
+                                              state.settings.NotifyX, state.settings.NotifyY, twips);
     display.PlaceElement(k, l.elementLeft, l.elementTop);
     display.PlaceCarrier(l.carrierLeft, l.carrierTop, l.carrierWidth, l.carrierHeight);
 
@@ -59,7 +60,8 @@ void ShowIcon(RuntimeState& state, HostPorts& host, DisplayPorts& display, std::
               std::string& sIconPath) {
     const int k = Opening(state, host, display, sIconPath);
     if (k < 0) return;
-    const ScreenPoint at = ScreenIconPosition(k, state.IconOrientation, state.NotifyX, state.NotifyY);
+    const ScreenPoint at =
+        ScreenIconPosition(k, state.settings.IconOrientation, state.settings.NotifyX, state.settings.NotifyY);
     const auto [width, height] = display.DrawIconOnScreen(at.x, at.y, sIconPath);
     DrawnIcon e;
     e.Index = nIndex;
@@ -72,27 +74,28 @@ void ShowIcon(RuntimeState& state, HostPorts& host, DisplayPorts& display, std::
 }
 
 void ShowText(RuntimeState& state, DisplayPorts& display, const std::string& text) {
-    auto found = std::find(state.ShownTexts.begin(), state.ShownTexts.end(), text);
-    const int line = static_cast<int>(found - state.ShownTexts.begin());
-    if (found == state.ShownTexts.end()) state.ShownTexts.push_back(text);
+    auto found = std::find(state.display.ShownTexts.begin(), state.display.ShownTexts.end(), text);
+    const int line = static_cast<int>(found - state.display.ShownTexts.begin());
+    if (found == state.display.ShownTexts.end()) state.display.ShownTexts.push_back(text);
     display.DrawTextLine(line, text);
 }
 
 void OverlayDraw(RuntimeState& state, DisplayPorts& display) {
-    for (size_t line = 0; line < state.ShownTexts.size(); ++line)
-        display.DrawTextLine(static_cast<int>(line), state.ShownTexts[line]);
-    if (!state.IconsShown) return;
+    for (size_t line = 0; line < state.display.ShownTexts.size(); ++line)
+        display.DrawTextLine(static_cast<int>(line), state.display.ShownTexts[line]);
+    if (!state.display.IconsShown) return;
     const TwipsScale twips = display.Twips();
-    const int count = state.DrawnIconCount;
+    const int count = state.display.DrawnIconCount;
     for (int k = 0; k < count; ++k) {
-        DrawnIcon& e = state.DrawnIcons[k];
-        if (state.BlinkIcons) display.SetCarrierLeft(e.BlinkPhase ? kParkedLeftTwips : state.NotifyX * twips.perPixelX);
-        if (!state.EnlargeIcons) {
+        DrawnIcon& e = state.display.DrawnIcons[k];
+        if (state.settings.BlinkIcons)
+            display.SetCarrierLeft(e.BlinkPhase ? kParkedLeftTwips : state.settings.NotifyX * twips.perPixelX);
+        if (!state.settings.EnlargeIcons) {
             // Icons drawn on the screen have no carrier DC: nothing to repaint.
             if (e.CarrierDC != 0)
                 display.DrawIconInto(e.CarrierDC, static_cast<int>(std::lround(e.X / twips.perPixelX)),
                                      static_cast<int>(std::lround(e.Y / twips.perPixelY)), e.IconPath);
-        } else if (state.BlinkIcons) {
+        } else if (state.settings.BlinkIcons) {
             display.RepaintElement(k);
         }
         e.BlinkPhase = !e.BlinkPhase;

@@ -8,7 +8,7 @@
 
 #include "host/saver_watch.h"
 #include "platform/twips.h"
-#include "startup/runtime_state.h"
+#include "core/runtime_state.h"
 
 namespace vl {
 
@@ -54,8 +54,7 @@ void ShowIconEx(RuntimeState& state, HostPorts& host, DisplayPorts& display, std
                 std::string& sIconPath);
 
 // Draws the icon straight on the screen at a 40-pixel pitch, once per path and run.
-void ShowIcon(RuntimeState& state, HostPorts& host, DisplayPorts& display, std::int16_t nIndex,
-              std::string& sIconPath);
+void ShowIcon(RuntimeState& state, HostPorts& host, DisplayPorts& display, std::int16_t nIndex, std::string& sIconPath);
 
 // The overlay tick's drawing after its ownership test: blink and repaint.
 void OverlayDraw(RuntimeState& state, DisplayPorts& display);

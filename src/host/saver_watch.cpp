@@ -33,50 +33,51 @@ void FindSaverProcesses(RuntimeState& state, HostPorts& ports, std::uint32_t tas
                              [&](std::uint32_t id) { return id != taskId && !ports.StartedAfterSaver(id); }),
               ids.end());
     if (ids.size() > static_cast<size_t>(INT16_MAX)) ids.resize(INT16_MAX);
-    const bool changed = ids != state.SaverProcessIds;
-    state.SaverProcessIds = std::move(ids);
-    state.SaverProcessCount = static_cast<std::int16_t>(state.SaverProcessIds.size());
+    const bool changed = ids != state.host.SaverProcessIds;
+    state.host.SaverProcessIds = std::move(ids);
+    state.host.SaverProcessCount = static_cast<std::int16_t>(state.host.SaverProcessIds.size());
     // The log is a diagnostic only: where it cannot be written, the listing
     // and the ownership test go on without it.
-    if (changed || !onlyIfChanged) ports.AppendLog(ListingLogText(taskId, state.SaverProcessIds));
-    if (state.SaverProcessCount > 1) state.BlinkIcons = true;
+    if (changed || !onlyIfChanged) ports.AppendLog(ListingLogText(taskId, state.host.SaverProcessIds));
+    if (state.host.SaverProcessCount > 1) state.settings.BlinkIcons = true;
 }
 
 bool IsSaverProcess(const RuntimeState& state, std::uint32_t pid) {
-    const auto end = state.SaverProcessIds.begin() + state.SaverProcessCount;
-    return std::find(state.SaverProcessIds.begin(), end, pid) != end;
+    const auto end = state.host.SaverProcessIds.begin() + state.host.SaverProcessCount;
+    return std::find(state.host.SaverProcessIds.begin(), end, pid) != end;
 }
 
 Ownership TestOwnership(RuntimeState& state, HostPorts& ports) {
-    if (!state.SaverSeenOwning) FindSaverProcesses(state, ports, state.ShellTaskId, true);
+    if (!state.host.SaverSeenOwning) FindSaverProcesses(state, ports, state.host.ShellTaskId, true);
     if (IsSaverProcess(state, ports.ProbePointOwner())) {
-        state.SaverSeenOwning = true;
+        state.host.SaverSeenOwning = true;
         return Ownership::Owned;
     }
     // No grace for a saver that never started: its "children" would be
     // whatever runs with no parent.
-    if (state.SaverSeenOwning || state.ShellTaskId == 0 || ports.NowMs() - state.SaverLaunchMs >= kSaverGraceMs)
+    if (state.host.SaverSeenOwning || state.host.ShellTaskId == 0 ||
+        ports.NowMs() - state.host.SaverLaunchMs >= kSaverGraceMs)
         return Ownership::Lost;
-    if (ports.IsProcessAlive(state.ShellTaskId)) return Ownership::Pending;
-    for (std::uint32_t pid : state.SaverProcessIds)
+    if (ports.IsProcessAlive(state.host.ShellTaskId)) return Ownership::Pending;
+    for (std::uint32_t pid : state.host.SaverProcessIds)
         if (ports.IsProcessAlive(pid)) return Ownership::Pending;
     return Ownership::Lost;
 }
 
 void ShutdownAfterFailedTest(RuntimeState& state, HostPorts& ports) {
-    state.SaverConfirmed = false;
+    state.host.SaverConfirmed = false;
     ports.SetWatchdogEnabled(false);
-    if (state.OverlayTimer != 0) ports.KillFormTimer(state.OverlayTimer);
-    if (state.DisplayPropertiesTimer != 0) ports.KillFormTimer(state.DisplayPropertiesTimer);
+    if (state.host.OverlayTimer != 0) ports.KillFormTimer(state.host.OverlayTimer);
+    if (state.host.DisplayPropertiesTimer != 0) ports.KillFormTimer(state.host.DisplayPropertiesTimer);
     ports.FinishAll();
 }
 
 void Timer1_Timer(RuntimeState& state, HostPorts& ports) {
     if (ports.MainFormVisible()) return;
-    if (state.SaverProcessCount == 0) FindSaverProcesses(state, ports, state.ShellTaskId);
+    if (state.host.SaverProcessCount == 0) FindSaverProcesses(state, ports, state.host.ShellTaskId);
     switch (TestOwnership(state, ports)) {
         case Ownership::Owned:
-            state.SaverConfirmed = true;
+            state.host.SaverConfirmed = true;
             ports.CheckAll();
             break;
         case Ownership::Pending: break;
@@ -85,9 +86,9 @@ void Timer1_Timer(RuntimeState& state, HostPorts& ports) {
 }
 
 bool OverlayTickOwnership(RuntimeState& state, HostPorts& ports) {
-    if (state.SaverProcessCount == 0) FindSaverProcesses(state, ports, state.ShellTaskId);
-    if (!state.IsSaverRunning) {
-        ports.KillFormTimer(state.OverlayTimer);
+    if (state.host.SaverProcessCount == 0) FindSaverProcesses(state, ports, state.host.ShellTaskId);
+    if (!state.host.IsSaverRunning) {
+        ports.KillFormTimer(state.host.OverlayTimer);
         return false;
     }
     switch (TestOwnership(state, ports)) {
@@ -99,17 +100,17 @@ bool OverlayTickOwnership(RuntimeState& state, HostPorts& ports) {
 }
 
 void OnSaverProcessEnded(RuntimeState& state, HostPorts& ports) {
-    if (!state.IsSaverRunning) return;
+    if (!state.host.IsSaverRunning) return;
     if (TestOwnership(state, ports) == Ownership::Lost) ShutdownAfterFailedTest(state, ports);
 }
 
 void DisplayPropertiesTimerProc(RuntimeState& state, HostPorts& ports) {
-    if (!state.IsConfigMode) {
-        ports.KillFormTimer(state.DisplayPropertiesTimer);
+    if (!state.host.IsConfigMode) {
+        ports.KillFormTimer(state.host.DisplayPropertiesTimer);
         return;
     }
-    if (ports.WindowExists(state.DisplayPropertiesWindow)) return;
-    ports.KillFormTimer(state.DisplayPropertiesTimer);
+    if (ports.WindowExists(state.host.DisplayPropertiesWindow)) return;
+    ports.KillFormTimer(state.host.DisplayPropertiesTimer);
     ports.FinishAll();
 }
 

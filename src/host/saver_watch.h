@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "startup/runtime_state.h"
+#include "core/runtime_state.h"
 
 namespace vl {
 

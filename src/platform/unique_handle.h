@@ -15,14 +15,12 @@ template <typename T, typename Closer>
 class UniqueHandle {
 public:
     UniqueHandle() noexcept : value_(Closer::Invalid()) {}
-    explicit UniqueHandle(T value, Closer closer = Closer{}) noexcept
-        : value_(value), closer_(std::move(closer)) {}
+    explicit UniqueHandle(T value, Closer closer = Closer{}) noexcept : value_(value), closer_(std::move(closer)) {}
 
     UniqueHandle(const UniqueHandle&) = delete;
     UniqueHandle& operator=(const UniqueHandle&) = delete;
 
-    UniqueHandle(UniqueHandle&& other) noexcept
-        : value_(other.release()), closer_(std::move(other.closer_)) {}
+    UniqueHandle(UniqueHandle&& other) noexcept : value_(other.release()), closer_(std::move(other.closer_)) {}
 
     UniqueHandle& operator=(UniqueHandle&& other) noexcept {
         if (this != &other) {

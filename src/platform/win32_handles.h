@@ -71,9 +71,7 @@ struct WindowDcCloser {
     void operator()(HDC h) const { ::ReleaseDC(window, h); }
 };
 using UniqueWindowDc = UniqueHandle<HDC, WindowDcCloser>;
-inline UniqueWindowDc GetWindowDc(HWND window) {
-    return UniqueWindowDc(::GetDC(window), WindowDcCloser{window});
-}
+inline UniqueWindowDc GetWindowDc(HWND window) { return UniqueWindowDc(::GetDC(window), WindowDcCloser{window}); }
 
 struct ModuleCloser {
     static HMODULE Invalid() { return nullptr; }

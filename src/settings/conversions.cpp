@@ -1,8 +1,9 @@
 #include "settings/conversions.h"
 
 #include <cctype>
-#include <cmath>
 #include <limits>
+
+#include "core/text.h"
 
 namespace vl {
 namespace {
@@ -11,14 +12,6 @@ std::string_view Trim(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
     while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
     return s;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
 }
 
 // Parses [sign] digits [. digits] exactly; no exponent, no thousands marks.
@@ -53,11 +46,7 @@ template <typename T>
 std::optional<T> ParseInteger(std::string_view text) {
     std::optional<double> d = ParseDecimal(text);
     if (!d) return std::nullopt;
-    // Halves to the even neighbour, decided here rather than by the FPU's
-    // rounding mode, which a loaded DLL may have changed.
-    const double below = std::floor(*d);
-    const double rest = *d - below;
-    const double r = rest > 0.5 || (rest == 0.5 && std::fmod(below, 2.0) != 0) ? below + 1 : below;
+    const double r = RoundHalfEven(*d);
     if (r < static_cast<double>(std::numeric_limits<T>::min()) ||
         r > static_cast<double>(std::numeric_limits<T>::max()))
         return std::nullopt;
@@ -68,8 +57,8 @@ std::optional<T> ParseInteger(std::string_view text) {
 
 std::optional<bool> ParseBoolean(std::string_view text) {
     std::string_view s = Trim(text);
-    if (EqualsNoCase(s, "true")) return true;
-    if (EqualsNoCase(s, "false")) return false;
+    if (EqualsIgnoreCase(s, "true")) return true;
+    if (EqualsIgnoreCase(s, "false")) return false;
     std::optional<double> d = ParseDecimal(s);
     if (!d) return std::nullopt;
     return *d != 0;

@@ -19,8 +19,8 @@ constexpr size_t kFileEntry = 16;   // the file's entry ends in a 32-bit offset
 
 }  // namespace
 
-std::optional<std::string> IcoFileFromGroup(
-    std::string_view group, const std::function<std::optional<std::string>(std::uint16_t)>& imageById) {
+std::optional<std::string> IcoFileFromGroup(std::string_view group,
+                                            const std::function<std::optional<std::string>(std::uint16_t)>& imageById) {
     if (group.size() < kDirHeader || U16(group, 0) != 0 || U16(group, 2) != 1) return std::nullopt;
     const size_t count = U16(group, 4);
     if (count == 0 || group.size() < kDirHeader + count * kGroupEntry) return std::nullopt;

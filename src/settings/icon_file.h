@@ -12,7 +12,7 @@ namespace vl {
 
 // imageById returns the bytes of the RT_ICON resource with that id, or
 // nothing. Fails on a damaged directory or a missing image.
-std::optional<std::string> IcoFileFromGroup(
-    std::string_view groupDirectory, const std::function<std::optional<std::string>(std::uint16_t)>& imageById);
+std::optional<std::string> IcoFileFromGroup(std::string_view groupDirectory,
+                                            const std::function<std::optional<std::string>(std::uint16_t)>& imageById);
 
 }  // namespace vl

@@ -17,8 +17,8 @@ public:
                                    std::string_view fallback) = 0;
     virtual bool WriteString(const std::string& path, std::string_view section, std::string_view key,
                              std::string_view value) = 0;
-    virtual bool Flush(const std::string& path) = 0;   // commits cached writes to the disk
-    virtual bool Remove(const std::string& path) = 0;  // a missing file counts as removed
+    virtual bool Flush(const std::string& path) = 0;                          // commits cached writes to the disk
+    virtual bool Remove(const std::string& path) = 0;                         // a missing file counts as removed
     virtual bool Rename(const std::string& from, const std::string& to) = 0;  // replaces `to` in one step
 };
 

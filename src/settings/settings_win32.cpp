@@ -27,8 +27,8 @@ std::optional<std::string> ResourceBytes(HMODULE module, LPCSTR name, LPCSTR typ
 
 }  // namespace
 
-std::string Win32ProfileFileSystem::ReadString(const std::string& path, std::string_view section,
-                                               std::string_view key, std::string_view fallback) {
+std::string Win32ProfileFileSystem::ReadString(const std::string& path, std::string_view section, std::string_view key,
+                                               std::string_view fallback) {
     const std::string s(section), k(key), f(fallback);
     std::vector<char> buffer(256);
     for (;;) {
@@ -70,12 +70,11 @@ bool Win32SettingsFiles::WriteOwnIcon(const std::string& path) {
     HMODULE self = ::GetModuleHandleA(nullptr);
     std::optional<std::string> group = ResourceBytes(self, MAKEINTRESOURCEA(IDI_VIGILUMEN), RT_GROUP_ICON);
     if (!group) return false;
-    std::optional<std::string> ico = IcoFileFromGroup(*group, [self](std::uint16_t id) {
-        return ResourceBytes(self, MAKEINTRESOURCEA(id), RT_ICON);
-    });
+    std::optional<std::string> ico = IcoFileFromGroup(
+        *group, [self](std::uint16_t id) { return ResourceBytes(self, MAKEINTRESOURCEA(id), RT_ICON); });
     if (!ico) return false;
-    UniqueFileHandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueFileHandle file(
+        ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return false;
     DWORD written = 0;
     return ::WriteFile(file.get(), ico->data(), static_cast<DWORD>(ico->size()), &written, nullptr) &&

@@ -51,8 +51,8 @@ AppListRow RowOfRecord(std::string_view record, int index) {
     row.key = "app" + std::to_string(index);
     row.text = f[kFieldName];
     row.checked = f[kFieldChecked] == "1";
-    row.subItems = {f[kFieldMethod], f[kFieldMethodId], f[kFieldIcon], f[kFieldText],
-                    f[kFieldEnabled], f[kFieldDate], f[kFieldId]};
+    row.subItems = {f[kFieldMethod],  f[kFieldMethodId], f[kFieldIcon], f[kFieldText],
+                    f[kFieldEnabled], f[kFieldDate],     f[kFieldId]};
     return row;
 }
 

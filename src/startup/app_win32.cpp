@@ -1,5 +1,6 @@
 #include "startup/app_win32.h"
 
+#include "core/data_folder.h"
 #include "host/host_win32.h"
 #include "display/icon_layout.h"
 #include "platform/win32_util.h"
@@ -15,7 +16,9 @@ constexpr char kInstanceMutexName[] = "Local\\Corvane.Vigilumen.Instance";
 }  // namespace
 
 App::App(HINSTANCE instance)
-    : instance_(instance), programFolder_(vl::ProgramFolder()), store_(profileFs_, SettingsFilePath(programFolder_)),
+    : instance_(instance),
+      programFolder_(vl::ProgramFolder()),
+      store_(profileFs_, SettingsFilePath(programFolder_)),
       form_(*this) {}
 
 bool App::AnotherInstanceRuns() {
@@ -25,12 +28,12 @@ bool App::AnotherInstanceRuns() {
 
 int App::Main() {
     const bool previousInstance = AnotherInstanceRuns();
-    state_.ScreenSaverPath = store_.Read(kSettingsSection, "scrfile", "");
+    state_.host.ScreenSaverPath = store_.Read(kSettingsSection, "scrfile", "");
     if (!form_.CreateAndLoad(instance_)) return 1;
     form_.SetTimer1Enabled(false);
 
     arguments_ = std::string(ArgumentsOf(::GetCommandLineA()));
-    state_.IsSaverRunning = false;
+    state_.host.IsSaverRunning = false;
     switch (ModeOfSwitch(ReduceSwitch(arguments_))) {
         case Mode::Configure: RunConfiguration(); return 0;
         case Mode::Preview: RunPreview(); return 0;
@@ -40,7 +43,7 @@ int App::Main() {
                 return 0;
             }
             RunSaver();
-            return state_.IsSaverRunning ? MessageLoop() : 0;
+            return state_.host.IsSaverRunning ? MessageLoop() : 0;
         case Mode::None:
             // Not a screen-saver switch: nothing to do, so the program ends
             // instead of lingering as an invisible process.
@@ -52,45 +55,45 @@ int App::Main() {
 
 void App::RunConfiguration() {
     PumpPendingMessages();
-    state_.IsConfigMode = true;
-    state_.SaverNames.emplace();
+    state_.host.IsConfigMode = true;
+    state_.host.SaverNames.emplace();
     form_.ShowList();
     HWND displayProperties = ::FindWindowA(nullptr, "display properties");
-    state_.DisplayPropertiesWindow = reinterpret_cast<std::uintptr_t>(displayProperties);
-    if (displayProperties) state_.DisplayPropertiesTimer = form_.ArmDisplayPropertiesWatch();
+    state_.host.DisplayPropertiesWindow = reinterpret_cast<std::uintptr_t>(displayProperties);
+    if (displayProperties) state_.host.DisplayPropertiesTimer = form_.ArmDisplayPropertiesWatch();
     form_.ShowModal();
     FinishAll();
 }
 
 void App::RunSaver() {
-    if (state_.ScreenSaverPath.empty()) {
+    if (state_.host.ScreenSaverPath.empty()) {
         FinishAll();
         return;
     }
-    state_.IsConfigMode = false;
-    state_.IsSaverRunning = true;
+    state_.host.IsConfigMode = false;
+    state_.host.IsSaverRunning = true;
     form_.SetTimer1Enabled(true);
-    const int size = state_.EnlargeIcons ? kEnlargedIconPixels : kIconPixels;
-    appIcon_.reset(static_cast<HICON>(
-        ::LoadImageA(instance_, MAKEINTRESOURCEA(IDI_VIGILUMEN), IMAGE_ICON, size, size, 0)));
-    carrier_.CreateParked(instance_, form_.twips(), state_.EnlargeIcons, appIcon_.get(), FallbackIcon());
+    const int size = state_.settings.EnlargeIcons ? kEnlargedIconPixels : kIconPixels;
+    appIcon_.reset(
+        static_cast<HICON>(::LoadImageA(instance_, MAKEINTRESOURCEA(IDI_VIGILUMEN), IMAGE_ICON, size, size, 0)));
+    carrier_.CreateParked(instance_, form_.twips(), state_.settings.EnlargeIcons, appIcon_.get(), FallbackIcon());
     carrier_.SetIconSource([this](const std::string& path) {
         HICON icon = iconCache_.Get(path);
         return icon ? icon : FallbackIcon();
     });
-    state_.SaverProcessCount = 0;
-    state_.SaverLaunchMs = NowMs();
-    saver_ = StartSaver(state_.ScreenSaverPath, arguments_);
+    state_.host.SaverProcessCount = 0;
+    state_.host.SaverLaunchMs = NowMs();
+    saver_ = StartSaver(state_.host.ScreenSaverPath, arguments_);
     saverCreatedAt_ = ProcessCreationTime(saver_.process.get());
-    state_.ShellTaskId = saver_.processId;
+    state_.host.ShellTaskId = saver_.processId;
 }
 
 void App::RunPreview() {
-    state_.IsConfigMode = false;
+    state_.host.IsConfigMode = false;
     form_.SetTimer1Enabled(false);
-    if (!state_.ScreenSaverPath.empty()) {
-        saver_ = StartSaver(state_.ScreenSaverPath, arguments_);
-        state_.ShellTaskId = saver_.processId;
+    if (!state_.host.ScreenSaverPath.empty()) {
+        saver_ = StartSaver(state_.host.ScreenSaverPath, arguments_);
+        state_.host.ShellTaskId = saver_.processId;
     }
     FinishAll();
 }
@@ -129,7 +132,7 @@ void App::PumpPendingMessages() {
     }
 }
 
-void App::LoadSettings() { vl::LoadSettings(state_, store_, files_, programFolder_); }
+void App::LoadSettings() { vl::LoadSettings(state_.settings, state_.apps, store_, files_, programFolder_); }
 
 void App::FormUnload() {
     vl::FormUnload(state_, *this);
@@ -196,9 +199,9 @@ void App::ShowIcon(std::int16_t nIndex, std::string& sIconPath) {
 
 HICON App::FallbackIcon() {
     if (!fallbackIcon_)
-        fallbackIcon_.reset(static_cast<HICON>(::LoadImageA(instance_, MAKEINTRESOURCEA(IDI_NODROP), IMAGE_ICON,
-                                                            ::GetSystemMetrics(SM_CXICON),
-                                                            ::GetSystemMetrics(SM_CYICON), 0)));
+        fallbackIcon_.reset(
+            static_cast<HICON>(::LoadImageA(instance_, MAKEINTRESOURCEA(IDI_NODROP), IMAGE_ICON,
+                                            ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON), 0)));
     return fallbackIcon_.get();
 }
 

@@ -16,7 +16,7 @@
 #include "startup/finish.h"
 #include "startup/main_form_win32.h"
 #include "startup/mode.h"
-#include "startup/runtime_state.h"
+#include "core/runtime_state.h"
 #include "watch/poll_cycle.h"
 #include "watch/watch_win32.h"
 

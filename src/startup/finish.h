@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "startup/runtime_state.h"
+#include "core/runtime_state.h"
 
 namespace vl {
 

@@ -81,8 +81,8 @@ bool MainForm::CreateAndLoad(HINSTANCE instance) {
         wc.hInstance = instance;
         wc.hIcon = ::LoadIconA(instance, MAKEINTRESOURCEA(IDI_VIGILUMEN));
         wc.hIconSm = static_cast<HICON>(::LoadImageA(instance, MAKEINTRESOURCEA(IDI_VIGILUMEN), IMAGE_ICON,
-                                                     ::GetSystemMetrics(SM_CXSMICON),
-                                                     ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+                                                     ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON),
+                                                     LR_SHARED));
         wc.hCursor = ::LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
         wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
         wc.lpszClassName = kMainClassName;
@@ -94,8 +94,7 @@ bool MainForm::CreateAndLoad(HINSTANCE instance) {
     twips_ = ScreenTwips();
     const int dpiY = static_cast<int>(std::lround(1440.0 / twips_.perPixelY));
     font_.reset(::CreateFontA(-::MulDiv(8, dpiY, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                              OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH,
-                              "MS Shell Dlg"));
+                              OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, "MS Shell Dlg"));
     owner_.reset(::CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr));
 
     const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
@@ -157,10 +156,10 @@ void MainForm::Form_Load() {
     positionPage_->LoadOptions(state);
     pollingPage_->ShowAppRow();
 
-    state.OverlayTimer = ::SetTimer(hwnd_, kOverlayTimerId, kOverlayIntervalMs, OverlayTimerProc);
+    state.host.OverlayTimer = ::SetTimer(hwnd_, kOverlayTimerId, kOverlayIntervalMs, OverlayTimerProc);
     ResetDrawnIcons(state);
     SetDirty(false);
-    if (state.DisplayPropertiesWindow != 0) state.DisplayPropertiesTimer = ArmDisplayPropertiesWatch();
+    if (state.host.DisplayPropertiesWindow != 0) state.host.DisplayPropertiesTimer = ArmDisplayPropertiesWatch();
     IsFillingControls = false;
     aboutPage_->FillTexts();
 }
@@ -177,8 +176,7 @@ void MainForm::ShowList() {
 void MainForm::Form_Unload() { app_.FormUnload(); }
 
 void MainForm::Form_Activate() {
-    if (ListView_GetItemCount(pollingPage_->List()) > 0 && pollingPage_->SelectedRow() < 0)
-        pollingPage_->SelectRow(0);
+    if (ListView_GetItemCount(pollingPage_->List()) > 0 && pollingPage_->SelectedRow() < 0) pollingPage_->SelectRow(0);
     saverPage_->SelectFirstIfNone();
 }
 

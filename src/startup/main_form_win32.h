@@ -14,6 +14,7 @@
 #include "dialog/saver_page_win32.h"
 #include "platform/twips.h"
 #include "platform/win32_handles.h"
+#include "dialog/save_all.h"
 #include "settings/settings.h"
 
 namespace vl {

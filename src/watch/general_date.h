@@ -7,9 +7,9 @@
 namespace vl {
 
 struct DateParts {
-    bool hasDate = true;     // false for a time-only value (day zero)
-    bool midnight = false;   // the time part is exactly 00:00:00
-    std::string shortDate;   // as the locale writes it
+    bool hasDate = true;    // false for a time-only value (day zero)
+    bool midnight = false;  // the time part is exactly 00:00:00
+    std::string shortDate;  // as the locale writes it
     std::string longTime;
 };
 

@@ -1,7 +1,6 @@
 #include "watch/poll_cycle.h"
 
-#include <cctype>
-
+#include "core/text.h"
 #include "settings/conversions.h"
 #include "settings/watched_app.h"
 
@@ -32,7 +31,7 @@ private:
 void Notify(const RuntimeState& state, WatchPorts& ports, std::int16_t method, std::string& icon) {
     ports.ShowIconEx(method, icon);
     // ShowIconEx may have found the saver gone and shut the program down.
-    if (state.SaverConfirmed && state.SaverProcessCount > 1) ports.ShowIcon(method, icon);
+    if (state.host.SaverConfirmed && state.host.SaverProcessCount > 1) ports.ShowIcon(method, icon);
 }
 
 }  // namespace
@@ -41,22 +40,14 @@ bool CaptionMatches(std::string_view caption, std::string_view wanted) {
     return !caption.empty() && caption.find(wanted) != std::string_view::npos;
 }
 
-bool SameDateText(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
 void CheckAll(RuntimeState& state, WatchPorts& ports, SettingsStore& store) {
-    if (!state.SaverConfirmed || state.AppCount() == 0) return;
+    if (!state.host.SaverConfirmed || state.apps.AppCount() == 0) return;
     CaptionCache windows(ports);
-    for (int i = 0; i < state.AppCount(); ++i) {
+    for (int i = 0; i < state.apps.AppCount(); ++i) {
         // A display call may have found the saver gone and shut the program down.
-        if (!state.SaverConfirmed) return;
-        if (!IsCompleteRecord(state.AppTable[i])) continue;
-        std::vector<std::string> f = SplitRecord(state.AppTable[i]);
+        if (!state.host.SaverConfirmed) return;
+        if (!IsCompleteRecord(state.apps.AppTable[i])) continue;
+        std::vector<std::string> f = SplitRecord(state.apps.AppTable[i]);
         if (f[kFieldChecked] != "1") continue;
         std::optional<std::int16_t> method = ParseInt16(f[kFieldMethodId]);
         if (!method) continue;
@@ -80,7 +71,7 @@ void CheckAll(RuntimeState& state, WatchPorts& ports, SettingsStore& store) {
                 const std::string& file = f[kFieldText];
                 if (!ports.FileExists(file)) break;
                 std::optional<std::string> current = ports.FileDate(file);
-                if (!current || SameDateText(stored, *current)) break;
+                if (!current || EqualsIgnoreCase(stored, *current)) break;
                 std::string rebuilt;
                 for (int k = 0; k < kFieldDate; ++k) {
                     rebuilt.append(f[k]);
@@ -89,7 +80,7 @@ void CheckAll(RuntimeState& state, WatchPorts& ports, SettingsStore& store) {
                 rebuilt.append(*current);
                 // Kept in memory too, so the change is reported once and the
                 // end-of-run save keeps the new date.
-                state.AppTable[i] = rebuilt;
+                state.apps.AppTable[i] = rebuilt;
                 store.Write(kAppListSection, "app" + std::to_string(i), rebuilt);
                 if (icon.empty())
                     ports.WriteText(file + kModifiedSuffix);

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "settings/settings_store.h"
-#include "startup/runtime_state.h"
+#include "core/runtime_state.h"
 
 namespace vl {
 
@@ -38,9 +38,6 @@ inline constexpr char kModifiedSuffix[] = " has been modified";
 // Whether a window caption satisfies a "Wait for window" record: an exact,
 // case-sensitive substring; an empty text matches every captioned window.
 bool CaptionMatches(std::string_view caption, std::string_view wanted);
-
-// Case-insensitive text comparison of two dates in the general date form.
-bool SameDateText(std::string_view a, std::string_view b);
 
 // One cycle over AppTable. Runs only while the saver is confirmed. A damaged
 // record or a failing check is skipped for this tick; the cycle goes on.

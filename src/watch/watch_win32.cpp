@@ -16,7 +16,7 @@ BOOL CALLBACK CollectCaption(HWND window, LPARAM param) {
     return TRUE;  // every top-level window, always
 }
 
-std::string LocaleText(int (WINAPI* format)(LCID, DWORD, const SYSTEMTIME*, LPCSTR, LPSTR, int), DWORD flags,
+std::string LocaleText(int(WINAPI* format)(LCID, DWORD, const SYSTEMTIME*, LPCSTR, LPSTR, int), DWORD flags,
                        const SYSTEMTIME& t) {
     char buffer[128] = {};
     int n = format(LOCALE_USER_DEFAULT, flags, &t, nullptr, buffer, sizeof buffer);
@@ -46,8 +46,7 @@ std::optional<std::string> FileModifiedGeneralDate(const std::string& path) {
     // The daylight-saving offset in force when the file was written, not
     // today's: otherwise every clock change would report every file once.
     if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) ||
-        !::FileTimeToSystemTime(&data.ftLastWriteTime, &utc) ||
-        !::SystemTimeToTzSpecificLocalTime(nullptr, &utc, &t))
+        !::FileTimeToSystemTime(&data.ftLastWriteTime, &utc) || !::SystemTimeToTzSpecificLocalTime(nullptr, &utc, &t))
         return std::nullopt;
     return GeneralDateOf(t, true);
 }

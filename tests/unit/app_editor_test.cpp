@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "startup/runtime_state.h"
+#include "core/limits.h"
 
 using namespace vl;
 
@@ -99,7 +99,7 @@ TEST(ShowingARow, UserRowUnlocksBareIconsLieInTheDataFolderAndColumnsAreIntegerV
     EXPECT_EQ(user.text, "Build failed");
     EXPECT_TRUE(user.removeEnabled && user.methodFrameEnabled);
     EXPECT_EQ(user.iconPath, "");
-    EXPECT_EQ(ViewOfRow(RowOfRecord(kEditor, 1), "Z:\\apps\\v").iconPath, "Z:\\apps\\v\\QVX_Data\\f.ico");
+    EXPECT_EQ(ViewOfRow(RowOfRecord(kEditor, 1), "Z:\\apps\\v").iconPath, "Z:\\apps\\v\\QVX_data\\f.ico");
     AppListRow row = RowOfRecord(kBuild, 0);
     row.subItems[kColMethodId] = " 1 ";
     row.subItems[kColEnabled] = "junk";

@@ -9,9 +9,9 @@ using vl::ParsePosition;
 
 TEST(BooleanText, WordsInAnyCaseAndNumbersOnly) {
     const std::pair<const char*, std::optional<bool>> cases[] = {
-        {"1", true},         {"TRUE", true},        {"-1", true},          {" 2 ", true},
-        {"0.5", true},       {"0", false},          {"FaLsE", false},      {"", std::nullopt},
-        {"yes", std::nullopt}, {"1x", std::nullopt}, {"-", std::nullopt},  {".", std::nullopt},
+        {"1", true},           {"TRUE", true},       {"-1", true},        {" 2 ", true},
+        {"0.5", true},         {"0", false},         {"FaLsE", false},    {"", std::nullopt},
+        {"yes", std::nullopt}, {"1x", std::nullopt}, {"-", std::nullopt}, {".", std::nullopt},
     };
     for (const auto& [text, want] : cases) EXPECT_EQ(ParseBoolean(text), want) << '"' << text << '"';
 }

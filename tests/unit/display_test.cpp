@@ -60,18 +60,18 @@ protected:
     FakeDisplay display;
 
     void SetUp() override {
-        state.IsSaverRunning = true;
-        state.ShellTaskId = 50;
-        state.SaverSeenOwning = true;
-        state.SaverProcessIds = {50};
-        state.SaverProcessCount = 1;
-        state.SaverConfirmed = true;
-        state.OverlayTimer = 2;
-        state.NotifyX = 48;
-        state.NotifyY = 295;
-        state.IconOrientation = 1;
+        state.host.IsSaverRunning = true;
+        state.host.ShellTaskId = 50;
+        state.host.SaverSeenOwning = true;
+        state.host.SaverProcessIds = {50};
+        state.host.SaverProcessCount = 1;
+        state.host.SaverConfirmed = true;
+        state.host.OverlayTimer = 2;
+        state.settings.NotifyX = 48;
+        state.settings.NotifyY = 295;
+        state.settings.IconOrientation = 1;
         host.owner = 50;
-        display.files = {"C:\\i\\a.ico", "C:\\i\\b.ico", "C:\\i\\c.ico", "C:\\V\\QVX_Data\\bell.ico"};
+        display.files = {"C:\\i\\a.ico", "C:\\i\\b.ico", "C:\\i\\c.ico", "C:\\V\\QVX_data\\bell.ico"};
     }
     void Ex(std::string icon, std::int16_t n = 1) { ShowIconEx(state, host, display, n, icon); }
 };
@@ -92,11 +92,11 @@ TEST(IconLayout, ColumnForAnyOrientationButOneAndOtherDpiKeepsTheCarrierOnItsIco
 
 TEST_F(DisplayTest, FirstIconMakesTheCarrierAChildAndIconsInARowCoverEachOtherExactly) {
     Ex("C:\\i\\a.ico", 2);
-    EXPECT_TRUE(state.IconsShown);
-    ASSERT_EQ(state.DrawnIcons.size(), 2u);  // always one spare
-    EXPECT_EQ(state.DrawnIcons[1], DrawnIcon{});
-    EXPECT_EQ(state.DrawnIcons[0].Index, 2);
-    EXPECT_EQ(state.DrawnIcons[0].CarrierDC, 0xDCu);
+    EXPECT_TRUE(state.display.IconsShown);
+    ASSERT_EQ(state.display.DrawnIcons.size(), 2u);  // always one spare
+    EXPECT_EQ(state.display.DrawnIcons[1], DrawnIcon{});
+    EXPECT_EQ(state.display.DrawnIcons[0].Index, 2);
+    EXPECT_EQ(state.display.DrawnIcons[0].CarrierDC, 0xDCu);
     EXPECT_EQ(display.calls, (std::vector<std::string>{"child", "picture 0"}));
     EXPECT_EQ(display.carrier, (std::vector<double>{720, 4425, 480, 480}));
     Ex("C:\\i\\b.ico");
@@ -109,22 +109,22 @@ TEST_F(DisplayTest, FirstIconMakesTheCarrierAChildAndIconsInARowCoverEachOtherEx
 TEST_F(DisplayTest, EachPathIsPlacedOnceBareNamesAreCompletedAndBadFilesGetTheFallback) {
     std::string icon = "bell.ico";
     ShowIconEx(state, host, display, 1, icon);
-    EXPECT_EQ(icon, "C:\\V\\QVX_Data\\bell.ico");  // completed for the caller too
-    EXPECT_EQ(state.DrawnIcons[0].IconPath, icon);
+    EXPECT_EQ(icon, "C:\\V\\QVX_data\\bell.ico");  // completed for the caller too
+    EXPECT_EQ(state.display.DrawnIcons[0].IconPath, icon);
     display.brokenFiles = {"C:\\i\\broken.ico"};
     for (const char* path : {"C:\\i\\missing.ico", "C:\\i\\broken.ico", "C:\\i\\b.ico", "C:\\i\\b.ico", "C:\\I\\B.ICO"})
         Ex(path);
-    EXPECT_EQ(state.DrawnIconCount, 5);  // letter case makes a new icon
-    EXPECT_EQ(display.calls, (std::vector<std::string>{"child", "picture 0", "element 1", "fallback 1", "element 2",
-                                                       "fallback 2", "element 3", "picture 3", "element 4",
-                                                       "fallback 4"}));
+    EXPECT_EQ(state.display.DrawnIconCount, 5);  // letter case makes a new icon
+    EXPECT_EQ(display.calls,
+              (std::vector<std::string>{"child", "picture 0", "element 1", "fallback 1", "element 2", "fallback 2",
+                                        "element 3", "picture 3", "element 4", "fallback 4"}));
 }
 
 TEST_F(DisplayTest, ForeignWindowAtTheProbePointShutsDownInsteadOfDrawing) {
     host.owner = 4;
-    state.DisplayPropertiesTimer = 3;
+    state.host.DisplayPropertiesTimer = 3;
     Ex("C:\\i\\a.ico");
-    EXPECT_EQ(state.DrawnIconCount, 0);
+    EXPECT_EQ(state.display.DrawnIconCount, 0);
     EXPECT_TRUE(display.calls.empty());
     EXPECT_EQ(host.calls, (std::vector<std::string>{"watchdog off", "kill 2", "kill 3", "finish"}));
 }
@@ -135,10 +135,10 @@ TEST_F(DisplayTest, ShowIconDrawsOnTheScreenAtItsPitchAndSharesTheTable) {
     ShowIcon(state, host, display, 1, a);  // already placed: nothing
     ShowIcon(state, host, display, 1, b);
     ShowIcon(state, host, display, 0, c);
-    EXPECT_EQ(state.DrawnIconCount, 3);
+    EXPECT_EQ(state.display.DrawnIconCount, 3);
     EXPECT_EQ(std::vector(display.calls.end() - 2, display.calls.end()),
               (std::vector<std::string>{"screen 88,295 C:\\i\\b.ico", "screen 128,295 C:\\i\\c.ico"}));
-    EXPECT_EQ(state.DrawnIcons[2].CarrierDC, 0u);
+    EXPECT_EQ(state.display.DrawnIcons[2].CarrierDC, 0u);
     display.calls.clear();
     OverlayDraw(state, display);  // icons on the screen have no carrier to repaint
     EXPECT_EQ(display.calls, std::vector<std::string>{"draw 220 0,0 C:\\i\\a.ico"});
@@ -147,7 +147,7 @@ TEST_F(DisplayTest, ShowIconDrawsOnTheScreenAtItsPitchAndSharesTheTable) {
 TEST_F(DisplayTest, OverlayRepaintsEachCarrierIconWithoutBlinking) {
     OverlayDraw(state, display);  // nothing before the first icon
     EXPECT_TRUE(display.calls.empty());
-    state.IconOrientation = 2;
+    state.settings.IconOrientation = 2;
     Ex("C:\\i\\a.ico");
     Ex("C:\\i\\b.ico");
     display.calls.clear();
@@ -157,7 +157,7 @@ TEST_F(DisplayTest, OverlayRepaintsEachCarrierIconWithoutBlinking) {
 }
 
 TEST_F(DisplayTest, BlinkingAlternatesAndALaterIconTakesOverThePhase) {
-    state.BlinkIcons = true;
+    state.settings.BlinkIcons = true;
     Ex("C:\\i\\a.ico");
     OverlayDraw(state, display);  // first tick after placing: on the screen
     OverlayDraw(state, display);
@@ -172,14 +172,14 @@ TEST_F(DisplayTest, BlinkingAlternatesAndALaterIconTakesOverThePhase) {
 }
 
 TEST_F(DisplayTest, EnlargedIconsPaintNothingAndRepaintOnlyWhileBlinking) {
-    state.EnlargeIcons = true;
+    state.settings.EnlargeIcons = true;
     display.elementPixels = 64;
     Ex("C:\\i\\a.ico");
-    EXPECT_EQ(state.DrawnIcons[0].Width, 960);
+    EXPECT_EQ(state.display.DrawnIcons[0].Width, 960);
     display.calls.clear();
     OverlayDraw(state, display);
     EXPECT_TRUE(display.calls.empty());
-    state.BlinkIcons = true;
+    state.settings.BlinkIcons = true;
     OverlayDraw(state, display);
     EXPECT_EQ(display.calls, std::vector<std::string>{"repaint 0"});
 }

@@ -37,7 +37,7 @@ public:
     std::map<std::string, ProfileFile> files;
     bool folderMissing = false;  // every write fails, every read finds nothing
     int operations = 0;
-    int cutAfter = -1;           // operations allowed before the power cut; -1 = never
+    int cutAfter = -1;  // operations allowed before the power cut; -1 = never
 
     std::string ReadString(const std::string& path, std::string_view section, std::string_view key,
                            std::string_view fallback) override {

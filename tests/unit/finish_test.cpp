@@ -18,7 +18,7 @@ public:
     void StopWatchdog() override { calls.push_back("watchdog off"); }
     void KillFormTimer(std::uintptr_t id) override { calls.push_back("kill " + std::to_string(id)); }
     void SaveApplicationListOnExit() override {
-        calls.push_back(std::string("save list") + (state->SaverConfirmed ? " while confirmed" : ""));
+        calls.push_back(std::string("save list") + (state->host.SaverConfirmed ? " while confirmed" : ""));
     }
     void CloseIconCarrier() override { calls.push_back("close carrier"); }
     void CloseMainForm() override {
@@ -33,28 +33,28 @@ protected:
     RecordingLifecycle life;
     void SetUp() override {
         life.state = &state;
-        state.OverlayTimer = 11;
-        state.SaverConfirmed = true;
-        state.SaverNames.emplace();
+        state.host.OverlayTimer = 11;
+        state.host.SaverConfirmed = true;
+        state.host.SaverNames.emplace();
     }
 };
 
 TEST_F(FinishTest, RunModeStopsTimersSavesThenClosesInOrderAndASecondCallIsHarmless) {
-    state.IsSaverRunning = true;
-    state.DisplayPropertiesTimer = 12;
+    state.host.IsSaverRunning = true;
+    state.host.DisplayPropertiesTimer = 12;
     FinishAll(state, life);
     EXPECT_EQ(life.calls, (std::vector<std::string>{"watchdog off", "kill 11", "kill 12", "save list", "close carrier",
                                                     "close form", "watchdog off", "kill 11", "kill 12"}));
-    EXPECT_FALSE(state.SaverConfirmed);
-    EXPECT_FALSE(state.SaverNames.has_value());
+    EXPECT_FALSE(state.host.SaverConfirmed);
+    EXPECT_FALSE(state.host.SaverNames.has_value());
     life.calls.clear();
     FinishAll(state, life);  // the form is gone: nothing unloads twice
-    EXPECT_EQ(life.calls, (std::vector<std::string>{"watchdog off", "kill 11", "kill 12", "save list",
-                                                    "close carrier", "close form"}));
+    EXPECT_EQ(life.calls, (std::vector<std::string>{"watchdog off", "kill 11", "kill 12", "save list", "close carrier",
+                                                    "close form"}));
 }
 
 TEST_F(FinishTest, OtherModesNeitherSaveNorTouchTheCarrierNorKillUnarmedTimers) {
-    state.OverlayTimer = 0;
+    state.host.OverlayTimer = 0;
     FinishAll(state, life);
     EXPECT_EQ(life.calls, (std::vector<std::string>{"watchdog off", "close form", "watchdog off"}));
 }

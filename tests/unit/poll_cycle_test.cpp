@@ -50,8 +50,8 @@ protected:
     ProfileStore store{fs, kIni};
 
     void SetUp() override {
-        state.SaverConfirmed = true;
-        state.SaverProcessCount = 1;
+        state.host.SaverConfirmed = true;
+        state.host.SaverProcessCount = 1;
     }
     void Run() { CheckAll(state, desktop, store); }
 };
@@ -64,17 +64,17 @@ TEST(CaptionRule, ExactCaseSensitiveSubstringAndEmptyText) {
 
 TEST_F(PollCycleTest, NothingHappensUnconfirmedOrEmptyAndMailWithIconNotifiesWithoutIconWritesText) {
     desktop.mail = "you've got mail";
-    state.SaverConfirmed = false;
-    state.AppTable = {"-1;0;1;Mail;;2;Internal;mail.ico;;", "-2;0;1;Mail2;;2;Internal;;;"};
+    state.host.SaverConfirmed = false;
+    state.apps.AppTable = {"-1;0;1;Mail;;2;Internal;mail.ico;;", "-2;0;1;Mail2;;2;Internal;;;"};
     Run();
     EXPECT_EQ(desktop.mailChecks, 0);
-    state.SaverConfirmed = true;
+    state.host.SaverConfirmed = true;
     Run();
     EXPECT_EQ(desktop.events, (std::vector<std::string>{"ShowIconEx 2 mail.ico", "text You've got email"}));
     desktop.events.clear();
     desktop.mail = "";
     Run();
-    state.AppTable.clear();
+    state.apps.AppTable.clear();
     desktop.mail = "you've got mail";
     Run();
     EXPECT_TRUE(desktop.events.empty());
@@ -83,10 +83,10 @@ TEST_F(PollCycleTest, NothingHappensUnconfirmedOrEmptyAndMailWithIconNotifiesWit
 
 TEST_F(PollCycleTest, OneCaptionPassServesEveryTickedWindowRecord) {
     desktop.captions = {"", "Alpha", "Beta two"};
-    state.AppTable = {"1;1;0;U;;1;Wait for window;u.ico;Alpha;", "2;1; 1;V;;1;Wait for window;v.ico;Alpha;",
-                      "3;1;1;W;;3;Other;w.ico;Alpha;",  // unknown method: skipped
-                      "4;1;1;A;;1;Wait for window;a.ico;Alpha;", "5;1;1;B;;1;Wait for window;b.ico;Gamma;",
-                      "6;1;1;C;;1;Wait for window;;two;", "7;1;1;D;;1;Wait for window;d.ico;;"};
+    state.apps.AppTable = {"1;1;0;U;;1;Wait for window;u.ico;Alpha;", "2;1; 1;V;;1;Wait for window;v.ico;Alpha;",
+                           "3;1;1;W;;3;Other;w.ico;Alpha;",  // unknown method: skipped
+                           "4;1;1;A;;1;Wait for window;a.ico;Alpha;", "5;1;1;B;;1;Wait for window;b.ico;Gamma;",
+                           "6;1;1;C;;1;Wait for window;;two;",        "7;1;1;D;;1;Wait for window;d.ico;;"};
     Run();
     EXPECT_EQ(desktop.captionPasses, 1);
     // A window record has no text fallback: an empty icon is passed on.
@@ -95,11 +95,11 @@ TEST_F(PollCycleTest, OneCaptionPassServesEveryTickedWindowRecord) {
 
 TEST_F(PollCycleTest, FileChangeIsReportedOnceAndTheNewDateIsKept) {
     desktop.files["C:\\r.txt"] = "1/3/2026 9:00:00 AM";
-    state.AppTable = {"-1;0;0;Mail;;2;Internal;;;", "8;1;1;Report;C:\\r.txt;0;Watch for file update;;C:\\r.txt;"};
+    state.apps.AppTable = {"-1;0;0;Mail;;2;Internal;;;", "8;1;1;Report;C:\\r.txt;0;Watch for file update;;C:\\r.txt;"};
     Run();
     const std::string rebuilt = "8;1;1;Report;C:\\r.txt;0;Watch for file update;;C:\\r.txt;1/3/2026 9:00:00 AM";
     EXPECT_EQ(desktop.events, std::vector<std::string>{"text C:\\r.txt has been modified"});
-    EXPECT_EQ(state.AppTable[1], rebuilt);
+    EXPECT_EQ(state.apps.AppTable[1], rebuilt);
     EXPECT_EQ(fs.Get(kIni, "applist", "app1"), rebuilt);
     Run();  // the same date again: no second report
     EXPECT_EQ(desktop.events.size(), 1u);
@@ -111,26 +111,28 @@ TEST_F(PollCycleTest, UnchangedDatesDamagedRecordsMissingFilesAndFailingMailAreS
     desktop.captions = {"Target"};
     desktop.files["C:\\r.txt"] = "1/2/2026";
     desktop.files["C:\\s.txt"] = "1/2/2026 9:00:00 AM";
-    state.AppTable = {"1;1;1;Short;;1", "2;1;1;NaN;;x;Wait for window;a.ico;Target;",
-                      "-1;0;1;Mail;;2;Internal;;;", "8;1;1;Gone;;0;Watch for file update;;C:\\gone.txt;",
-                      "8;1;1;R;;0;Watch for file update;r.ico;C:\\r.txt;1/2/26",
-                      "9;1;1;S;;0;Watch for file update;s.ico;C:\\s.txt;1/2/2026 9:00:00 am",
-                      "3;1;1;Good;;1;Wait for window;g.ico;Target;"};
+    state.apps.AppTable = {"1;1;1;Short;;1",
+                           "2;1;1;NaN;;x;Wait for window;a.ico;Target;",
+                           "-1;0;1;Mail;;2;Internal;;;",
+                           "8;1;1;Gone;;0;Watch for file update;;C:\\gone.txt;",
+                           "8;1;1;R;;0;Watch for file update;r.ico;C:\\r.txt;1/2/26",
+                           "9;1;1;S;;0;Watch for file update;s.ico;C:\\s.txt;1/2/2026 9:00:00 am",
+                           "3;1;1;Good;;1;Wait for window;g.ico;Target;"};
     Run();
     EXPECT_EQ(desktop.events, std::vector<std::string>{"ShowIconEx 1 g.ico"});
     EXPECT_TRUE(fs.files.empty());
 }
 
 TEST_F(PollCycleTest, SecondProcessAddsShowIconWithTheCompletedPathUnlessADisplayCallShutsDown) {
-    state.SaverProcessCount = 2;
-    desktop.completedPrefix = "C:\\V\\QVX_Data\\";
+    state.host.SaverProcessCount = 2;
+    desktop.completedPrefix = "C:\\V\\QVX_data\\";
     desktop.captions = {"Build finished"};
-    state.AppTable = {"1;1;1;A;;1;Wait for window;a.ico;finished;", "2;1;1;B;;1;Wait for window;b.ico;Build;"};
+    state.apps.AppTable = {"1;1;1;A;;1;Wait for window;a.ico;finished;", "2;1;1;B;;1;Wait for window;b.ico;Build;"};
     Run();
-    EXPECT_EQ(desktop.events, (std::vector<std::string>{"ShowIconEx 1 a.ico", "ShowIcon 1 C:\\V\\QVX_Data\\a.ico",
-                                                        "ShowIconEx 1 b.ico", "ShowIcon 1 C:\\V\\QVX_Data\\b.ico"}));
+    EXPECT_EQ(desktop.events, (std::vector<std::string>{"ShowIconEx 1 a.ico", "ShowIcon 1 C:\\V\\QVX_data\\a.ico",
+                                                        "ShowIconEx 1 b.ico", "ShowIcon 1 C:\\V\\QVX_data\\b.ico"}));
     desktop.events.clear();
-    desktop.onShowIconEx = [this] { state.SaverConfirmed = false; };
+    desktop.onShowIconEx = [this] { state.host.SaverConfirmed = false; };
     Run();  // the shutdown ends the cycle: not even the screen copy is drawn
     EXPECT_EQ(desktop.events, std::vector<std::string>{"ShowIconEx 1 a.ico"});
 }
@@ -157,8 +159,11 @@ TEST(MailCheck, OnlyANonZeroUnsignedHandleIsASessionAndEverySessionIsClosed) {
         const char* id;
         bool opened;
     };
-    std::vector<Case> cases = {{4711, "00000001", true}, {4711, "", true}, {0, "00000001", false},
-                               {kSignBit | 1u, "00000001", false}, {~std::uintptr_t{0}, "00000001", false}};
+    std::vector<Case> cases = {{4711, "00000001", true},
+                               {4711, "", true},
+                               {0, "00000001", false},
+                               {kSignBit | 1u, "00000001", false},
+                               {~std::uintptr_t{0}, "00000001", false}};
     if (sizeof(std::uintptr_t) > 4) cases.push_back({0x80000001u, "00000001", true});  // bit 31 is no sign
     for (const Case& c : cases) {
         FakeMapi mapi;

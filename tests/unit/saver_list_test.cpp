@@ -31,9 +31,9 @@ TEST(SaverListing, SystemFolderSaversWithAWindowsFolderNameAreLeftOutAndNamesAre
     scan.folders["C:\\W"] = {"aurora.scr", "plain.saver.scr", "second.scr"};
     scan.folders["C:\\W\\S"] = {"aurora2.scr", "lower.scr", "rib.scr", "Rib2.scr"};
     // An empty description gives way to the file name up to its first dot.
-    scan.descriptions = {{"C:\\W\\aurora.scr", "Aurora"},       {"C:\\W\\second.scr", "Aurora"},
-                         {"C:\\W\\plain.saver.scr", ""},         {"C:\\W\\S\\aurora2.scr", "Aurora"},
-                         {"C:\\W\\S\\lower.scr", "aurora"},      {"C:\\W\\S\\rib.scr", "Ribbons"},
+    scan.descriptions = {{"C:\\W\\aurora.scr", "Aurora"},   {"C:\\W\\second.scr", "Aurora"},
+                         {"C:\\W\\plain.saver.scr", ""},    {"C:\\W\\S\\aurora2.scr", "Aurora"},
+                         {"C:\\W\\S\\lower.scr", "aurora"}, {"C:\\W\\S\\rib.scr", "Ribbons"},
                          {"C:\\W\\S\\Rib2.scr", "Ribbons"}};
     std::set<std::string> names;
     SaverList list = BuildSaverList(scan, "C:\\W", "C:\\W\\S", "c:\\w\\s\\RIB2.SCR", names);
@@ -41,7 +41,7 @@ TEST(SaverListing, SystemFolderSaversWithAWindowsFolderNameAreLeftOutAndNamesAre
     EXPECT_EQ(Names(list), (std::vector<std::string>{"Aurora", "plain", "Aurora", "aurora", "Ribbons", "Ribbons"}));
     EXPECT_EQ(list.entries[3].path, "C:\\W\\S\\lower.scr");
     EXPECT_EQ(names, (std::set<std::string>{"Aurora", "plain"}));  // only Windows-folder names
-    EXPECT_EQ(list.currentIndex, 5);  // found without regard to case
+    EXPECT_EQ(list.currentIndex, 5);                               // found without regard to case
     names.clear();
     EXPECT_EQ(BuildSaverList(scan, "C:\\W", "C:\\W\\S", "C:\\gone.scr", names).currentIndex, -1);
     EXPECT_EQ(SaverDisplayName("x.scr", std::string(300, 'n')).size(), 199u);
@@ -50,8 +50,8 @@ TEST(SaverListing, SystemFolderSaversWithAWindowsFolderNameAreLeftOutAndNamesAre
 TEST(VersionResource, FixedInfoGivesTheVersionLine) {
     std::string resource(40, '\0');
     const unsigned char fixed[] = {0xBD, 0x04, 0xEF, 0xFE, 0, 0, 1, 0,  // signature, structure version
-                                   2, 0, 1, 0,                         // file version MS: 1.2
-                                   0, 0, 3, 0};                        // file version LS: 3.0
+                                   2,    0,    1,    0,                 // file version MS: 1.2
+                                   0,    0,    3,    0};                // file version LS: 3.0
     resource += std::string(reinterpret_cast<const char*>(fixed), sizeof fixed);
     auto v = ParseFileVersion(resource);
     ASSERT_TRUE(v);

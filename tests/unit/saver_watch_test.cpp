@@ -18,9 +18,9 @@ protected:
     RuntimeState state;
     FakeHost host;
     void SetUp() override {
-        state.IsSaverRunning = true;
-        state.ShellTaskId = 50;
-        state.OverlayTimer = 2;
+        state.host.IsSaverRunning = true;
+        state.host.ShellTaskId = 50;
+        state.host.OverlayTimer = 2;
         host.processes = {{4, 0}, {50, 9}, {61, 50}, {70, 61}, {80, 50}};
         host.alive = {4, 50, 61, 70, 80};
     }
@@ -35,27 +35,27 @@ TEST(ProcessListing, StartedProcessAndDirectChildrenInSnapshotOrder) {
 
 TEST_F(SaverWatchTest, ListingFillsStateLogsAndForcesBlinking) {
     FindSaverProcesses(state, host, 50);
-    EXPECT_EQ(state.SaverProcessIds, (std::vector<std::uint32_t>{50, 61, 80}));
-    EXPECT_EQ(state.SaverProcessCount, 3);
-    EXPECT_TRUE(state.BlinkIcons);
+    EXPECT_EQ(state.host.SaverProcessIds, (std::vector<std::uint32_t>{50, 61, 80}));
+    EXPECT_EQ(state.host.SaverProcessCount, 3);
+    EXPECT_TRUE(state.settings.BlinkIcons);
     EXPECT_EQ(host.log, ListingLogText(50, {50, 61, 80}));  // 70, a grandchild, is not the saver
     host.processes = {{50, 9}};
-    state.BlinkIcons = false;
+    state.settings.BlinkIcons = false;
     FindSaverProcesses(state, host, 50);
-    EXPECT_FALSE(state.BlinkIcons);  // one process leaves blinking alone
-    host.logWritable = false;  // neither an unwritable log nor a failed snapshot is an error
+    EXPECT_FALSE(state.settings.BlinkIcons);  // one process leaves blinking alone
+    host.logWritable = false;                 // neither an unwritable log nor a failed snapshot is an error
     FindSaverProcesses(state, host, 50);
-    EXPECT_EQ(state.SaverProcessCount, 1);
+    EXPECT_EQ(state.host.SaverProcessCount, 1);
     host.snapshotFails = true;
     FindSaverProcesses(state, host, 50);
-    EXPECT_EQ(state.SaverProcessCount, 0);
+    EXPECT_EQ(state.host.SaverProcessCount, 0);
     EXPECT_FALSE(IsSaverProcess(state, 0));
 }
 
 TEST_F(SaverWatchTest, ProcessOlderThanTheSaverIsNoChildThoughItsParentIdMatches) {
     host.olderThanSaver = {61};  // its parent ended before the saver got the same id
     FindSaverProcesses(state, host, 50);
-    EXPECT_EQ(state.SaverProcessIds, (std::vector<std::uint32_t>{50, 80}));
+    EXPECT_EQ(state.host.SaverProcessIds, (std::vector<std::uint32_t>{50, 80}));
 }
 
 TEST_F(SaverWatchTest, OwnedScreenConfirmsAndPollsAndAForeignOneShutsDownInOrder) {
@@ -66,14 +66,14 @@ TEST_F(SaverWatchTest, OwnedScreenConfirmsAndPollsAndAForeignOneShutsDownInOrder
     EXPECT_TRUE(host.log.empty());
     host.formVisible = false;
     Timer1_Timer(state, host);
-    EXPECT_TRUE(state.SaverConfirmed);
+    EXPECT_TRUE(state.host.SaverConfirmed);
     EXPECT_EQ(host.calls, std::vector<std::string>{"check all"});
     EXPECT_EQ(host.log, ListingLogText(50, {50, 61, 80}));  // listed and logged once
     host.calls.clear();
-    state.DisplayPropertiesTimer = 3;
+    state.host.DisplayPropertiesTimer = 3;
     host.owner = 4;  // another program's window
     Timer1_Timer(state, host);
-    EXPECT_FALSE(state.SaverConfirmed);
+    EXPECT_FALSE(state.host.SaverConfirmed);
     EXPECT_EQ(host.calls, (std::vector<std::string>{"watchdog off", "kill 2", "kill 3", "finish"}));
 }
 
@@ -84,15 +84,15 @@ TEST_F(SaverWatchTest, GraceKeepsASlowSaverUntilItShowsUp) {
     EXPECT_FALSE(OverlayTickOwnership(state, host));
     Timer1_Timer(state, host);
     EXPECT_TRUE(host.calls.empty());
-    EXPECT_FALSE(state.SaverConfirmed);
+    EXPECT_FALSE(state.host.SaverConfirmed);
 
     host.processes.push_back({66, 50});  // a child started late is found
     host.alive.insert(66);
     host.owner = 66;
     host.now = 4000;
     EXPECT_TRUE(OverlayTickOwnership(state, host));
-    EXPECT_TRUE(state.SaverSeenOwning);
-    EXPECT_EQ(state.SaverProcessCount, 2);
+    EXPECT_TRUE(state.host.SaverSeenOwning);
+    EXPECT_EQ(state.host.SaverProcessCount, 2);
     EXPECT_EQ(host.log, ListingLogText(50, {50}) + ListingLogText(50, {50, 66}));  // logged when it changed
     // Once seen, the rule holds without grace or relisting: a child started later is not the saver.
     host.processes.push_back({99, 50});
@@ -103,7 +103,7 @@ TEST_F(SaverWatchTest, GraceKeepsASlowSaverUntilItShowsUp) {
 TEST_F(SaverWatchTest, GraceEndsWhenEveryProcessHasEndedOrAfterTenSeconds) {
     host.processes = {{50, 9}, {61, 50}};
     host.owner = 4;
-    state.SaverLaunchMs = 1000;
+    state.host.SaverLaunchMs = 1000;
     host.now = 1000 + kSaverGraceMs - 1;
     EXPECT_EQ(TestOwnership(state, host), Ownership::Pending);
     host.alive.erase(50);
@@ -116,12 +116,12 @@ TEST_F(SaverWatchTest, GraceEndsWhenEveryProcessHasEndedOrAfterTenSeconds) {
 }
 
 TEST_F(SaverWatchTest, OverlayTickEndsASaverThatNeverStartedAndStopsItselfOutsideRunMode) {
-    state.ShellTaskId = 0;
+    state.host.ShellTaskId = 0;
     host.owner = 4;
     EXPECT_FALSE(OverlayTickOwnership(state, host));
     EXPECT_EQ(host.calls, std::vector<std::string>{"finish"});
     host.calls.clear();
-    state.IsSaverRunning = false;
+    state.host.IsSaverRunning = false;
     EXPECT_FALSE(OverlayTickOwnership(state, host));
     EXPECT_EQ(host.calls, std::vector<std::string>{"kill 2"});
 }
@@ -139,16 +139,16 @@ TEST_F(SaverWatchTest, ProcessEndTestsAtOnceAndAChildMayStillOwnTheScreen) {
 }
 
 TEST_F(SaverWatchTest, DisplayPropertiesWatch) {
-    state.IsConfigMode = true;
-    state.DisplayPropertiesTimer = 3;
-    state.DisplayPropertiesWindow = 0x77;
+    state.host.IsConfigMode = true;
+    state.host.DisplayPropertiesTimer = 3;
+    state.host.DisplayPropertiesWindow = 0x77;
     DisplayPropertiesTimerProc(state, host);
     EXPECT_TRUE(host.calls.empty());
-    state.DisplayPropertiesWindow = 0x78;  // closed
+    state.host.DisplayPropertiesWindow = 0x78;  // closed
     DisplayPropertiesTimerProc(state, host);
     EXPECT_EQ(host.calls, (std::vector<std::string>{"kill 3", "finish"}));
     host.calls.clear();
-    state.IsConfigMode = false;
+    state.host.IsConfigMode = false;
     DisplayPropertiesTimerProc(state, host);
     EXPECT_EQ(host.calls, std::vector<std::string>{"kill 3"});
 }

@@ -4,6 +4,7 @@
 
 #include <set>
 
+#include "dialog/save_all.h"
 #include "fake_profile_fs.h"
 #include "settings/profile_store.h"
 
@@ -40,10 +41,11 @@ protected:
     RuntimeState state;
     FakeDirty dirty;
 
-    void Load() { LoadSettings(state, store, files, kFolder); }
+    void Load() { LoadSettings(state.settings, state.apps, store, files, kFolder); }
     // Position, blink, enlarged, orientation.
     std::tuple<int, int, bool, bool, int> Shown() const {
-        return {state.NotifyX, state.NotifyY, state.BlinkIcons, state.EnlargeIcons, state.IconOrientation};
+        const SettingsValues& v = state.settings;
+        return {v.NotifyX, v.NotifyY, v.BlinkIcons, v.EnlargeIcons, v.IconOrientation};
     }
     static constexpr std::tuple<int, int, bool, bool, int> kDefaults{48, 295, false, false, 2};
 };
@@ -51,7 +53,7 @@ protected:
 TEST_F(SettingsTest, FirstStartUsesDefaultsAndWritesOnlyTheBuiltInRecord) {
     Load();
     EXPECT_EQ(Shown(), kDefaults);
-    ASSERT_EQ(state.AppTable, std::vector<std::string>{kMailRecord});
+    ASSERT_EQ(state.apps.AppTable, std::vector<std::string>{kMailRecord});
     EXPECT_EQ(fs.files[kIni], (ProfileFile{{"applist", {{"app0", kMailRecord}}}}));
     EXPECT_EQ(files.iconsWritten, std::vector<std::string>{"C:\\Saver\\QVX_data\\mail.ico"});
 }
@@ -59,7 +61,7 @@ TEST_F(SettingsTest, FirstStartUsesDefaultsAndWritesOnlyTheBuiltInRecord) {
 TEST_F(SettingsTest, FirstStartPrefersAnInstalledMailIcon) {
     files.existing.insert("C:\\Saver\\QVX_data\\mailQX.ico");
     Load();
-    EXPECT_EQ(state.AppTable.at(0), "-1;0;1;MAPI Client (Mail);;2;Internal;C:\\Saver\\QVX_data\\mailQX.ico;;");
+    EXPECT_EQ(state.apps.AppTable.at(0), "-1;0;1;MAPI Client (Mail);;2;Internal;C:\\Saver\\QVX_data\\mailQX.ico;;");
     EXPECT_TRUE(files.iconsWritten.empty());
 }
 
@@ -67,7 +69,7 @@ TEST_F(SettingsTest, MissingDataFolderStillGivesDefaultsAndTheBuiltInRecord) {
     fs.folderMissing = true;
     Load();
     EXPECT_EQ(Shown(), kDefaults);
-    EXPECT_EQ(state.AppTable, std::vector<std::string>{kMailRecord});
+    EXPECT_EQ(state.apps.AppTable, std::vector<std::string>{kMailRecord});
 }
 
 TEST_F(SettingsTest, StoredValuesAreReadAndListLoadingStopsAtTheFirstGap) {
@@ -76,15 +78,16 @@ TEST_F(SettingsTest, StoredValuesAreReadAndListLoadingStopsAtTheFirstGap) {
         {"applist", {{"app0", "r0"}, {"app1", "r1"}, {"app3", "r3"}}}};
     Load();
     EXPECT_EQ(Shown(), std::tuple(10, 20, true, true, 1));
-    EXPECT_EQ(state.AppTable, (std::vector<std::string>{"r0", "r1"}));
+    EXPECT_EQ(state.apps.AppTable, (std::vector<std::string>{"r0", "r1"}));
     EXPECT_TRUE(files.iconsWritten.empty());
 }
 
 TEST_F(SettingsTest, ValuesThatDoNotConvertFallBackToTheirDefaults) {
     for (const auto& [position, orientation] : {std::pair{"300", "sideways"}, {"12;x", "70000"}}) {
-        fs.files[kIni] = {{"settings", {{"position", position}, {"blink", "sometimes"}, {"enlarged", "yes"},
-                                        {"orientation", orientation}}},
-                          {"applist", {{"app0", "r0"}}}};
+        fs.files[kIni] = {
+            {"settings",
+             {{"position", position}, {"blink", "sometimes"}, {"enlarged", "yes"}, {"orientation", orientation}}},
+            {"applist", {{"app0", "r0"}}}};
         Load();
         EXPECT_EQ(Shown(), kDefaults);
     }
@@ -96,10 +99,10 @@ class SaveTest : public SettingsTest {
 protected:
     DialogChoices choices;
     void SetUp() override {
-        state.IsConfigMode = true;
-        state.NotifyX = 100;
-        state.NotifyY = 200;
-        state.AppTable = {"r0", "", "r2"};
+        state.host.IsConfigMode = true;
+        state.settings.NotifyX = 100;
+        state.settings.NotifyY = 200;
+        state.apps.AppTable = {"r0", "", "r2"};
         dirty.dirty = true;
     }
     bool Save(bool onExit = false) { return SaveAll(onExit, state, store, dirty, choices); }
@@ -109,14 +112,14 @@ TEST_F(SaveTest, WritesOnlyWhenChangedOrToggledAndRunningOrConfiguring) {
     dirty.dirty = false;
     EXPECT_FALSE(Save());
     EXPECT_TRUE(fs.files.empty());
-    state.IsConfigMode = false;
+    state.host.IsConfigMode = false;
     dirty.dirty = true;
     EXPECT_FALSE(Save(true));
     EXPECT_TRUE(fs.files.empty());
     EXPECT_TRUE(dirty.dirty);  // the guard comes before the flag is cleared
-    state.IsConfigMode = true;
+    state.host.IsConfigMode = true;
     dirty.dirty = false;
-    state.AppListChanged = true;  // a toggled check box forces the save
+    state.apps.AppListChanged = true;  // a toggled check box forces the save
     EXPECT_TRUE(Save());
     EXPECT_FALSE(dirty.dirty);
     EXPECT_EQ(fs.Get(kIni, "settings", "position"), "100;200");
@@ -132,33 +135,37 @@ TEST_F(SaveTest, FullSaveWritesEveryKeyAndRenumbersRecordsWithoutGaps) {
     ASSERT_TRUE(Save());
     EXPECT_FALSE(dirty.dirty);
     const ProfileFile want = {
-        {"settings", {{"position", "100;200"}, {"blink", "1"}, {"enlarged", "0"}, {"orientation", "1"},
-                      {"scrfile", "C:\\Windows\\system32\\Aurora.scr"}}},
+        {"settings",
+         {{"position", "100;200"},
+          {"blink", "1"},
+          {"enlarged", "0"},
+          {"orientation", "1"},
+          {"scrfile", "C:\\Windows\\system32\\Aurora.scr"}}},
         {"applist", {{"app0", "r0"}, {"app1", "r2"}}},
     };
     EXPECT_EQ(fs.files[kIni], want);
-    EXPECT_EQ(state.ScreenSaverPath, "C:\\Windows\\system32\\Aurora.scr");
+    EXPECT_EQ(state.host.ScreenSaverPath, "C:\\Windows\\system32\\Aurora.scr");
     EXPECT_EQ(fs.files.count(store.TemporaryPath()), 0u);
 }
 
 TEST_F(SaveTest, SaverChoiceClearedOrKept) {
-    state.ScreenSaverPath = "C:\\old.scr";
+    state.host.ScreenSaverPath = "C:\\old.scr";
     choices.saver = DialogChoices::Saver::NoSaver;
     Save();
-    EXPECT_EQ(state.ScreenSaverPath, "");
+    EXPECT_EQ(state.host.ScreenSaverPath, "");
     EXPECT_EQ(fs.Get(kIni, "settings", "scrfile"), "<missing>");
     EXPECT_EQ(fs.Get(kIni, "settings", "orientation"), "2");
-    state.ScreenSaverPath = "C:\\kept.scr";
+    state.host.ScreenSaverPath = "C:\\kept.scr";
     choices.saver = DialogChoices::Saver::NotSelected;
     dirty.dirty = true;
     Save();
-    EXPECT_EQ(state.ScreenSaverPath, "C:\\kept.scr");
+    EXPECT_EQ(state.host.ScreenSaverPath, "C:\\kept.scr");
     EXPECT_EQ(fs.Get(kIni, "settings", "scrfile"), "C:\\kept.scr");
 }
 
 TEST_F(SaveTest, ExitSaveWritesOnlyTheListIntoTheExistingFile) {
-    state.IsConfigMode = false;
-    state.IsSaverRunning = true;
+    state.host.IsConfigMode = false;
+    state.host.IsSaverRunning = true;
     fs.files[kIni] = {{"settings", {{"position", "1;2"}, {"custom", "kept"}}}};
     ASSERT_TRUE(Save(true));
     EXPECT_EQ(fs.files[kIni], (ProfileFile{{"settings", {{"position", "1;2"}, {"custom", "kept"}}},

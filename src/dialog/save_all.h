@@ -1,0 +1,35 @@
+// "OK", "Apply" and the end of a run: saving what the dialog and the run changed.
+#pragma once
+
+#include <string>
+
+#include "core/runtime_state.h"
+#include "settings/settings_store.h"
+
+namespace vl {
+
+// The dialog's unsaved-changes flag; SetDirty also enables or disables "Apply".
+class DirtyFlag {
+public:
+    virtual ~DirtyFlag() = default;
+    virtual bool IsDirty() const = 0;
+    virtual void SetDirty(bool flag) = 0;
+};
+
+// What a full save takes from the dialog's controls.
+struct DialogChoices {
+    bool blinkChecked = false;
+    bool enlargeChecked = false;
+    bool horizontal = false;
+    enum class Saver { NotSelected, NoSaver, Path };
+    Saver saver = Saver::NotSelected;
+    std::string saverPath;  // with Saver::Path
+};
+
+// Full save (bOnExit false): the whole file, replaced in one step. On exit:
+// only the application list, key by key. Records are renumbered without
+// gaps. Writes nothing unless something changed and the program runs or
+// configures. Returns whether it wrote.
+bool SaveAll(bool bOnExit, RuntimeState& state, SettingsStore& store, DirtyFlag& dirty, const DialogChoices& choices);
+
+}  // namespace vl

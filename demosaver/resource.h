@@ -1,5 +1,5 @@
+// Resource identifiers shared by DemoSaver.rc and the code.
 #pragma once
 
-// Windows shows string 1 of a saver as its display name.
-#define IDS_DISPLAY_NAME 1
-#define IDS_NO_OPTIONS 2
+#define IDS_DISPLAY_NAME 1  // Windows shows string 1 of a saver as its display name
+#define IDS_NO_OPTIONS 2    // the message box of "/c"

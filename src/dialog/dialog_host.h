@@ -5,18 +5,15 @@
 
 #include <string>
 
-#include "platform/twips.h"
 #include "core/runtime_state.h"
+#include "dialog/form_flags.h"
+#include "platform/twips.h"
 
 namespace vl {
 
-class DialogHost {
+class DialogHost : public FormFlags {
 public:
-    virtual ~DialogHost() = default;
     virtual RuntimeState& State() = 0;
-    virtual void SetDirty(bool flag) = 0;
-    virtual bool FillingControls() const = 0;
-    virtual void SetFillingControls(bool filling) = 0;
     virtual const TwipsScale& Twips() const = 0;
     virtual HFONT Font() const = 0;
     virtual std::string Folder() const = 0;  // the program folder

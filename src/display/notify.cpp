@@ -11,11 +11,11 @@ namespace {
 
 // The opening both display methods share. Returns the entry index to fill,
 // or -1 when nothing is to be drawn.
-int Opening(RuntimeState& state, HostPorts& host, DisplayPorts& display, std::string& path) {
+int Opening(RuntimeState& state, HostPorts& host, RunControl& run, DisplayPorts& display, std::string& path) {
     switch (TestOwnership(state, host)) {
         case Ownership::Owned: break;
         case Ownership::Pending: return -1;  // not yet on screen: nothing to draw over
-        case Ownership::Lost: ShutdownAfterFailedTest(state, host); return -1;
+        case Ownership::Lost: ShutdownAfterFailedTest(state, run); return -1;
     }
     state.display.IconsShown = true;
     path = InDataFolder(display.ProgramFolder(), path);
@@ -25,9 +25,9 @@ int Opening(RuntimeState& state, HostPorts& host, DisplayPorts& display, std::st
 
 }  // namespace
 
-void ShowIconEx(RuntimeState& state, HostPorts& host, DisplayPorts& display, std::int16_t nIndex,
+void ShowIconEx(RuntimeState& state, HostPorts& host, RunControl& run, DisplayPorts& display, std::int16_t nIndex,
                 std::string& sIconPath) {
-    const int k = Opening(state, host, display, sIconPath);
+    const int k = Opening(state, host, run, display, sIconPath);
     if (k < 0) return;
     if (k == 0)
         display.BecomeChildOfSaver();
@@ -56,9 +56,9 @@ void ShowIconEx(RuntimeState& state, HostPorts& host, DisplayPorts& display, std
     AddDrawnIcon(state, e);
 }
 
-void ShowIcon(RuntimeState& state, HostPorts& host, DisplayPorts& display, std::int16_t nIndex,
+void ShowIcon(RuntimeState& state, HostPorts& host, RunControl& run, DisplayPorts& display, std::int16_t nIndex,
               std::string& sIconPath) {
-    const int k = Opening(state, host, display, sIconPath);
+    const int k = Opening(state, host, run, display, sIconPath);
     if (k < 0) return;
     const ScreenPoint at =
         ScreenIconPosition(k, state.settings.IconOrientation, state.settings.NotifyX, state.settings.NotifyY);

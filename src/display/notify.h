@@ -50,11 +50,12 @@ void ShowText(RuntimeState& state, DisplayPorts& display, const std::string& tex
 
 // Places the icon in the carrier, once per path and run. sIconPath is
 // completed to a full path in the caller's copy.
-void ShowIconEx(RuntimeState& state, HostPorts& host, DisplayPorts& display, std::int16_t nIndex,
+void ShowIconEx(RuntimeState& state, HostPorts& host, RunControl& run, DisplayPorts& display, std::int16_t nIndex,
                 std::string& sIconPath);
 
 // Draws the icon straight on the screen at a 40-pixel pitch, once per path and run.
-void ShowIcon(RuntimeState& state, HostPorts& host, DisplayPorts& display, std::int16_t nIndex, std::string& sIconPath);
+void ShowIcon(RuntimeState& state, HostPorts& host, RunControl& run, DisplayPorts& display, std::int16_t nIndex,
+              std::string& sIconPath);
 
 // The overlay tick's drawing after its ownership test: blink and repaint.
 void OverlayDraw(RuntimeState& state, DisplayPorts& display);

@@ -73,4 +73,27 @@ bool IsProcessIdAlive(std::uint32_t pid) {
     return ::WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT;
 }
 
+std::uint32_t Win32Host::Start(const std::string& saverPath, std::string_view arguments) {
+    saver_ = StartSaver(saverPath, arguments);
+    saverCreatedAt_ = ProcessCreationTime(saver_.process.get());
+    return saver_.processId;
+}
+
+UniqueKernelHandle Win32Host::TakeEndedSaver() {
+    saver_.thread.reset();
+    return UniqueKernelHandle(saver_.process.release());
+}
+
+bool Win32Host::StartedAfterSaver(std::uint32_t pid) {
+    const std::optional<std::uint64_t> created = ProcessIdCreationTime(pid);
+    // What cannot be asked is taken as the listing finds it.
+    return !saverCreatedAt_ || !created || *created >= *saverCreatedAt_;
+}
+
+bool Win32Host::IsProcessAlive(std::uint32_t pid) {
+    if (pid == saver_.processId && saver_.process)
+        return ::WaitForSingleObject(saver_.process.get(), 0) == WAIT_TIMEOUT;
+    return IsProcessIdAlive(pid);
+}
+
 }  // namespace vl

@@ -34,4 +34,28 @@ bool IsProcessIdAlive(std::uint32_t pid);
 std::optional<std::uint64_t> ProcessCreationTime(HANDLE process);
 std::optional<std::uint64_t> ProcessIdCreationTime(std::uint32_t pid);
 
+// The started saver and the system around it, as the hosting rules see them.
+class Win32Host final : public HostPorts {
+public:
+    // Starts the saver (see StartSaver); 0 when nothing started.
+    std::uint32_t Start(const std::string& saverPath, std::string_view arguments);
+    // The started process, to wait on; null when none or once it has ended.
+    [[nodiscard]] HANDLE SaverProcess() const { return saver_.process.get(); }
+    // Its handle was signalled: the caller keeps the handle until it has
+    // reacted, so that the process id is not used again meanwhile.
+    [[nodiscard]] UniqueKernelHandle TakeEndedSaver();
+
+    std::optional<std::vector<ProcessEntry>> SnapshotProcesses() override { return SnapshotAllProcesses(); }
+    bool StartedAfterSaver(std::uint32_t pid) override;
+    bool AppendLog(std::string_view text) override { return AppendDiagnosticLog(text); }
+    std::uint32_t ProbePointOwner() override { return ProbePointOwnerProcess(); }
+    bool IsProcessAlive(std::uint32_t pid) override;
+    std::uint64_t NowMs() override { return ::GetTickCount64(); }
+    bool WindowExists(std::uintptr_t window) override { return ::IsWindow(reinterpret_cast<HWND>(window)) != FALSE; }
+
+private:
+    UniqueProcessInformation saver_;
+    std::optional<std::uint64_t> saverCreatedAt_;  // kept: the handle is let go when the saver ends
+};
+
 }  // namespace vl

@@ -64,54 +64,54 @@ Ownership TestOwnership(RuntimeState& state, HostPorts& ports) {
     return Ownership::Lost;
 }
 
-void ShutdownAfterFailedTest(RuntimeState& state, HostPorts& ports) {
+void ShutdownAfterFailedTest(RuntimeState& state, RunControl& run) {
     state.host.SaverConfirmed = false;
-    ports.SetWatchdogEnabled(false);
-    if (state.host.OverlayTimer != 0) ports.KillFormTimer(state.host.OverlayTimer);
-    if (state.host.DisplayPropertiesTimer != 0) ports.KillFormTimer(state.host.DisplayPropertiesTimer);
-    ports.FinishAll();
+    run.SetWatchdogEnabled(false);
+    if (state.host.OverlayTimer != 0) run.KillFormTimer(state.host.OverlayTimer);
+    if (state.host.DisplayPropertiesTimer != 0) run.KillFormTimer(state.host.DisplayPropertiesTimer);
+    run.FinishAll();
 }
 
-void Timer1_Timer(RuntimeState& state, HostPorts& ports) {
-    if (ports.MainFormVisible()) return;
+void Timer1_Timer(RuntimeState& state, HostPorts& ports, RunControl& run) {
+    if (run.MainFormVisible()) return;
     if (state.host.SaverProcessCount == 0) FindSaverProcesses(state, ports, state.host.ShellTaskId);
     switch (TestOwnership(state, ports)) {
         case Ownership::Owned:
             state.host.SaverConfirmed = true;
-            ports.CheckAll();
+            run.CheckAll();
             break;
         case Ownership::Pending: break;
-        case Ownership::Lost: ShutdownAfterFailedTest(state, ports); break;
+        case Ownership::Lost: ShutdownAfterFailedTest(state, run); break;
     }
 }
 
-bool OverlayTickOwnership(RuntimeState& state, HostPorts& ports) {
+bool OverlayTickOwnership(RuntimeState& state, HostPorts& ports, RunControl& run) {
     if (state.host.SaverProcessCount == 0) FindSaverProcesses(state, ports, state.host.ShellTaskId);
     if (!state.host.IsSaverRunning) {
-        ports.KillFormTimer(state.host.OverlayTimer);
+        run.KillFormTimer(state.host.OverlayTimer);
         return false;
     }
     switch (TestOwnership(state, ports)) {
         case Ownership::Owned: return true;
         case Ownership::Pending: return false;
-        case Ownership::Lost: ports.FinishAll(); return false;
+        case Ownership::Lost: run.FinishAll(); return false;
     }
     return false;
 }
 
-void OnSaverProcessEnded(RuntimeState& state, HostPorts& ports) {
+void OnSaverProcessEnded(RuntimeState& state, HostPorts& ports, RunControl& run) {
     if (!state.host.IsSaverRunning) return;
-    if (TestOwnership(state, ports) == Ownership::Lost) ShutdownAfterFailedTest(state, ports);
+    if (TestOwnership(state, ports) == Ownership::Lost) ShutdownAfterFailedTest(state, run);
 }
 
-void DisplayPropertiesTimerProc(RuntimeState& state, HostPorts& ports) {
+void DisplayPropertiesTimerProc(RuntimeState& state, HostPorts& ports, RunControl& run) {
     if (!state.host.IsConfigMode) {
-        ports.KillFormTimer(state.host.DisplayPropertiesTimer);
+        run.KillFormTimer(state.host.DisplayPropertiesTimer);
         return;
     }
     if (ports.WindowExists(state.host.DisplayPropertiesWindow)) return;
-    ports.KillFormTimer(state.host.DisplayPropertiesTimer);
-    ports.FinishAll();
+    run.KillFormTimer(state.host.DisplayPropertiesTimer);
+    run.FinishAll();
 }
 
 }  // namespace vl

@@ -21,6 +21,7 @@ struct ProcessEntry {
 // How long a saver may take to cover the screen after its launch.
 inline constexpr std::uint64_t kSaverGraceMs = 10000;
 
+// The system as the hosting rules see it.
 class HostPorts {
 public:
     virtual ~HostPorts() = default;
@@ -34,10 +35,16 @@ public:
     virtual std::uint32_t ProbePointOwner() = 0;        // process of the window at (1,1); 0 if none
     virtual bool IsProcessAlive(std::uint32_t pid) = 0;
     virtual std::uint64_t NowMs() = 0;
+    virtual bool WindowExists(std::uintptr_t window) = 0;
+};
+
+// What the hosting rules ask of the program.
+class RunControl {
+public:
+    virtual ~RunControl() = default;
     virtual bool MainFormVisible() = 0;
     virtual void SetWatchdogEnabled(bool enabled) = 0;
     virtual void KillFormTimer(std::uintptr_t id) = 0;
-    virtual bool WindowExists(std::uintptr_t window) = 0;
     virtual void CheckAll() = 0;
     virtual void FinishAll() = 0;
 };
@@ -67,18 +74,18 @@ enum class Ownership {
 Ownership TestOwnership(RuntimeState& state, HostPorts& ports);
 
 // The reaction to a failed test: unconfirm, stop every timer, finish.
-void ShutdownAfterFailedTest(RuntimeState& state, HostPorts& ports);
+void ShutdownAfterFailedTest(RuntimeState& state, RunControl& run);
 
 // The watchdog tick (every 3 s in run mode).
-void Timer1_Timer(RuntimeState& state, HostPorts& ports);
+void Timer1_Timer(RuntimeState& state, HostPorts& ports, RunControl& run);
 
 // The first steps of the overlay tick; true when the tick may go on to draw.
-bool OverlayTickOwnership(RuntimeState& state, HostPorts& ports);
+bool OverlayTickOwnership(RuntimeState& state, HostPorts& ports, RunControl& run);
 
 // The started process has ended: test at once rather than at the next tick.
-void OnSaverProcessEnded(RuntimeState& state, HostPorts& ports);
+void OnSaverProcessEnded(RuntimeState& state, HostPorts& ports, RunControl& run);
 
 // The configuration-mode watch on the Display Properties window (100 ms).
-void DisplayPropertiesTimerProc(RuntimeState& state, HostPorts& ports);
+void DisplayPropertiesTimerProc(RuntimeState& state, HostPorts& ports, RunControl& run);
 
 }  // namespace vl

@@ -1,28 +1,25 @@
-// The program object: owns the run-time state, the main form, the icon
-// carrier and the started saver, and answers the rules' ports with Win32.
+// The program object: owns the run-time state, the settings file, the main
+// form and one adapter per room, and wires the rooms' rules together.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
 
-#include "display/icon_cache_win32.h"
-#include "display/icon_carrier_win32.h"
-#include "display/notify.h"
-#include "host/saver_watch.h"
+#include "core/runtime_state.h"
+#include "dialog/form_owner.h"
+#include "dialog/main_form_win32.h"
+#include "display/display_win32.h"
+#include "host/host_win32.h"
 #include "platform/win32_handles.h"
 #include "settings/profile_store.h"
 #include "settings/settings_win32.h"
 #include "startup/finish.h"
-#include "startup/main_form_win32.h"
-#include "startup/mode.h"
-#include "core/runtime_state.h"
-#include "watch/poll_cycle.h"
 #include "watch/watch_win32.h"
 
 namespace vl {
 
-class App final : public HostPorts, public Lifecycle, public WatchPorts, public DisplayPorts {
+class App final : public FormOwner, public RunControl, public Lifecycle, public Notifier {
 public:
     explicit App(HINSTANCE instance);
     App(const App&) = delete;
@@ -31,65 +28,33 @@ public:
     // The program's entry: returns the process exit code.
     int Main();
 
-    RuntimeState& state() { return state_; }
-    SettingsStore& Store() { return store_; }
-    const RuntimeState& state() const { return state_; }
+    // FormOwner
+    RuntimeState& State() override { return state_; }
+    SettingsStore& Store() override { return store_; }
+    std::string ProgramFolder() const override { return programFolder_; }
+    void LoadSettings() override;
+    void FormUnload() override;
+    void Timer1Tick() override { Timer1_Timer(state_, host_, *this); }
+    void OverlayTimerTick() override;
+    void DisplayPropertiesTick() override { DisplayPropertiesTimerProc(state_, host_, *this); }
 
-    // Called by the main form.
-    void LoadSettings();
-    void FormUnload();
-    void Timer1Tick();
-    void OverlayTimerTick();
-    void DisplayPropertiesTick();
-
-    void FinishAll() override;
-
-    // HostPorts
-    std::optional<std::vector<ProcessEntry>> SnapshotProcesses() override;
-    bool AppendLog(std::string_view text) override;
-    bool StartedAfterSaver(std::uint32_t pid) override;
-    std::uint32_t ProbePointOwner() override;
-    bool IsProcessAlive(std::uint32_t pid) override;
-    std::uint64_t NowMs() override;
-    bool MainFormVisible() override;
-    void SetWatchdogEnabled(bool enabled) override;
-    void KillFormTimer(std::uintptr_t id) override;
-    bool WindowExists(std::uintptr_t window) override;
-    void CheckAll() override;
-
-    // WatchPorts
-    std::vector<std::string> TopLevelCaptions() override;
-    std::optional<std::string> CheckMail() override;
-    bool FileExists(const std::string& path) override;
-    std::optional<std::string> FileDate(const std::string& path) override;
-    std::string NormalizeDate(const std::string& stored) override;
-    void ShowIconEx(std::int16_t nIndex, std::string& sIconPath) override;
-    void ShowIcon(std::int16_t nIndex, std::string& sIconPath) override;
-    void WriteText(std::string_view text) override;
-
-    // DisplayPorts
-    std::string ProgramFolder() override { return programFolder_; }
-    TwipsScale Twips() override { return form_.twips(); }
-    void BecomeChildOfSaver() override;
-    void CreateElement(int k) override;
-    bool LoadElementPicture(int k, const std::string& path) override;
-    void SetElementFallback(int k) override;
-    double ElementWidthTwips(int k) override;
-    double ElementHeightTwips(int k) override;
-    void PlaceElement(int k, double leftTwips, double topTwips) override;
-    void PlaceCarrier(double left, double top, double width, double height) override;
-    void SetCarrierLeft(double leftTwips) override;
-    void RepaintElement(int k) override;
-    std::uintptr_t CarrierDc() override;
-    void DrawIconInto(std::uintptr_t dc, int x, int y, const std::string& path) override;
-    std::pair<int, int> DrawIconOnScreen(int x, int y, const std::string& path) override;
-    void DrawTextLine(int line, const std::string& text) override;
+    // RunControl
+    bool MainFormVisible() override { return form_.Visible(); }
+    void SetWatchdogEnabled(bool enabled) override { form_.SetTimer1Enabled(enabled); }
+    void KillFormTimer(std::uintptr_t id) override { form_.KillFormTimer(id); }
+    void CheckAll() override { vl::CheckAll(state_, desktop_, *this, store_); }
+    void FinishAll() override { vl::FinishAll(state_, *this); }
 
     // Lifecycle
-    void StopWatchdog() override;
+    void StopWatchdog() override { form_.SetTimer1Enabled(false); }
     void SaveApplicationListOnExit() override;
-    void CloseIconCarrier() override;
-    void CloseMainForm() override;
+    void CloseIconCarrier() override { display_.CloseCarrier(); }
+    void CloseMainForm() override { form_.Close(); }
+
+    // Notifier
+    void ShowIconEx(std::int16_t nIndex, std::string& sIconPath) override;
+    void ShowIcon(std::int16_t nIndex, std::string& sIconPath) override;
+    void WriteText(std::string_view text) override { ShowText(state_, display_, std::string(text)); }
 
 private:
     bool AnotherInstanceRuns();
@@ -105,16 +70,11 @@ private:
     Win32ProfileFileSystem profileFs_;
     ProfileStore store_;
     Win32SettingsFiles files_;
+    Win32Host host_;
+    Win32Desktop desktop_;
+    Win32Display display_;
     MainForm form_;
-    IconCarrier carrier_;
     UniqueKernelHandle instanceMutex_;
-    UniqueProcessInformation saver_;
-    std::optional<std::uint64_t> saverCreatedAt_;  // kept: the handle is let go when the saver ends
-    Win32Mapi mapi_;
-    IconCache iconCache_;
-    UniqueIcon appIcon_;       // element 0's picture before the first icon
-    UniqueIcon fallbackIcon_;  // the no-entry sign, for missing or broken icon files
-    HICON FallbackIcon();
     std::string arguments_;
 };
 

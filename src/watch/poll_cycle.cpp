@@ -11,10 +11,10 @@ namespace {
 // a cycle and shared by every later one.
 class CaptionCache {
 public:
-    explicit CaptionCache(WatchPorts& ports) : ports_(ports) {}
+    explicit CaptionCache(Desktop& desktop) : desktop_(desktop) {}
     bool AnyMatches(std::string_view wanted) {
         if (!taken_) {
-            captions_ = ports_.TopLevelCaptions();
+            captions_ = desktop_.TopLevelCaptions();
             taken_ = true;
         }
         for (const std::string& caption : captions_)
@@ -23,15 +23,15 @@ public:
     }
 
 private:
-    WatchPorts& ports_;
+    Desktop& desktop_;
     bool taken_ = false;
     std::vector<std::string> captions_;
 };
 
-void Notify(const RuntimeState& state, WatchPorts& ports, std::int16_t method, std::string& icon) {
-    ports.ShowIconEx(method, icon);
+void Notify(const RuntimeState& state, Notifier& notifier, std::int16_t method, std::string& icon) {
+    notifier.ShowIconEx(method, icon);
     // ShowIconEx may have found the saver gone and shut the program down.
-    if (state.host.SaverConfirmed && state.host.SaverProcessCount > 1) ports.ShowIcon(method, icon);
+    if (state.host.SaverConfirmed && state.host.SaverProcessCount > 1) notifier.ShowIcon(method, icon);
 }
 
 }  // namespace
@@ -40,9 +40,9 @@ bool CaptionMatches(std::string_view caption, std::string_view wanted) {
     return !caption.empty() && caption.find(wanted) != std::string_view::npos;
 }
 
-void CheckAll(RuntimeState& state, WatchPorts& ports, SettingsStore& store) {
+void CheckAll(RuntimeState& state, Desktop& desktop, Notifier& notifier, SettingsStore& store) {
     if (!state.host.SaverConfirmed || state.apps.AppCount() == 0) return;
-    CaptionCache windows(ports);
+    CaptionCache windows(desktop);
     for (int i = 0; i < state.apps.AppCount(); ++i) {
         // A display call may have found the saver gone and shut the program down.
         if (!state.host.SaverConfirmed) return;
@@ -55,22 +55,22 @@ void CheckAll(RuntimeState& state, WatchPorts& ports, SettingsStore& store) {
 
         switch (*method) {
             case kMethodInternal: {
-                std::optional<std::string> mail = ports.CheckMail();
+                std::optional<std::string> mail = desktop.CheckMail();
                 if (!mail || mail->empty()) break;
                 if (icon.empty())
-                    ports.WriteText(kMailText);
+                    notifier.WriteText(kMailText);
                 else
-                    Notify(state, ports, *method, icon);
+                    Notify(state, notifier, *method, icon);
                 break;
             }
             case kMethodWindow:
-                if (windows.AnyMatches(f[kFieldText])) Notify(state, ports, *method, icon);
+                if (windows.AnyMatches(f[kFieldText])) Notify(state, notifier, *method, icon);
                 break;
             case kMethodFileUpdate: {
-                const std::string stored = ports.NormalizeDate(f[kFieldDate]);
+                const std::string stored = desktop.NormalizeDate(f[kFieldDate]);
                 const std::string& file = f[kFieldText];
-                if (!ports.FileExists(file)) break;
-                std::optional<std::string> current = ports.FileDate(file);
+                if (!desktop.FileExists(file)) break;
+                std::optional<std::string> current = desktop.FileDate(file);
                 if (!current || EqualsIgnoreCase(stored, *current)) break;
                 std::string rebuilt;
                 for (int k = 0; k < kFieldDate; ++k) {
@@ -83,9 +83,9 @@ void CheckAll(RuntimeState& state, WatchPorts& ports, SettingsStore& store) {
                 state.apps.AppTable[i] = rebuilt;
                 store.Write(kAppListSection, "app" + std::to_string(i), rebuilt);
                 if (icon.empty())
-                    ports.WriteText(file + kModifiedSuffix);
+                    notifier.WriteText(file + kModifiedSuffix);
                 else
-                    Notify(state, ports, *method, icon);
+                    Notify(state, notifier, *method, icon);
                 break;
             }
             default: break;

@@ -12,10 +12,10 @@
 
 namespace vl {
 
-// What the cycle needs from the desktop, the mail system and the display.
-class WatchPorts {
+// What the cycle looks at: the desktop, the file system and the mail system.
+class Desktop {
 public:
-    virtual ~WatchPorts() = default;
+    virtual ~Desktop() = default;
     // Captions of all top-level windows, in one pass (windows without a caption give "").
     virtual std::vector<std::string> TopLevelCaptions() = 0;
     // Unread mail: "you've got mail" or ""; nothing when the mail library cannot be used.
@@ -25,7 +25,13 @@ public:
     virtual std::optional<std::string> FileDate(const std::string& path) = 0;
     // A stored date brought into the general date form; text that is no date stays as it is.
     virtual std::string NormalizeDate(const std::string& stored) = 0;
-    // The display; sIconPath may be completed to a full path.
+};
+
+// Where the cycle reports an event.
+class Notifier {
+public:
+    virtual ~Notifier() = default;
+    // sIconPath may be completed to a full path.
     virtual void ShowIconEx(std::int16_t nIndex, std::string& sIconPath) = 0;
     virtual void ShowIcon(std::int16_t nIndex, std::string& sIconPath) = 0;
     // Text at (1,1) of the screen.
@@ -41,6 +47,6 @@ bool CaptionMatches(std::string_view caption, std::string_view wanted);
 
 // One cycle over AppTable. Runs only while the saver is confirmed. A damaged
 // record or a failing check is skipped for this tick; the cycle goes on.
-void CheckAll(RuntimeState& state, WatchPorts& ports, SettingsStore& store);
+void CheckAll(RuntimeState& state, Desktop& desktop, Notifier& notifier, SettingsStore& store);
 
 }  // namespace vl

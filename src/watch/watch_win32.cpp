@@ -63,14 +63,6 @@ std::string NormalizeGeneralDate(const std::string& text) {
     return GeneralDateOf(t, static_cast<long long>(date) != 0);
 }
 
-void WriteScreenText(std::string_view text, int line) {
-    UniqueWindowDc screen = GetWindowDc(nullptr);
-    if (!screen) return;
-    TEXTMETRICA metrics{};
-    ::GetTextMetricsA(screen.get(), &metrics);
-    ::TextOutA(screen.get(), 1, 1 + line * metrics.tmHeight, text.data(), static_cast<int>(text.size()));
-}
-
 bool Win32Mapi::Available() {
     if (library_) return true;
     char system[MAX_PATH] = {};

@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "platform/win32_handles.h"
+#include "platform/win32_util.h"
 #include "watch/mail_check.h"
+#include "watch/poll_cycle.h"
 
 namespace vl {
 
@@ -21,10 +23,6 @@ std::optional<std::string> FileModifiedGeneralDate(const std::string& path);
 // A date written by the user's locale, read back and written in the general
 // date form; text that is no date comes back unchanged.
 std::string NormalizeGeneralDate(const std::string& text);
-
-// TextOutA on the screen, with the DC's defaults: line 0 at (1,1), each
-// further line one text height lower.
-void WriteScreenText(std::string_view text, int line = 0);
 
 // MAPI32.DLL, loaded from the Windows system folder only: the current folder
 // is the saver's, and a library planted there must never be loaded.
@@ -44,6 +42,19 @@ private:
     LogonFn logon_ = nullptr;
     FindNextFn findNext_ = nullptr;
     LogoffFn logoff_ = nullptr;
+};
+
+// What the poll cycle looks at, on Windows.
+class Win32Desktop final : public Desktop {
+public:
+    std::vector<std::string> TopLevelCaptions() override { return AllTopLevelCaptions(); }
+    std::optional<std::string> CheckMail() override { return vl::CheckMail(mapi_); }
+    bool FileExists(const std::string& path) override { return FileExistsA(path); }
+    std::optional<std::string> FileDate(const std::string& path) override { return FileModifiedGeneralDate(path); }
+    std::string NormalizeDate(const std::string& stored) override { return NormalizeGeneralDate(stored); }
+
+private:
+    Win32Mapi mapi_;
 };
 
 }  // namespace vl

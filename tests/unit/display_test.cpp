@@ -73,7 +73,7 @@ protected:
         host.owner = 50;
         display.files = {"C:\\i\\a.ico", "C:\\i\\b.ico", "C:\\i\\c.ico", "C:\\V\\QVX_data\\bell.ico"};
     }
-    void Ex(std::string icon, std::int16_t n = 1) { ShowIconEx(state, host, display, n, icon); }
+    void Ex(std::string icon, std::int16_t n = 1) { ShowIconEx(state, host, host, display, n, icon); }
 };
 
 // Rows and orientation 2 are checked through ShowIconEx below; here any other
@@ -108,7 +108,7 @@ TEST_F(DisplayTest, FirstIconMakesTheCarrierAChildAndIconsInARowCoverEachOtherEx
 
 TEST_F(DisplayTest, EachPathIsPlacedOnceBareNamesAreCompletedAndBadFilesGetTheFallback) {
     std::string icon = "bell.ico";
-    ShowIconEx(state, host, display, 1, icon);
+    ShowIconEx(state, host, host, display, 1, icon);
     EXPECT_EQ(icon, "C:\\V\\QVX_data\\bell.ico");  // completed for the caller too
     EXPECT_EQ(state.display.DrawnIcons[0].IconPath, icon);
     display.brokenFiles = {"C:\\i\\broken.ico"};
@@ -132,9 +132,9 @@ TEST_F(DisplayTest, ForeignWindowAtTheProbePointShutsDownInsteadOfDrawing) {
 TEST_F(DisplayTest, ShowIconDrawsOnTheScreenAtItsPitchAndSharesTheTable) {
     Ex("C:\\i\\a.ico");
     std::string a = "C:\\i\\a.ico", b = "C:\\i\\b.ico", c = "C:\\i\\c.ico";
-    ShowIcon(state, host, display, 1, a);  // already placed: nothing
-    ShowIcon(state, host, display, 1, b);
-    ShowIcon(state, host, display, 0, c);
+    ShowIcon(state, host, host, display, 1, a);  // already placed: nothing
+    ShowIcon(state, host, host, display, 1, b);
+    ShowIcon(state, host, host, display, 0, c);
     EXPECT_EQ(state.display.DrawnIconCount, 3);
     EXPECT_EQ(std::vector(display.calls.end() - 2, display.calls.end()),
               (std::vector<std::string>{"screen 88,295 C:\\i\\b.ico", "screen 128,295 C:\\i\\c.ico"}));

@@ -12,7 +12,7 @@ namespace vltest {
 
 using vl::ProcessEntry;
 
-class FakeHost : public vl::HostPorts {
+class FakeHost : public vl::HostPorts, public vl::RunControl {
 public:
     std::vector<ProcessEntry> processes;
     bool snapshotFails = false;

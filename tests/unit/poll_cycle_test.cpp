@@ -13,7 +13,7 @@ using namespace vl;
 
 namespace {
 
-class FakeDesktop : public WatchPorts {
+class FakeDesktop : public Desktop, public Notifier {
 public:
     std::vector<std::string> captions;
     int captionPasses = 0;
@@ -53,7 +53,7 @@ protected:
         state.host.SaverConfirmed = true;
         state.host.SaverProcessCount = 1;
     }
-    void Run() { CheckAll(state, desktop, store); }
+    void Run() { CheckAll(state, desktop, desktop, store); }
 };
 
 TEST(CaptionRule, ExactCaseSensitiveSubstringAndEmptyText) {

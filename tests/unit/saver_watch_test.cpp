@@ -61,18 +61,18 @@ TEST_F(SaverWatchTest, ProcessOlderThanTheSaverIsNoChildThoughItsParentIdMatches
 TEST_F(SaverWatchTest, OwnedScreenConfirmsAndPollsAndAForeignOneShutsDownInOrder) {
     host.owner = 61;
     host.formVisible = true;  // the watchdog waits while the form shows
-    Timer1_Timer(state, host);
+    Timer1_Timer(state, host, host);
     EXPECT_TRUE(host.calls.empty());
     EXPECT_TRUE(host.log.empty());
     host.formVisible = false;
-    Timer1_Timer(state, host);
+    Timer1_Timer(state, host, host);
     EXPECT_TRUE(state.host.SaverConfirmed);
     EXPECT_EQ(host.calls, std::vector<std::string>{"check all"});
     EXPECT_EQ(host.log, ListingLogText(50, {50, 61, 80}));  // listed and logged once
     host.calls.clear();
     state.host.DisplayPropertiesTimer = 3;
     host.owner = 4;  // another program's window
-    Timer1_Timer(state, host);
+    Timer1_Timer(state, host, host);
     EXPECT_FALSE(state.host.SaverConfirmed);
     EXPECT_EQ(host.calls, (std::vector<std::string>{"watchdog off", "kill 2", "kill 3", "finish"}));
 }
@@ -81,8 +81,8 @@ TEST_F(SaverWatchTest, GraceKeepsASlowSaverUntilItShowsUp) {
     host.processes = {{50, 9}};
     host.owner = 4;
     host.now = 500;  // the first overlay tick, well inside the grace time
-    EXPECT_FALSE(OverlayTickOwnership(state, host));
-    Timer1_Timer(state, host);
+    EXPECT_FALSE(OverlayTickOwnership(state, host, host));
+    Timer1_Timer(state, host, host);
     EXPECT_TRUE(host.calls.empty());
     EXPECT_FALSE(state.host.SaverConfirmed);
 
@@ -90,7 +90,7 @@ TEST_F(SaverWatchTest, GraceKeepsASlowSaverUntilItShowsUp) {
     host.alive.insert(66);
     host.owner = 66;
     host.now = 4000;
-    EXPECT_TRUE(OverlayTickOwnership(state, host));
+    EXPECT_TRUE(OverlayTickOwnership(state, host, host));
     EXPECT_TRUE(state.host.SaverSeenOwning);
     EXPECT_EQ(state.host.SaverProcessCount, 2);
     EXPECT_EQ(host.log, ListingLogText(50, {50}) + ListingLogText(50, {50, 66}));  // logged when it changed
@@ -118,23 +118,23 @@ TEST_F(SaverWatchTest, GraceEndsWhenEveryProcessHasEndedOrAfterTenSeconds) {
 TEST_F(SaverWatchTest, OverlayTickEndsASaverThatNeverStartedAndStopsItselfOutsideRunMode) {
     state.host.ShellTaskId = 0;
     host.owner = 4;
-    EXPECT_FALSE(OverlayTickOwnership(state, host));
+    EXPECT_FALSE(OverlayTickOwnership(state, host, host));
     EXPECT_EQ(host.calls, std::vector<std::string>{"finish"});
     host.calls.clear();
     state.host.IsSaverRunning = false;
-    EXPECT_FALSE(OverlayTickOwnership(state, host));
+    EXPECT_FALSE(OverlayTickOwnership(state, host, host));
     EXPECT_EQ(host.calls, std::vector<std::string>{"kill 2"});
 }
 
 TEST_F(SaverWatchTest, ProcessEndTestsAtOnceAndAChildMayStillOwnTheScreen) {
     host.owner = 61;
-    Timer1_Timer(state, host);
+    Timer1_Timer(state, host, host);
     host.calls.clear();
     host.alive.erase(50);
-    OnSaverProcessEnded(state, host);
+    OnSaverProcessEnded(state, host, host);
     EXPECT_TRUE(host.calls.empty());
     host.owner = 0;
-    OnSaverProcessEnded(state, host);
+    OnSaverProcessEnded(state, host, host);
     EXPECT_EQ(host.calls, (std::vector<std::string>{"watchdog off", "kill 2", "finish"}));
 }
 
@@ -142,14 +142,14 @@ TEST_F(SaverWatchTest, DisplayPropertiesWatch) {
     state.host.IsConfigMode = true;
     state.host.DisplayPropertiesTimer = 3;
     state.host.DisplayPropertiesWindow = 0x77;
-    DisplayPropertiesTimerProc(state, host);
+    DisplayPropertiesTimerProc(state, host, host);
     EXPECT_TRUE(host.calls.empty());
     state.host.DisplayPropertiesWindow = 0x78;  // closed
-    DisplayPropertiesTimerProc(state, host);
+    DisplayPropertiesTimerProc(state, host, host);
     EXPECT_EQ(host.calls, (std::vector<std::string>{"kill 3", "finish"}));
     host.calls.clear();
     state.host.IsConfigMode = false;
-    DisplayPropertiesTimerProc(state, host);
+    DisplayPropertiesTimerProc(state, host, host);
     EXPECT_EQ(host.calls, std::vector<std::string>{"kill 3"});
 }
 

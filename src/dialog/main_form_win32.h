@@ -9,17 +9,15 @@
 
 #include "dialog/about_page_win32.h"
 #include "dialog/dialog_host.h"
+#include "dialog/form_owner.h"
 #include "dialog/polling_page_win32.h"
 #include "dialog/position_page_win32.h"
+#include "dialog/save_all.h"
 #include "dialog/saver_page_win32.h"
 #include "platform/twips.h"
 #include "platform/win32_handles.h"
-#include "dialog/save_all.h"
-#include "settings/settings.h"
 
 namespace vl {
-
-class App;
 
 class MainForm final : public DirtyFlag, public DialogHost {
 public:
@@ -30,7 +28,7 @@ public:
         kDisplayPropertiesTimerId = 3,  // 100 ms, configuration mode
     };
 
-    explicit MainForm(App& app);
+    explicit MainForm(FormOwner& owner);
     ~MainForm() override;
     MainForm(const MainForm&) = delete;
     MainForm& operator=(const MainForm&) = delete;
@@ -53,6 +51,8 @@ public:
     void SetTimer1Enabled(bool enabled);
     void KillFormTimer(UINT_PTR id);
     UINT_PTR ArmDisplayPropertiesWatch();
+
+    LRESULT HandleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 
     // DirtyFlag: "Apply" is enabled exactly when there are unsaved changes.
     bool IsDirty() const override { return isDirty_; }
@@ -77,12 +77,6 @@ public:
     bool IsFillingControls = false;
 
 private:
-    static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-    static void CALLBACK OverlayTimerProc(HWND hwnd, UINT msg, UINT_PTR id, DWORD time);
-    static void CALLBACK DisplayPropertiesTimerProc(HWND hwnd, UINT msg, UINT_PTR id, DWORD time);
-    static MainForm* FromHandle(HWND hwnd);
-
-    LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
     void Form_Load();
     void Form_Unload();
     void Form_Activate();
@@ -92,15 +86,17 @@ private:
     void OnCommand(int id, int code);
     LRESULT OnNotify(NMHDR* header);
     void OnActivate(bool active);
+    void OnNcDestroy();
     [[nodiscard]] bool PressFocusedButton(const MSG& msg);
 
     void CreateControls();
     void ShowPage(HWND page);
+    UINT_PTR ArmTimer(UniqueTimer& timer, TimerId id, UINT intervalMs);
 
-    App& app_;
+    FormOwner& owner_;
     HINSTANCE instance_ = nullptr;
     HWND hwnd_ = nullptr;
-    UniqueWindow owner_;  // hidden: an owned window gets no task-bar button
+    UniqueWindow hiddenOwner_;  // an owned window gets no task-bar button
     UniqueFont font_;
     TwipsScale twips_;
     HWND tabStrip_ = nullptr;
@@ -111,6 +107,9 @@ private:
     std::unique_ptr<AboutPage> aboutPage_;
     bool isDirty_ = false;
     UINT timer1Interval_ = 0;
+    UniqueTimer timer1_;
+    UniqueTimer overlayTimer_;
+    UniqueTimer displayPropertiesTimer_;
     HWND focusWhenInactive_ = nullptr;  // given back when the form is active again
 };
 

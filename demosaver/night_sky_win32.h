@@ -1,27 +1,20 @@
-#pragma once
-
 // The picture: a night-blue gradient, slowly drifting glowing orbs, a gentle
 // twinkling starfield, the odd shooting star and a breathing "Vigilumen"
 // word-mark. Everything is drawn into one DIB kept for the window's lifetime;
 // the window just blits it.
+#pragma once
 
-#include "Gdi.h"
+#include <windows.h>
 
 #include <array>
 #include <cstdint>
 #include <memory>
 #include <vector>
 
-namespace demosaver {
+#include "blend.h"
+#include "dib_surface_win32.h"
 
-// Pre-rendered additive image (0x00RRGGBB) with the non-black run of each row,
-// so blending skips the empty corners of round things.
-struct Sprite {
-    int width = 0;
-    int height = 0;
-    std::vector<std::uint32_t> pixels;
-    std::vector<std::array<int, 2>> spans;  // [first, last) per row
-};
+namespace demosaver {
 
 class NightSky {
 public:
@@ -36,9 +29,9 @@ public:
     // Draws the current frame into dc().
     void Render();
 
-    HDC dc() const { return frame_ ? frame_->dc() : nullptr; }
-    int width() const { return frame_ ? frame_->width() : 0; }
-    int height() const { return frame_ ? frame_->height() : 0; }
+    [[nodiscard]] HDC dc() const { return frame_ ? frame_->dc() : nullptr; }
+    [[nodiscard]] int width() const { return frame_ ? frame_->width() : 0; }
+    [[nodiscard]] int height() const { return frame_ ? frame_->height() : 0; }
 
 private:
     struct Star {
@@ -57,7 +50,6 @@ private:
     void BuildBackground();
     void BuildOrbs();
     void BuildStars();
-    void BuildWordMark();
 
     void FillBackground();
     void DrawOrbs();

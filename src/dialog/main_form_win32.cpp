@@ -1,4 +1,4 @@
-#include "startup/main_form_win32.h"
+#include "dialog/main_form_win32.h"
 
 #include <commctrl.h>
 
@@ -6,9 +6,8 @@
 
 #include "display/icon_layout.h"
 #include "platform/win32_util.h"
+#include "platform/win32_window.h"
 #include "res/resource.h"
-#include "settings/settings.h"
-#include "startup/app_win32.h"
 
 namespace vl {
 namespace {
@@ -29,25 +28,12 @@ constexpr std::array<int, 3> kActionIds = {kOk, kCancel, kApply};
 
 }  // namespace
 
-MainForm::MainForm(App& app) : app_(app) {}
+MainForm::MainForm(FormOwner& owner) : owner_(owner) {}
 
 MainForm::~MainForm() { Close(); }
 
-MainForm* MainForm::FromHandle(HWND hwnd) {
-    return reinterpret_cast<MainForm*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-}
-
-LRESULT CALLBACK MainForm::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_NCCREATE) {
-        auto* self = static_cast<MainForm*>(reinterpret_cast<CREATESTRUCTA*>(lp)->lpCreateParams);
-        self->hwnd_ = hwnd;
-        ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    }
-    MainForm* self = FromHandle(hwnd);
-    return self ? self->HandleMessage(msg, wp, lp) : ::DefWindowProcA(hwnd, msg, wp, lp);
-}
-
-LRESULT MainForm::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+LRESULT MainForm::HandleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_NCCREATE) hwnd_ = hwnd;
     switch (msg) {
         case WM_TIMER: OnTimer(wp); return 0;
         case WM_COMMAND: OnCommand(LOWORD(wp), HIWORD(wp)); return 0;
@@ -55,39 +41,20 @@ LRESULT MainForm::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_ACTIVATE: OnActivate(LOWORD(wp) != WA_INACTIVE); return 0;
         case WM_CLOSE: Close(); return 0;
         case WM_DESTROY: Form_Unload(); return 0;
-        case WM_NCDESTROY:
-            ::SetWindowLongPtrA(hwnd_, GWLP_USERDATA, 0);
-            hwnd_ = nullptr;
-            return 0;
-        default: return ::DefWindowProcA(hwnd_, msg, wp, lp);
+        case WM_NCDESTROY: OnNcDestroy(); return 0;
+        default: return ::DefWindowProcA(hwnd, msg, wp, lp);
     }
-}
-
-void CALLBACK MainForm::OverlayTimerProc(HWND hwnd, UINT, UINT_PTR, DWORD) {
-    if (MainForm* self = FromHandle(hwnd)) self->app_.OverlayTimerTick();
-}
-
-void CALLBACK MainForm::DisplayPropertiesTimerProc(HWND hwnd, UINT, UINT_PTR, DWORD) {
-    if (MainForm* self = FromHandle(hwnd)) self->app_.DisplayPropertiesTick();
 }
 
 bool MainForm::CreateAndLoad(HINSTANCE instance) {
     instance_ = instance;
-    WNDCLASSEXA wc{};
-    if (!::GetClassInfoExA(instance, kMainClassName, &wc)) {
-        wc = WNDCLASSEXA{};
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = WndProc;
-        wc.hInstance = instance;
-        wc.hIcon = ::LoadIconA(instance, MAKEINTRESOURCEA(IDI_VIGILUMEN));
-        wc.hIconSm = static_cast<HICON>(::LoadImageA(instance, MAKEINTRESOURCEA(IDI_VIGILUMEN), IMAGE_ICON,
-                                                     ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON),
-                                                     LR_SHARED));
-        wc.hCursor = ::LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
-        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-        wc.lpszClassName = kMainClassName;
-        if (!::RegisterClassExA(&wc)) return false;
-    }
+    WindowClassLook look;
+    look.icon = ::LoadIconA(instance, MAKEINTRESOURCEA(IDI_VIGILUMEN));
+    look.smallIcon = static_cast<HICON>(::LoadImageA(instance, MAKEINTRESOURCEA(IDI_VIGILUMEN), IMAGE_ICON,
+                                                     ::GetSystemMetrics(SM_CXSMICON),
+                                                     ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+    look.background = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    if (!RegisterObjectWindowClass<MainForm>(instance, kMainClassName, look)) return false;
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES | ICC_STANDARD_CLASSES};
     ::InitCommonControlsEx(&icc);
 
@@ -95,7 +62,7 @@ bool MainForm::CreateAndLoad(HINSTANCE instance) {
     const int dpiY = static_cast<int>(std::lround(1440.0 / twips_.perPixelY));
     font_.reset(::CreateFontA(-::MulDiv(8, dpiY, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                               OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, "MS Shell Dlg"));
-    owner_.reset(::CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr));
+    hiddenOwner_.reset(::CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr));
 
     const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
     const DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
@@ -105,7 +72,7 @@ bool MainForm::CreateAndLoad(HINSTANCE instance) {
     RECT work{};
     ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
     if (!::CreateWindowExA(exStyle, kMainClassName, "", style, work.left + (work.right - work.left - width) / 2,
-                           work.top + (work.bottom - work.top - height) / 2, width, height, owner_.get(), nullptr,
+                           work.top + (work.bottom - work.top - height) / 2, width, height, hiddenOwner_.get(), nullptr,
                            instance, this))
         return false;
     CreateControls();
@@ -145,18 +112,18 @@ void MainForm::Form_Load() {
     TabCtrl_SetCurSel(tabStrip_, 0);
     pollingPage_->SetColumnWidths(twips_.PxX(kSaverPageWidth / 2));
 
-    app_.LoadSettings();
+    owner_.LoadSettings();
     pollingPage_->FillFromTable();
     pollingPage_->SelectRow(0);
     CurrentSaverIndex = -1;
 
-    RuntimeState& state = app_.state();
+    RuntimeState& state = owner_.State();
     ScreenWidth = ::GetSystemMetrics(SM_CXMAXIMIZED);
     ScreenHeight = ::GetSystemMetrics(SM_CYMAXIMIZED);
     positionPage_->LoadOptions(state);
     pollingPage_->ShowAppRow();
 
-    state.host.OverlayTimer = ::SetTimer(hwnd_, kOverlayTimerId, kOverlayIntervalMs, OverlayTimerProc);
+    state.host.OverlayTimer = ArmTimer(overlayTimer_, kOverlayTimerId, kOverlayIntervalMs);
     ResetDrawnIcons(state);
     SetDirty(false);
     if (state.host.DisplayPropertiesWindow != 0) state.host.DisplayPropertiesTimer = ArmDisplayPropertiesWatch();
@@ -173,7 +140,7 @@ void MainForm::ShowList() {
     }
 }
 
-void MainForm::Form_Unload() { app_.FormUnload(); }
+void MainForm::Form_Unload() { owner_.FormUnload(); }
 
 void MainForm::Form_Activate() {
     if (ListView_GetItemCount(pollingPage_->List()) > 0 && pollingPage_->SelectedRow() < 0) pollingPage_->SelectRow(0);
@@ -241,11 +208,11 @@ void MainForm::cmdAct_Click(int index) {
     if (index != 1) ::SetFocus(cmdAct_[index]);
     switch (index) {
         case 0:
-            SaveAll(false, app_.state(), app_.Store(), *this, Choices());
+            SaveAll(false, owner_.State(), owner_.Store(), *this, Choices());
             Close();
             break;
         case 1: Close(); break;
-        case 2: SaveAll(false, app_.state(), app_.Store(), *this, Choices()); break;
+        case 2: SaveAll(false, owner_.State(), owner_.Store(), *this, Choices()); break;
         default: break;
     }
 }
@@ -262,7 +229,18 @@ LRESULT MainForm::OnNotify(NMHDR* header) {
 }
 
 void MainForm::OnTimer(UINT_PTR id) {
-    if (id == kTimer1) app_.Timer1Tick();
+    switch (id) {
+        case kTimer1: owner_.Timer1Tick(); break;
+        case kOverlayTimerId: owner_.OverlayTimerTick(); break;
+        case kDisplayPropertiesTimerId: owner_.DisplayPropertiesTick(); break;
+        default: break;
+    }
+}
+
+// The window's timers went with it.
+void MainForm::OnNcDestroy() {
+    for (UniqueTimer* timer : {&timer1_, &overlayTimer_, &displayPropertiesTimer_}) (void)timer->release();
+    hwnd_ = nullptr;
 }
 
 void MainForm::Close() {
@@ -281,20 +259,27 @@ void MainForm::ShowModal() {
     }
 }
 
+UINT_PTR MainForm::ArmTimer(UniqueTimer& timer, TimerId id, UINT intervalMs) {
+    timer.reset();  // first: SetTimer gives the same id again
+    if (!Exists()) return 0;
+    timer.reset(::SetTimer(hwnd_, id, intervalMs, nullptr), TimerCloser{hwnd_});
+    return timer.get();
+}
+
 void MainForm::SetTimer1Enabled(bool enabled) {
-    if (!Exists()) return;
     if (enabled)
-        ::SetTimer(hwnd_, kTimer1, timer1Interval_, nullptr);
+        ArmTimer(timer1_, kTimer1, timer1Interval_);
     else
-        ::KillTimer(hwnd_, kTimer1);
+        timer1_.reset();
 }
 
 void MainForm::KillFormTimer(UINT_PTR id) {
-    if (Exists()) ::KillTimer(hwnd_, id);
+    for (UniqueTimer* timer : {&timer1_, &overlayTimer_, &displayPropertiesTimer_})
+        if (timer->get() == id) timer->reset();
 }
 
 UINT_PTR MainForm::ArmDisplayPropertiesWatch() {
-    return ::SetTimer(hwnd_, kDisplayPropertiesTimerId, kDisplayPropertiesIntervalMs, DisplayPropertiesTimerProc);
+    return ArmTimer(displayPropertiesTimer_, kDisplayPropertiesTimerId, kDisplayPropertiesIntervalMs);
 }
 
 void MainForm::SetDirty(bool flag) {
@@ -315,8 +300,8 @@ DialogChoices MainForm::Choices() const {
     return c;
 }
 
-RuntimeState& MainForm::State() { return app_.state(); }
+RuntimeState& MainForm::State() { return owner_.State(); }
 
-std::string MainForm::Folder() const { return app_.ProgramFolder(); }
+std::string MainForm::Folder() const { return owner_.ProgramFolder(); }
 
 }  // namespace vl

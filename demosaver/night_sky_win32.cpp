@@ -1,18 +1,19 @@
-#include "NightSky.h"
-
-#include "Blend.h"
+#include "night_sky_win32.h"
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
+#include <cstddef>
+#include <iterator>
+
+#include "blend.h"
+#include "word_mark_win32.h"
 
 namespace demosaver {
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
-constexpr char kWordMark[] = "Vigilumen";
 
-inline unsigned ToGain(double f) { return static_cast<unsigned>(std::clamp(f, 0.0, 1.0) * 256.0 + 0.5); }
+unsigned ToGain(double f) { return static_cast<unsigned>(std::clamp(f, 0.0, 1.0) * 256.0 + 0.5); }
 
 // Slow Lissajous paths, in fractions of the frame; radius in fractions of the
 // frame's shorter side. Colours are the glow's peak, added onto the sky.
@@ -47,94 +48,11 @@ constexpr GradientStop kSky[] = {
 // 4x4 ordered dither keeps the gentle gradient free of visible bands.
 constexpr int kBayer[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
 
-// Sprite from a function of the offset to its centre; spans record where each
-// row is non-black.
-template <class Shade>
-Sprite MakeSprite(int width, int height, Shade shade)
-{
-    Sprite s;
-    s.width = width;
-    s.height = height;
-    s.pixels.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
-    s.spans.resize(static_cast<std::size_t>(height));
-    for (int y = 0; y < height; ++y) {
-        int first = width, last = 0;
-        for (int x = 0; x < width; ++x) {
-            const std::uint32_t p = shade(x, y);
-            s.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)] = p;
-            if (p) {
-                first = std::min(first, x);
-                last = x + 1;
-            }
-        }
-        s.spans[static_cast<std::size_t>(y)] = {first < last ? first : 0, first < last ? last : 0};
-    }
-    return s;
-}
-
-// Three box-blur passes each way: close enough to a Gaussian for a glow.
-void Blur(std::vector<int>& values, int width, int height, int radius)
-{
-    std::vector<int> line(static_cast<std::size_t>(std::max(width, height)));
-    auto pass = [&](int count, int length, auto at) {
-        for (int i = 0; i < count; ++i) {
-            for (int k = 0; k < length; ++k)
-                line[static_cast<std::size_t>(k)] = at(i, k);
-            int sum = 0;
-            for (int k = -radius; k <= radius; ++k)
-                sum += (k >= 0 && k < length) ? line[static_cast<std::size_t>(k)] : 0;
-            for (int k = 0; k < length; ++k) {
-                at(i, k) = sum / (2 * radius + 1);
-                const int out = k - radius, in = k + radius + 1;
-                if (out >= 0)
-                    sum -= line[static_cast<std::size_t>(out)];
-                if (in < length)
-                    sum += line[static_cast<std::size_t>(in)];
-            }
-        }
-    };
-    auto cell = [&](int x, int y) -> int& {
-        return values[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)];
-    };
-    for (int round = 0; round < 3; ++round) {
-        pass(height, width, [&](int y, int x) -> int& { return cell(x, y); });
-        pass(width, height, [&](int x, int y) -> int& { return cell(x, y); });
-    }
-}
-
-// A light face if the machine has one; GDI would otherwise substitute
-// something heavy.
-int CALLBACK NoteFaceFound(const LOGFONTA*, const TEXTMETRICA*, DWORD, LPARAM found)
-{
-    *reinterpret_cast<bool*>(found) = true;
-    return 0;
-}
-
-const char* PickWordMarkFace()
-{
-    static constexpr const char* kFaces[] = {
-        "Segoe UI Light", "Calibri Light", "Segoe UI", "DejaVu Sans Light", "DejaVu Sans", "Tahoma",
-    };
-    MemoryDc dc(nullptr);
-    for (const char* face : kFaces) {
-        LOGFONTA query{};
-        query.lfCharSet = DEFAULT_CHARSET;
-        std::strncpy(query.lfFaceName, face, LF_FACESIZE - 1);
-        bool found = false;
-        EnumFontFamiliesExA(dc.get(), &query, NoteFaceFound, reinterpret_cast<LPARAM>(&found), 0);
-        if (found)
-            return face;
-    }
-    return "Arial";
-}
-
 }  // namespace
 
-bool NightSky::Resize(int width, int height)
-{
+bool NightSky::Resize(int width, int height) {
     frame_.reset();
-    if (width <= 0 || height <= 0)
-        return false;
+    if (width <= 0 || height <= 0) return false;
     frame_ = std::make_unique<DibSurface>(width, height);
     if (!frame_->valid()) {
         frame_.reset();
@@ -143,20 +61,18 @@ bool NightSky::Resize(int width, int height)
     BuildBackground();
     BuildOrbs();
     BuildStars();
-    BuildWordMark();
+    wordMark_ = MakeWordMark(std::min(width, height));
     meteor_.active = false;
     return true;
 }
 
-void NightSky::BuildBackground()
-{
+void NightSky::BuildBackground() {
     const int h = frame_->height();
     backgroundRows_.assign(static_cast<std::size_t>(h), {});
     for (int y = 0; y < h; ++y) {
         const double at = h > 1 ? static_cast<double>(y) / (h - 1) : 0.0;
         std::size_t i = 1;
-        while (i + 1 < std::size(kSky) && at > kSky[i].at)
-            ++i;
+        while (i + 1 < std::size(kSky) && at > kSky[i].at) ++i;
         const GradientStop& a = kSky[i - 1];
         const GradientStop& b = kSky[i];
         const double f = std::clamp((at - a.at) / (b.at - a.at), 0.0, 1.0);
@@ -167,14 +83,14 @@ void NightSky::BuildBackground()
         for (int x = 0; x < 4; ++x) {
             const int d = kBayer[y & 3][x] * 16;
             backgroundRows_[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)] =
-                Rgb(static_cast<unsigned>(std::min(255, (r + d) >> 8)), static_cast<unsigned>(std::min(255, (g + d) >> 8)),
+                Rgb(static_cast<unsigned>(std::min(255, (r + d) >> 8)),
+                    static_cast<unsigned>(std::min(255, (g + d) >> 8)),
                     static_cast<unsigned>(std::min(255, (bl + d) >> 8)));
         }
     }
 }
 
-void NightSky::BuildOrbs()
-{
+void NightSky::BuildOrbs() {
     const double shortSide = std::min(frame_->width(), frame_->height());
     orbs_.clear();
     for (const OrbPath& path : kOrbs) {
@@ -183,8 +99,7 @@ void NightSky::BuildOrbs()
         orbs_.push_back(MakeSprite(2 * radius + 1, 2 * radius + 1, [&](int x, int y) {
             const double dx = x - radius, dy = y - radius;
             const double u = 1.0 - (dx * dx + dy * dy) / r2;
-            if (u <= 0)
-                return 0u;
+            if (u <= 0) return 0u;
             // Soft body with a slightly brighter heart.
             const double glow = 0.82 * u * u * u + 0.18 * std::pow(u, 12.0);
             return static_cast<unsigned>(Scale(path.color, ToGain(glow)));
@@ -192,8 +107,7 @@ void NightSky::BuildOrbs()
     }
 }
 
-void NightSky::BuildStars()
-{
+void NightSky::BuildStars() {
     const long long area = static_cast<long long>(frame_->width()) * frame_->height();
     const std::size_t count = static_cast<std::size_t>(std::clamp(area / 2400, 14LL, 2000LL));
     random_ = 0x2545F491u;  // same sky every time
@@ -214,63 +128,7 @@ void NightSky::BuildStars()
     }
 }
 
-void NightSky::BuildWordMark()
-{
-    const int shortSide = std::min(frame_->width(), frame_->height());
-    const int fontHeight = std::max(8, shortSide / 10);
-    const int spacing = fontHeight / 16;
-    const int blur = std::max(1, fontHeight / 9);
-    const int margin = 3 * blur + 2;
-
-    GdiObject<HFONT> font(CreateFontA(-fontHeight, 0, 0, 0, FW_LIGHT, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                                      OUT_TT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY,
-                                      VARIABLE_PITCH | FF_SWISS, PickWordMarkFace()));
-    SIZE extent{};
-    {
-        MemoryDc measure(nullptr);
-        SelectScope select(measure.get(), font.get());
-        SetTextCharacterExtra(measure.get(), spacing);
-        GetTextExtentPoint32A(measure.get(), kWordMark, static_cast<int>(std::strlen(kWordMark)), &extent);
-    }
-    wordMark_ = Sprite{};
-    if (extent.cx <= 0 || extent.cy <= 0)
-        return;
-
-    DibSurface text(extent.cx + 2 * margin, extent.cy + 2 * margin);
-    if (!text.valid())
-        return;
-    const int w = text.width(), h = text.height();
-    for (int y = 0; y < h; ++y)
-        std::fill_n(text.row(y), w, 0u);
-    {
-        SelectScope select(text.dc(), font.get());
-        SetBkMode(text.dc(), TRANSPARENT);
-        SetTextColor(text.dc(), RGB(255, 255, 255));
-        SetTextCharacterExtra(text.dc(), spacing);
-        TextOutA(text.dc(), margin, margin, kWordMark, static_cast<int>(std::strlen(kWordMark)));
-        GdiFlush();
-    }
-
-    std::vector<int> coverage(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            coverage[static_cast<std::size_t>(y) * static_cast<std::size_t>(w) + static_cast<std::size_t>(x)] =
-                static_cast<int>((text.row(y)[x] >> 8) & 0xffu);
-    std::vector<int> halo = coverage;
-    Blur(halo, w, h, blur);
-
-    constexpr std::uint32_t kInk = Rgb(214, 226, 255);
-    constexpr std::uint32_t kHalo = Rgb(60, 100, 220);
-    wordMark_ = MakeSprite(w, h, [&](int x, int y) {
-        const std::size_t i = static_cast<std::size_t>(y) * static_cast<std::size_t>(w) + static_cast<std::size_t>(x);
-        const unsigned ink = static_cast<unsigned>(coverage[i]) * 256u / 255u;
-        const unsigned glow = std::min(256u, static_cast<unsigned>(halo[i]) * 3u);
-        return AddClamped(Scale(kInk, ink), Scale(kHalo, glow));
-    });
-}
-
-float NightSky::NextRandom()
-{
+float NightSky::NextRandom() {
     // xorshift32: deterministic and plenty for placing stars.
     random_ ^= random_ << 13;
     random_ ^= random_ >> 17;
@@ -278,13 +136,11 @@ float NightSky::NextRandom()
     return static_cast<float>(random_ >> 8) / static_cast<float>(1u << 24);
 }
 
-void NightSky::Step(double seconds)
-{
+void NightSky::Step(double seconds) {
     time_ += seconds;
     for (Star& s : stars_) {
         s.x -= s.speed * static_cast<float>(seconds);
-        if (s.x < 0)
-            s.x += 1;
+        if (s.x < 0) s.x += 1;
     }
     if (meteor_.active) {
         meteor_.x += meteor_.vx * static_cast<float>(seconds);
@@ -296,8 +152,7 @@ void NightSky::Step(double seconds)
     }
 }
 
-void NightSky::LaunchMeteor()
-{
+void NightSky::LaunchMeteor() {
     const float w = static_cast<float>(frame_->width()), h = static_cast<float>(frame_->height());
     const float speed = 0.7f * std::min(w, h);
     const float angle = 0.35f + 0.35f * NextRandom();  // shallow, downwards
@@ -312,11 +167,9 @@ void NightSky::LaunchMeteor()
     nextMeteor_ = time_ + 14.0 + 20.0 * NextRandom();
 }
 
-void NightSky::Render()
-{
-    if (!frame_)
-        return;
-    GdiFlush();  // the previous blit must be done before we touch the bits
+void NightSky::Render() {
+    if (!frame_) return;
+    ::GdiFlush();  // the previous blit must be done before we touch the bits
     FillBackground();
     DrawOrbs();
     DrawStars();
@@ -324,8 +177,7 @@ void NightSky::Render()
     DrawWordMark();
 }
 
-void NightSky::FillBackground()
-{
+void NightSky::FillBackground() {
     const int w = frame_->width(), h = frame_->height();
     for (int y = 0; y < h; ++y) {
         const auto& pattern = backgroundRows_[static_cast<std::size_t>(y)];
@@ -333,8 +185,7 @@ void NightSky::FillBackground()
         int x = 0;
 #if defined(__SSE2__)
         const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pattern.data()));
-        for (; x + 4 <= w; x += 4)
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(row + x), four);
+        for (; x + 4 <= w; x += 4) _mm_storeu_si128(reinterpret_cast<__m128i*>(row + x), four);
 #endif
         for (; x + 4 <= w; x += 4) {
             row[x] = pattern[0];
@@ -342,13 +193,11 @@ void NightSky::FillBackground()
             row[x + 2] = pattern[2];
             row[x + 3] = pattern[3];
         }
-        for (; x < w; ++x)
-            row[x] = pattern[static_cast<std::size_t>(x & 3)];
+        for (; x < w; ++x) row[x] = pattern[static_cast<std::size_t>(x & 3)];
     }
 }
 
-void NightSky::DrawOrbs()
-{
+void NightSky::DrawOrbs() {
     const double w = frame_->width(), h = frame_->height();
     const unsigned gain = ToGain(time_ / 2.0);  // fade in when the saver starts
     for (std::size_t i = 0; i < orbs_.size(); ++i) {
@@ -356,12 +205,12 @@ void NightSky::DrawOrbs()
         const double cx = (path.cx + path.ax * std::sin(path.wx * time_ + path.phase)) * w;
         const double cy = (path.cy + path.ay * std::sin(path.wy * time_ + path.phase * 1.3)) * h;
         const Sprite& s = orbs_[i];
-        AddSprite(s, static_cast<int>(std::lround(cx)) - s.width / 2, static_cast<int>(std::lround(cy)) - s.height / 2, gain);
+        AddSprite(s, static_cast<int>(std::lround(cx)) - s.width / 2, static_cast<int>(std::lround(cy)) - s.height / 2,
+                  gain);
     }
 }
 
-void NightSky::DrawStars()
-{
+void NightSky::DrawStars() {
     const float w = static_cast<float>(frame_->width()), h = static_cast<float>(frame_->height());
     const bool roomy = std::min(w, h) >= 300;  // no sparkles in the tiny preview
     for (const Star& s : stars_) {
@@ -380,10 +229,8 @@ void NightSky::DrawStars()
     }
 }
 
-void NightSky::DrawMeteor()
-{
-    if (!meteor_.active)
-        return;
+void NightSky::DrawMeteor() {
+    if (!meteor_.active) return;
     const float shortSide = static_cast<float>(std::min(frame_->width(), frame_->height()));
     const float speed = std::hypot(meteor_.vx, meteor_.vy);
     const float dx = meteor_.vx / speed, dy = meteor_.vy / speed;
@@ -400,11 +247,9 @@ void NightSky::DrawMeteor()
     }
 }
 
-void NightSky::DrawWordMark()
-{
+void NightSky::DrawWordMark() {
     const Sprite& s = wordMark_;
-    if (s.width == 0)
-        return;
+    if (s.width == 0) return;
     const double w = frame_->width(), h = frame_->height();
     // Keep the whole word on the frame while it wanders.
     const double roomX = std::max(0.0, (w - s.width) / 2.0) * 0.85;
@@ -417,16 +262,15 @@ void NightSky::DrawWordMark()
               ToGain(breath * fadeIn));
 }
 
-void NightSky::AddSprite(const Sprite& sprite, int left, int top, unsigned gain)
-{
+void NightSky::AddSprite(const Sprite& sprite, int left, int top, unsigned gain) {
     const int w = frame_->width(), h = frame_->height();
     const int y0 = std::max(0, -top), y1 = std::min(sprite.height, h - top);
     for (int sy = y0; sy < y1; ++sy) {
         const auto& span = sprite.spans[static_cast<std::size_t>(sy)];
         const int x0 = std::max(span[0], -left), x1 = std::min(span[1], w - left);
-        if (x0 >= x1)
-            continue;
-        const std::uint32_t* src = sprite.pixels.data() + static_cast<std::size_t>(sy) * static_cast<std::size_t>(sprite.width);
+        if (x0 >= x1) continue;
+        const std::uint32_t* src =
+            sprite.pixels.data() + static_cast<std::size_t>(sy) * static_cast<std::size_t>(sprite.width);
         std::uint32_t* dst = frame_->row(top + sy) + left;
         if (gain >= 256)
             AddRow(dst + x0, src + x0, x1 - x0);
@@ -435,21 +279,19 @@ void NightSky::AddSprite(const Sprite& sprite, int left, int top, unsigned gain)
     }
 }
 
-void NightSky::AddPoint(float x, float y, std::uint32_t color)
-{
+void NightSky::AddPoint(float x, float y, std::uint32_t color) {
     // Bilinear splat in 8.8 fixed point, so slow drift moves smoothly instead
     // of in whole-pixel steps.
     const int fx = static_cast<int>(std::floor(x * 256.0f));
     const int fy = static_cast<int>(std::floor(y * 256.0f));
     const int ix = fx >> 8, iy = fy >> 8;
     const unsigned ax = static_cast<unsigned>(fx & 255), ay = static_cast<unsigned>(fy & 255);
-    const unsigned weights[4] = {
-        ((256 - ax) * (256 - ay)) >> 8, (ax * (256 - ay)) >> 8, ((256 - ax) * ay) >> 8, (ax * ay) >> 8};
+    const unsigned weights[4] = {((256 - ax) * (256 - ay)) >> 8, (ax * (256 - ay)) >> 8, ((256 - ax) * ay) >> 8,
+                                 (ax * ay) >> 8};
     const int w = frame_->width(), h = frame_->height();
     for (int k = 0; k < 4; ++k) {
         const int px = ix + (k & 1), py = iy + (k >> 1);
-        if (px < 0 || py < 0 || px >= w || py >= h || weights[k] == 0)
-            continue;
+        if (px < 0 || py < 0 || px >= w || py >= h || weights[k] == 0) continue;
         std::uint32_t& dst = frame_->row(py)[px];
         dst = AddClamped(dst, Scale(color, weights[k]));
     }

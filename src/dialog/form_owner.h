@@ -1,0 +1,25 @@
+// What the main form needs from the program that owns it: the shared state,
+// the settings file, and the work its load sequence and timers start.
+#pragma once
+
+#include <string>
+
+#include "core/runtime_state.h"
+#include "settings/settings_store.h"
+
+namespace vl {
+
+class FormOwner {
+public:
+    virtual ~FormOwner() = default;
+    virtual RuntimeState& State() = 0;
+    virtual SettingsStore& Store() = 0;
+    [[nodiscard]] virtual std::string ProgramFolder() const = 0;
+    virtual void LoadSettings() = 0;
+    virtual void FormUnload() = 0;  // the form's window is going
+    virtual void Timer1Tick() = 0;
+    virtual void OverlayTimerTick() = 0;
+    virtual void DisplayPropertiesTick() = 0;
+};
+
+}  // namespace vl

@@ -1,0 +1,69 @@
+#include "display/display_win32.h"
+
+#include "display/icon_layout.h"
+#include "platform/win32_util.h"
+#include "res/resource.h"
+
+namespace vl {
+namespace {
+
+// TextOutA on the screen, with the DC's defaults: line 0 at (1,1), each
+// further line one text height lower.
+void WriteScreenText(std::string_view text, int line) {
+    UniqueWindowDc screen = GetWindowDc(nullptr);
+    if (!screen) return;
+    TEXTMETRICA metrics{};
+    ::GetTextMetricsA(screen.get(), &metrics);
+    ::TextOutA(screen.get(), 1, 1 + line * metrics.tmHeight, text.data(), static_cast<int>(text.size()));
+}
+
+}  // namespace
+
+void Win32Display::CreateCarrier(bool enlarged) {
+    const int size = enlarged ? kEnlargedIconPixels : kIconPixels;
+    appIcon_.reset(
+        static_cast<HICON>(::LoadImageA(instance_, MAKEINTRESOURCEA(IDI_VIGILUMEN), IMAGE_ICON, size, size, 0)));
+    carrier_.CreateParked(instance_, twips_, enlarged, appIcon_.get(), FallbackIcon());
+    carrier_.SetIconSource([this](const std::string& path) { return FileIcon(path); });
+}
+
+HICON Win32Display::FallbackIcon() {
+    if (!fallbackIcon_)
+        fallbackIcon_.reset(
+            static_cast<HICON>(::LoadImageA(instance_, MAKEINTRESOURCEA(IDI_NODROP), IMAGE_ICON,
+                                            ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON), 0)));
+    return fallbackIcon_.get();
+}
+
+HICON Win32Display::FileIcon(const std::string& path) {
+    HICON icon = iconCache_.Get(path);
+    return icon ? icon : FallbackIcon();
+}
+
+bool Win32Display::FileExists(const std::string& path) { return FileExistsA(path); }
+
+void Win32Display::BecomeChildOfSaver() { carrier_.BecomeChildOf(::WindowFromPoint(POINT{1, 1})); }
+
+void Win32Display::PlaceElement(int k, double leftTwips, double topTwips) {
+    carrier_.PlaceElement(k, twips_.PxX(leftTwips), twips_.PxY(topTwips));
+}
+
+void Win32Display::PlaceCarrier(double left, double top, double width, double height) {
+    carrier_.Place(twips_.PxX(left), twips_.PxY(top), twips_.PxX(width), twips_.PxY(height));
+}
+
+void Win32Display::DrawIconInto(std::uintptr_t dc, int x, int y, const std::string& path) {
+    // Entries of a carrier that went with the saver's window have nothing to paint into.
+    if (!carrier_.hwnd() || reinterpret_cast<HDC>(dc) != carrier_.dc()) return;
+    carrier_.DrawTickIcon(x, y, path);
+}
+
+std::pair<int, int> Win32Display::DrawIconOnScreen(int x, int y, const std::string& path) {
+    UniqueWindowDc screen = GetWindowDc(nullptr);
+    if (screen) ::DrawIcon(screen.get(), x, y, FileIcon(path));
+    return {::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON)};
+}
+
+void Win32Display::DrawTextLine(int line, const std::string& text) { WriteScreenText(text, line); }
+
+}  // namespace vl

@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 
+#include "platform/win32_window.h"
+
 namespace demosaver {
 namespace {
 
@@ -28,16 +30,8 @@ RECT VirtualScreen() {
 }  // namespace
 
 bool SaverWindow::RegisterClassOnce(HINSTANCE instance) {
-    WNDCLASSEXA wc{};
-    if (::GetClassInfoExA(instance, kClassName, &wc)) return true;
-    wc = WNDCLASSEXA{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = WndProc;
-    wc.hInstance = instance;
-    wc.hCursor = ::LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
-    wc.hbrBackground = nullptr;                                    // every pixel is painted from the frame
-    wc.lpszClassName = kClassName;
-    return ::RegisterClassExA(&wc) != 0;
+    // No background brush: every pixel is painted from the frame.
+    return vl::RegisterObjectWindowClass<SaverWindow>(instance, kClassName);
 }
 
 int SaverWindow::RunFullScreen(HINSTANCE instance) {
@@ -77,17 +71,8 @@ int SaverWindow::PumpMessages() {
     return static_cast<int>(msg.wParam);
 }
 
-LRESULT CALLBACK SaverWindow::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_NCCREATE) {
-        auto* self = static_cast<SaverWindow*>(reinterpret_cast<CREATESTRUCTA*>(lp)->lpCreateParams);
-        self->hwnd_ = hwnd;
-        ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    }
-    auto* self = reinterpret_cast<SaverWindow*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-    return self ? self->HandleMessage(msg, wp, lp) : ::DefWindowProcA(hwnd, msg, wp, lp);
-}
-
-LRESULT SaverWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+LRESULT SaverWindow::HandleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_NCCREATE) hwnd_ = hwnd;
     switch (msg) {
         case WM_CREATE: return OnCreate();
         case WM_SIZE: return OnSize(LOWORD(lp), HIWORD(lp));
@@ -197,7 +182,6 @@ LRESULT SaverWindow::OnDestroy() {
 
 LRESULT SaverWindow::OnNcDestroy(WPARAM wp, LPARAM lp) {
     const HWND hwnd = hwnd_;
-    ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
     hwnd_ = nullptr;
     return ::DefWindowProcA(hwnd, WM_NCDESTROY, wp, lp);
 }

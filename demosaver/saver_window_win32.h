@@ -20,6 +20,9 @@ public:
     SaverWindow(const SaverWindow&) = delete;
     SaverWindow& operator=(const SaverWindow&) = delete;
 
+    // The window's messages (the window-class helper calls it).
+    LRESULT HandleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+
 private:
     enum class Kind { FullScreen, Preview };
     enum TimerId : UINT_PTR { kAnimateTimer = 1 };
@@ -27,10 +30,8 @@ private:
     SaverWindow(Kind kind, HWND parent) : kind_(kind), parent_(parent) {}
 
     static bool RegisterClassOnce(HINSTANCE instance);
-    static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
     static int PumpMessages();
 
-    LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
     LRESULT OnCreate();
     LRESULT OnSize(int width, int height);
     LRESULT OnTimer(UINT_PTR id);

@@ -18,7 +18,7 @@ from pathlib import Path
 ROOT = Path(__file__).resolve().parent.parent
 sys.path.insert(0, str(ROOT / "tests" / "e2e"))
 
-from harness import Config, Image, ProbeRecord, prepare_prefix, wine_env, winpath  # noqa: E402
+from harness import Config, Image, ProbeRecord, prepare_prefix, wine_command, wine_env, winpath  # noqa: E402
 
 WINDOW_CAPTION = "Vigilumen demo window"
 T0 = time.monotonic()
@@ -54,7 +54,7 @@ class Demo:
         return f":{n}"
 
     def prepare_prefix(self):
-        prefix = self.out / "prefix"
+        prefix = self.out / f"prefix-{self.config.arch}"  # a prefix serves one loader
         self.session = {"display": self.display, "prefix": str(prefix)}
         self.env = wine_env(self.session)
         if not (prefix / "system.reg").exists():
@@ -88,7 +88,7 @@ class Demo:
     # -- helpers ----------------------------------------------------------
     def start(self, exe: Path, *args: str) -> subprocess.Popen:
         log = open(self.out / f"{exe.stem}.out", "ab")
-        p = subprocess.Popen(["wine", str(exe), *args], cwd=exe.parent, env=self.env, stdin=subprocess.DEVNULL,
+        p = subprocess.Popen([*wine_command(), str(exe), *args], cwd=exe.parent, env=self.env, stdin=subprocess.DEVNULL,
                              stdout=log, stderr=subprocess.STDOUT, start_new_session=True)
         self.procs.append(p)
         return p
@@ -96,7 +96,7 @@ class Demo:
     def probe(self, *args: str) -> list[ProbeRecord]:
         out = self.out / "probe.out"
         with open(out, "wb") as f:
-            p = subprocess.Popen(["wine", str(self.config.helpers["UiProbe"]), *args], env=self.env,
+            p = subprocess.Popen([*wine_command(), str(self.config.helpers["UiProbe"]), *args], env=self.env,
                                  stdin=subprocess.DEVNULL, stdout=f, stderr=subprocess.DEVNULL,
                                  start_new_session=True)
             try:

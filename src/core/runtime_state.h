@@ -72,6 +72,12 @@ struct DisplayState {
     // Texts of events without an icon, one line each from (1,1) down; the
     // overlay timer draws them again, as the saver paints over them.
     std::vector<std::string> ShownTexts;
+
+    // Nothing drawn yet (every form load).
+    void ResetDrawnIcons() {
+        DrawnIcons.assign(1, DrawnIcon{});
+        DrawnIconCount = 0;
+    }
 };
 
 struct RuntimeState {

@@ -4,7 +4,6 @@
 
 #include <array>
 
-#include "display/icon_layout.h"
 #include "platform/win32_util.h"
 #include "platform/win32_window.h"
 #include "res/resource.h"
@@ -124,7 +123,7 @@ void MainForm::Form_Load() {
     pollingPage_->ShowAppRow();
 
     state.host.OverlayTimer = ArmTimer(overlayTimer_, kOverlayTimerId, kOverlayIntervalMs);
-    ResetDrawnIcons(state);
+    state.display.ResetDrawnIcons();
     SetDirty(false);
     if (state.host.DisplayPropertiesWindow != 0) state.host.DisplayPropertiesTimer = ArmDisplayPropertiesWatch();
     IsFillingControls = false;

@@ -31,10 +31,20 @@ HCURSOR ArrowCursor() { return ::LoadCursorA(nullptr, MAKEINTRESOURCEA(32512)); 
 
 // Mouse coordinates of a window with the capture may lie outside it, and
 // left of or above a second monitor they are negative.
-POINT ScreenPoint(HWND hwnd, LPARAM lp) {
+ScreenPoint OnScreen(HWND hwnd, LPARAM lp) {
     POINT p{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
     ::ClientToScreen(hwnd, &p);
-    return p;
+    return {p.x, p.y};
+}
+
+MouseButton ButtonOf(UINT msg) {
+    switch (msg) {
+        case WM_RBUTTONDOWN:
+        case WM_RBUTTONUP: return MouseButton::Right;
+        case WM_MBUTTONDOWN:
+        case WM_MBUTTONUP: return MouseButton::Middle;
+        default: return MouseButton::Left;
+    }
 }
 
 // The picture's flat background takes the page's colour, whatever the
@@ -63,15 +73,10 @@ void PaintBackgroundAsPage(HBITMAP picture) {
     }
 }
 
-RECT Offset(RECT r, int dx, int dy) {
-    ::OffsetRect(&r, dx, dy);
-    return r;
-}
-
 }  // namespace
 
 PositionPage::~PositionPage() {
-    HideOutline();  // never leave inverted pixels on the screen
+    drag_.Abandon();
     if (PicPointer_ && ::IsWindow(PicPointer_)) ::SetWindowLongPtrA(PicPointer_, GWLP_USERDATA, 0);
 }
 
@@ -150,14 +155,18 @@ LRESULT PositionPage::PointerMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) 
     switch (msg) {
         case WM_PAINT: PicPointer_Paint(); return 0;
         case WM_ERASEBKGND: return 1;  // the paint covers every pixel
-        case WM_LBUTTONDOWN: PicPointer_MouseDown(WM_LBUTTONUP, ScreenPoint(hwnd, lp)); return 0;
-        case WM_RBUTTONDOWN: PicPointer_MouseDown(WM_RBUTTONUP, ScreenPoint(hwnd, lp)); return 0;
-        case WM_MBUTTONDOWN: PicPointer_MouseDown(WM_MBUTTONUP, ScreenPoint(hwnd, lp)); return 0;
-        case WM_MOUSEMOVE: PicPointer_MouseMove(ScreenPoint(hwnd, lp)); return 0;
+        case WM_LBUTTONDOWN:
+        case WM_RBUTTONDOWN:
+        case WM_MBUTTONDOWN: drag_.Press(ButtonOf(msg), OnScreen(hwnd, lp)); return 0;
+        case WM_MOUSEMOVE: drag_.Move(OnScreen(hwnd, lp)); return 0;
         case WM_LBUTTONUP:
         case WM_RBUTTONUP:
-        case WM_MBUTTONUP: PicPointer_ButtonUp(msg, ScreenPoint(hwnd, lp)); return 0;
-        case WM_CAPTURECHANGED: PicPointer_CaptureLost(); return 0;
+        case WM_MBUTTONUP:
+            if (const auto drop = drag_.Release(ButtonOf(msg), OnScreen(hwnd, lp), host_.ScreenWidthPixels(),
+                                                host_.ScreenHeightPixels()))
+                PicScreen_DragDrop(*drop);
+            return 0;
+        case WM_CAPTURECHANGED: drag_.CaptureLost(); return 0;
         default: return ::DefWindowProcA(hwnd, msg, wp, lp);
     }
 }
@@ -233,147 +242,51 @@ void PositionPage::PicPointer_Paint() {
     ::FillRect(dc, &down, mark.get());
 }
 
-void PositionPage::PicPointer_MouseDown(UINT button, POINT screen) {
-    if (dragging_) return;  // another button while dragging
-    dragging_ = true;
-    dragButton_ = button;
-    ::SetCapture(PicPointer_);
-    ::GetWindowRect(PicPointer_, &grabbedRect_);
-    grabbedAt_ = screen;
-    ShowDragImage(drag_.Begin());
-    MoveOutline(grabbedAt_);
-}
-
-void PositionPage::PicPointer_MouseMove(POINT screen) {
-    if (!dragging_) return;
-    DragOverAt(screen);
-    if (dragImage_ == DragImage::PlainOutline) MoveOutline(screen);
-}
-
-// The release drops the pointer where the mouse is, then ends the drag.
-void PositionPage::PicPointer_ButtonUp(UINT button, POINT screen) {
-    if (!dragging_ || button != dragButton_) return;
-    DragOverAt(screen);
-    HideOutline();
-    switch (TargetAt(screen)) {
-        case DragTarget::Picture: {
-            const TwipsPoint at = OnPicture(screen);
-            PicScreen_DragDrop(at.x, at.y);
-            break;
-        }
-        case DragTarget::Page: Frame6_DragDrop(); break;
-        case DragTarget::None: break;  // on the pointer itself, another control or elsewhere: nothing
-    }
-    PicPointer_MouseUp();
-}
-
-void PositionPage::PicPointer_MouseUp() {
-    dragging_ = false;  // first, so that losing the capture below is no cancel
-    drag_.End();
-    HideOutline();
-    ::ReleaseCapture();
-    ::SetCursor(ArrowCursor());
-}
-
-// Another window took the mouse (a message box, a switch of task): the drag
-// ends where it is, without a drop.
-void PositionPage::PicPointer_CaptureLost() {
-    if (!dragging_) return;
-    dragging_ = false;
-    drag_.End();
-    HideOutline();
-    ::SetCursor(ArrowCursor());
-}
-
-void PositionPage::PicScreen_DragOver(double x, double y) {
-    if (const auto image = drag_.OverPicture(x, y)) ShowDragImage(*image);
-}
-
-void PositionPage::PicScreen_DragDrop(double x, double y) {
-    RuntimeState& state = host_.State();
-    const auto stored = drag_.DropOnPicture(x, y, host_.ScreenWidthPixels(), host_.ScreenHeightPixels());
-    if (!stored) return;
-    // The pointer stays on the drop point even when the stored values were
-    // clamped; the next load places it from the stored values.
-    MovePointer(CentreOnDrop(x, y, pointerSize_), pointerSize_);
-    state.settings.NotifyX = stored->x;
-    state.settings.NotifyY = stored->y;
+void PositionPage::PicScreen_DragDrop(const PointerDrop& drop) {
+    MovePointer(CentreOnDrop(drop.at.x, drop.at.y, pointerSize_), pointerSize_);
+    host_.State().settings.NotifyX = drop.stored.x;
+    host_.State().settings.NotifyY = drop.stored.y;
     host_.SetDirty(true);
 }
 
-void PositionPage::Frame6_DragOver() { ShowDragImage(PointerDrag::OverPage()); }
-
-void PositionPage::Frame6_DragDrop() { ShowDragImage(PointerDrag::OverPage()); }
-
-// What the mouse is over, as the page's drag handlers see it: the picture,
-// the bare page, or something without a handler (the pointer itself, the
-// other controls, anything outside the page).
-PositionPage::DragTarget PositionPage::TargetAt(POINT screen) const {
+DragSpot PositionPage::SpotAt(ScreenPoint point) {
+    const POINT screen{point.x, point.y};
     HWND top = ::WindowFromPoint(screen);
-    if (!top || ::GetAncestor(top, GA_ROOT) != ::GetAncestor(frame_, GA_ROOT)) return DragTarget::None;
+    if (!top || ::GetAncestor(top, GA_ROOT) != ::GetAncestor(frame_, GA_ROOT)) return {};
     POINT p = screen;
     ::ScreenToClient(frame_, &p);
     RECT client{};
     ::GetClientRect(frame_, &client);
-    if (!::PtInRect(&client, p)) return DragTarget::None;
+    if (!::PtInRect(&client, p)) return {};
     // Not WindowFromPoint for the children: static controls let it fall through.
     HWND child = ::ChildWindowFromPointEx(frame_, p, CWP_SKIPINVISIBLE);
-    if (child == frame_) return DragTarget::Page;
-    if (child == PicScreen_) return DragTarget::Picture;
-    return DragTarget::None;
-}
-
-void PositionPage::DragOverAt(POINT screen) {
-    switch (TargetAt(screen)) {
-        case DragTarget::Picture: {
-            const TwipsPoint at = OnPicture(screen);
-            PicScreen_DragOver(at.x, at.y);
-            break;
-        }
-        case DragTarget::Page: Frame6_DragOver(); break;
-        case DragTarget::None: break;
-    }
-}
-
-TwipsPoint PositionPage::OnPicture(POINT screen) const {
-    POINT p = screen;
-    ::ScreenToClient(PicScreen_, &p);
+    if (child == frame_) return {DragTarget::Page, {}};
+    if (child != PicScreen_) return {};
+    POINT onPicture = screen;
+    ::ScreenToClient(PicScreen_, &onPicture);
     const TwipsScale& t = host_.Twips();
-    return {t.TwX(p.x), t.TwY(p.y)};
+    return {DragTarget::Picture, {t.TwX(onPicture.x), t.TwY(onPicture.y)}};
 }
 
-void PositionPage::ShowDragImage(DragImage image) {
-    dragImage_ = image;
-    if (image == DragImage::NoEntry) {
-        HideOutline();
-        ::SetCursor(noEntryCursor_ ? noEntryCursor_.get() : ArrowCursor());
-    } else {
-        ::SetCursor(ArrowCursor());
-    }
+ScreenRect PositionPage::PointerRect() {
+    RECT r{};
+    ::GetWindowRect(PicPointer_, &r);
+    return {r.left, r.top, r.right, r.bottom};
 }
 
-void PositionPage::MoveOutline(POINT screen) {
-    const RECT next = Offset(grabbedRect_, screen.x - grabbedAt_.x, screen.y - grabbedAt_.y);
-    if (outline_ && ::EqualRect(&*outline_, &next)) return;
-    HideOutline();
-    InvertOutline(next, outlineThickness_);
-    outline_ = next;
-}
-
-void PositionPage::HideOutline() {
-    if (!outline_) return;
-    InvertOutline(*outline_, outlineThickness_);  // inverting again restores the pixels
-    outline_.reset();
+void PositionPage::ShowCursor(DragImage image) {
+    const bool noEntry = image == DragImage::NoEntry && noEntryCursor_;
+    ::SetCursor(noEntry ? noEntryCursor_.get() : ArrowCursor());
 }
 
 // Four inverted bands on the screen itself, so the outline shows over any
 // window the mouse passes. The bands do not overlap: inverting them a
 // second time gives back exactly what was there.
-void PositionPage::InvertOutline(const RECT& r, int thickness) {
+void PositionPage::InvertOutline(const ScreenRect& r) {
     UniqueWindowDc screen = GetWindowDc(nullptr);
     if (!screen) return;
     const int w = r.right - r.left, h = r.bottom - r.top;
-    const int t = std::max(1, std::min({thickness, w / 2, h / 2}));
+    const int t = std::max(1, std::min({outlineThickness_, w / 2, h / 2}));
     HDC dc = screen.get();
     ::PatBlt(dc, r.left, r.top, w, t, DSTINVERT);
     ::PatBlt(dc, r.left, r.bottom - t, w, t, DSTINVERT);

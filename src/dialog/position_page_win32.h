@@ -7,13 +7,14 @@
 
 #include "dialog/controls_win32.h"
 #include "dialog/dialog_host.h"
+#include "dialog/pointer_drag.h"
 #include "dialog/position_map.h"
-#include "platform/win32_handles.h"
 #include "dialog/save_all.h"
+#include "platform/win32_handles.h"
 
 namespace vl {
 
-class PositionPage final : public PageHandler {
+class PositionPage final : public PageHandler, private DragScreen {
 public:
     explicit PositionPage(DialogHost& host) : host_(host) {}
     ~PositionPage() override;
@@ -34,8 +35,6 @@ public:
     LRESULT PointerMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 
 private:
-    enum class DragTarget { None, Picture, Page };
-
     void CreatePointer();
     void CreateNoEntryCursor();
 
@@ -44,31 +43,19 @@ private:
     void optHor_Click();
     void optVer_Click();
 
-    // The pointer's own messages.
     void PicPointer_Paint();
-    void PicPointer_MouseDown(UINT button, POINT screen);
-    void PicPointer_MouseMove(POINT screen);
-    void PicPointer_ButtonUp(UINT button, POINT screen);
-    void PicPointer_MouseUp();
-    void PicPointer_CaptureLost();
-
-    // Where the dragged pointer is: over the picture or the page.
-    void PicScreen_DragOver(double x, double y);
-    void PicScreen_DragDrop(double x, double y);
-    void Frame6_DragOver();
-    void Frame6_DragDrop();
-    DragTarget TargetAt(POINT screen) const;
-    void DragOverAt(POINT screen);
-    TwipsPoint OnPicture(POINT screen) const;
-
-    // The drag image: the pointer's outline drawn inverted on the screen,
-    // or the no-entry cursor.
-    void ShowDragImage(DragImage image);
-    void MoveOutline(POINT screen);
-    void HideOutline();
-    static void InvertOutline(const RECT& r, int thickness);
-
+    // The pointer ends up centred on an accepted drop, even when the stored
+    // values were clamped; the next load places it from the stored values.
+    void PicScreen_DragDrop(const PointerDrop& drop);
     void MovePointer(TwipsPoint topLeft, PointerSize size);
+
+    // DragScreen
+    DragSpot SpotAt(ScreenPoint point) override;
+    ScreenRect PointerRect() override;
+    void CaptureMouse() override { ::SetCapture(PicPointer_); }
+    void ReleaseMouse() override { ::ReleaseCapture(); }
+    void ShowCursor(DragImage image) override;
+    void InvertOutline(const ScreenRect& rect) override;
 
     DialogHost& host_;
     HWND frame_ = nullptr;  // Frame6
@@ -88,14 +75,8 @@ private:
     TwipsPoint pointerAt_{};  // top-left corner, twips on the page
     PointerSize pointerSize_ = kPointerAtLoad;
 
-    PointerDrag drag_;
-    bool dragging_ = false;
-    UINT dragButton_ = 0;  // the button-up message that ends the drag
-    DragImage dragImage_ = DragImage::PlainOutline;
-    RECT grabbedRect_{};  // the pointer on the screen when it was pressed
-    POINT grabbedAt_{};
-    std::optional<RECT> outline_;  // where the inverted outline is drawn now
-    int outlineThickness_ = 1;     // pixels
+    PointerDragSession drag_{*this};
+    int outlineThickness_ = 1;  // pixels
 };
 
 }  // namespace vl

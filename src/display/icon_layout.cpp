@@ -12,11 +12,6 @@ bool IsIconDrawn(const RuntimeState& state, const std::string& path) {
     return false;
 }
 
-void ResetDrawnIcons(RuntimeState& state) {
-    state.display.DrawnIcons.assign(1, DrawnIcon{});
-    state.display.DrawnIconCount = 0;
-}
-
 void AddDrawnIcon(RuntimeState& state, const DrawnIcon& entry) {
     state.display.DrawnIcons[state.display.DrawnIconCount] = entry;
     ++state.display.DrawnIconCount;

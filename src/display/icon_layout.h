@@ -5,8 +5,9 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/twips.h"
 #include "core/runtime_state.h"
+#include "core/screen_geometry.h"
+#include "platform/twips.h"
 
 namespace vl {
 
@@ -17,9 +18,6 @@ inline constexpr int kScreenIconPitch = 40;  // pixels between icons drawn on th
 
 // Exact, case-sensitive: a path differing in letter case is another icon.
 bool IsIconDrawn(const RuntimeState& state, const std::string& path);
-
-// One empty element, count 0.
-void ResetDrawnIcons(RuntimeState& state);
 
 // Writes the entry into the spare element, then grows the table by one.
 void AddDrawnIcon(RuntimeState& state, const DrawnIcon& entry);
@@ -35,10 +33,6 @@ struct CarrierLayout {
 CarrierLayout LayoutCarrierIcon(int k, double elementWidth, double elementHeight, double firstElementWidth,
                                 std::int16_t orientation, std::int32_t notifyX, std::int32_t notifyY,
                                 const TwipsScale& twips);
-
-struct ScreenPoint {
-    std::int32_t x = 0, y = 0;
-};
 
 // Where the k-th icon drawn on the screen goes: a 40-pixel pitch.
 ScreenPoint ScreenIconPosition(int k, std::int16_t orientation, std::int32_t notifyX, std::int32_t notifyY);

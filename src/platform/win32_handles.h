@@ -34,12 +34,6 @@ struct IconCloser {
 };
 using UniqueIcon = UniqueHandle<HICON, IconCloser>;
 
-struct GdiObjectCloser {
-    static HGDIOBJ Invalid() { return nullptr; }
-    void operator()(HGDIOBJ h) const { ::DeleteObject(h); }
-};
-using UniqueGdiObject = UniqueHandle<HGDIOBJ, GdiObjectCloser>;
-
 struct BitmapCloser {
     static HBITMAP Invalid() { return nullptr; }
     void operator()(HBITMAP h) const { ::DeleteObject(h); }

@@ -86,21 +86,66 @@ class Config:
         self.session_file = self.e2e_dir / "session.json"
 
 
+WINE32_LOADER = Path("/usr/lib/wine/wine")
+WINE64_LOADER = Path("/usr/lib/wine/wine64")
+SKIPPED = 77  # ctest's skip code for the scenarios (SKIP_RETURN_CODE)
+
+
+def runs_32bit_programs() -> bool:
+    """Some kernels are built without 32-bit x86 support: Wine's 32-bit
+    loader cannot even start there ("Exec format error")."""
+    loader = WINE32_LOADER if WINE32_LOADER.exists() else shutil.which("wine")
+    if not loader:
+        return False
+    try:
+        return subprocess.run([str(loader), "--version"], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL, timeout=60).returncode == 0
+    except OSError:
+        return False
+
+
+def use_64bit_loader() -> bool:
+    """Where 32-bit programs run, "wine" is used as it comes (a prefix with
+    both halves). Elsewhere the 64-bit loader runs a 64-bit-only prefix,
+    which runs the x64 build and nothing 32-bit."""
+    return WINE64_LOADER.exists() and not runs_32bit_programs()
+
+
+_64BIT_ONLY: bool | None = None
+
+
+def wine_command() -> list[str]:
+    global _64BIT_ONLY
+    if _64BIT_ONLY is None:
+        _64BIT_ONLY = use_64bit_loader()
+    return [str(WINE64_LOADER)] if _64BIT_ONLY else ["wine"]
+
+
+def cannot_run(arch: str) -> str | None:
+    """Why this machine cannot run a build's scenarios; None when it can."""
+    if arch == "win32" and not runs_32bit_programs():
+        return ("this machine's kernel cannot execute 32-bit x86 programs, so Wine cannot run the "
+                "32-bit build here; its scenarios are skipped, not passed")
+    return None
+
+
 def wine_env(session: dict, extra: dict | None = None) -> dict:
     # No Mono/Gecko installers; the fake mail library wins where one is installed.
     # Dates and number formats follow the locale: pin it for every run.
     return {**os.environ, "WINEPREFIX": session["prefix"], "WINEDEBUG": "-all",
             "WINEDLLOVERRIDES": "mscoree,mshtml=;mapi32=n,b", "DISPLAY": session["display"],
-            "LANG": "C.UTF-8", "LC_ALL": "C.UTF-8", **(extra or {})}
+            "LANG": "C.UTF-8", "LC_ALL": "C.UTF-8",
+            **({"WINELOADER": str(WINE64_LOADER), "WINEARCH": "win64"} if wine_command() != ["wine"] else {}),
+            **(extra or {})}
 
 
 def prepare_prefix(env: dict):
     """Creates a WINEPREFIX and sets it up for a screen without a window manager."""
     quiet = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    subprocess.run(["wineboot", "-i"], env=env, timeout=300, check=True, **quiet)
+    subprocess.run([*wine_command(), "wineboot", "-i"], env=env, timeout=300, check=True, **quiet)
     # Unmanaged windows: Wine otherwise waits two seconds for a window
     # manager whenever a full-screen window is hidden or closed.
-    subprocess.run(["wine", "reg", "add", "HKCU\\Software\\Wine\\X11 Driver", "/v", "Managed", "/d", "N", "/f"],
+    subprocess.run([*wine_command(), "reg", "add", "HKCU\\Software\\Wine\\X11 Driver", "/v", "Managed", "/d", "N", "/f"],
                    env=env, timeout=120, check=True, **quiet)
     subprocess.run(["wineserver", "-w"], env=env, timeout=120, **quiet)
 
@@ -112,7 +157,7 @@ class WineProcess:
     def __init__(self, harness: "Harness", args: list[str], cwd: Path, env: dict, log: Path):
         self._log = open(log, "wb")
         self.popen = subprocess.Popen(
-            ["wine", *args], cwd=cwd, env=env, stdin=subprocess.DEVNULL,
+            [*wine_command(), *args], cwd=cwd, env=env, stdin=subprocess.DEVNULL,
             stdout=self._log, stderr=subprocess.STDOUT, start_new_session=True)
         self.pid = self.popen.pid
         harness._started.append(self)
@@ -220,7 +265,7 @@ class Harness:
         self._runs += 1
         out_path = self.dir / f"run-{self._runs:03d}-{exe.stem}.out"
         with open(out_path, "wb") as out:
-            p = subprocess.Popen(["wine", str(exe), *args], cwd=exe.parent, env=self.env(env),
+            p = subprocess.Popen([*wine_command(), str(exe), *args], cwd=exe.parent, env=self.env(env),
                                  stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.DEVNULL,
                                  start_new_session=True)
             self._groups.append(p.pid)  # what it started lives on in its group

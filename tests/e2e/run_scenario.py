@@ -23,7 +23,7 @@ from pathlib import Path
 HERE = Path(__file__).resolve().parent
 sys.path.insert(0, str(HERE))
 
-from harness import Config, Harness, ScenarioFailed, prepare_prefix, wine_env  # noqa: E402
+from harness import SKIPPED, Config, Harness, ScenarioFailed, cannot_run, prepare_prefix, wine_command, wine_env  # noqa: E402
 
 SCENARIO_DIR = HERE / "scenarios"
 
@@ -91,7 +91,7 @@ def setup(config: Config) -> dict:
     keepalive_stop = config.e2e_dir / "keepalive.stop"
     keepalive_stop.unlink(missing_ok=True)
     keepalive = subprocess.Popen(
-        ["wine", str(config.helpers["CaptionWindow"]), "--caption", "e2e keepalive",
+        [*wine_command(), str(config.helpers["CaptionWindow"]), "--caption", "e2e keepalive",
          "--stop", str(keepalive_stop)],
         env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
         start_new_session=True)
@@ -155,6 +155,11 @@ def main() -> int:
         print("\n".join(scenario_names()))
         return 0
     config = Config(args.build_dir.resolve())
+    if args.command in ("setup", "run"):
+        reason = cannot_run(config.arch)
+        if reason:
+            print(f"SKIPPED ({config.arch}): {reason}", flush=True)
+            return SKIPPED
     if args.command == "setup":
         setup(config)
         return 0

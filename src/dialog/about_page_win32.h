@@ -4,7 +4,7 @@
 #include <windows.h>
 
 #include "dialog/controls_win32.h"
-#include "dialog/dialog_host.h"
+#include "dialog/dialog_host_win32.h"
 #include "platform/win32_handles.h"
 
 namespace vl {

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "dialog/about_page_win32.h"
-#include "dialog/dialog_host.h"
+#include "dialog/dialog_host_win32.h"
 #include "dialog/form_owner.h"
 #include "dialog/polling_page_win32.h"
 #include "dialog/position_page_win32.h"

@@ -6,7 +6,7 @@
 #include <optional>
 
 #include "dialog/controls_win32.h"
-#include "dialog/dialog_host.h"
+#include "dialog/dialog_host_win32.h"
 #include "dialog/pointer_drag.h"
 #include "dialog/position_map.h"
 #include "dialog/save_all.h"

@@ -4,7 +4,7 @@
 #include <windows.h>
 
 #include "dialog/controls_win32.h"
-#include "dialog/dialog_host.h"
+#include "dialog/dialog_host_win32.h"
 #include "dialog/saver_list.h"
 #include "dialog/save_all.h"
 

@@ -1,0 +1,188 @@
+#include "dialog/polling_controls_win32.h"
+
+#include <commctrl.h>
+
+#include "dialog/controls_win32.h"
+#include "platform/win32_util.h"
+#include "res/resource.h"
+#include "watch/watch_win32.h"
+
+namespace vl {
+namespace {
+
+constexpr char kMessageTitle[] = "Corvane Vigilumen";
+constexpr char kIconNotLoaded[] = "File couldn't be loaded";
+
+void SetSubItem(HWND list, int row, int column, const std::string& text) {
+    LVITEMA sub{};
+    sub.iSubItem = column;
+    sub.pszText = const_cast<char*>(text.c_str());
+    ::SendMessageA(list, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&sub));
+}
+
+std::string SubItemText(HWND list, int row, int column) {
+    for (size_t size = 512;; size *= 2) {
+        std::string text(size, '\0');
+        LVITEMA sub{};
+        sub.iSubItem = column;
+        sub.pszText = text.data();
+        sub.cchTextMax = static_cast<int>(size);
+        const auto n = static_cast<size_t>(::SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&sub)));
+        if (n + 1 < size) {
+            text.resize(n);
+            return text;
+        }
+    }
+}
+
+LPARAM RowParam(HWND list, int row) {
+    LVITEMA item{};
+    item.mask = LVIF_PARAM;
+    item.iItem = row;
+    return ::SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)) ? item.lParam : -1;
+}
+
+void Show(HWND control, bool shown) { ::ShowWindow(control, shown ? SW_SHOWNA : SW_HIDE); }
+
+}  // namespace
+
+// The editor may ask while the form is torn down.
+int AppListView::Count() const { return ::IsWindow(list_) ? ListView_GetItemCount(list_) : 0; }
+
+AppListRow AppListView::Read(int index) const {
+    AppListRow row;
+    const auto key = rowKeys_.find(RowParam(list_, index));
+    if (key != rowKeys_.end()) row.key = key->second;
+    row.text = SubItemText(list_, index, 0);
+    row.checked = ListView_GetCheckState(list_, index) != 0;
+    for (int s = 0; s < static_cast<int>(row.subItems.size()); ++s) row.subItems[s] = SubItemText(list_, index, s + 1);
+    return row;
+}
+
+void AppListView::Write(int index, const AppListRow& row) {
+    SetSubItem(list_, index, 0, row.text);
+    for (int s = 0; s < static_cast<int>(row.subItems.size()); ++s) SetSubItem(list_, index, s + 1, row.subItems[s]);
+}
+
+int AppListView::Insert(int at, const AppListRow& row) {
+    LVITEMA item{};
+    item.mask = LVIF_TEXT | LVIF_PARAM;
+    item.iItem = at;
+    item.pszText = const_cast<char*>(row.text.c_str());
+    item.lParam = nextRowId_++;
+    const int inserted = static_cast<int>(::SendMessageA(list_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+    if (inserted < 0) return inserted;
+    rowKeys_[item.lParam] = row.key;
+    for (int s = 0; s < static_cast<int>(row.subItems.size()); ++s) SetSubItem(list_, inserted, s + 1, row.subItems[s]);
+    ListView_SetCheckState(list_, inserted, row.checked);
+    return inserted;
+}
+
+void AppListView::Delete(int index) {
+    rowKeys_.erase(RowParam(list_, index));
+    ListView_DeleteItem(list_, index);
+}
+
+void AppListView::Clear() {
+    ListView_DeleteAllItems(list_);
+    rowKeys_.clear();
+}
+
+void AppListView::Select(int index) {
+    if (index < 0 || index >= ListView_GetItemCount(list_)) return;
+    ListView_SetItemState(list_, index, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    ListView_EnsureVisible(list_, index, FALSE);
+}
+
+int AppListView::Selected() const {
+    if (!::IsWindow(list_)) return -1;
+    return ListView_GetNextItem(list_, -1, LVNI_SELECTED);
+}
+
+void AppListView::FocusList() { ::SetFocus(list_); }
+
+void EditorBoxes::ShowProgramIcon(HINSTANCE instance) {
+    SetIcon(
+        UniqueIcon(static_cast<HICON>(::LoadImageA(instance, MAKEINTRESOURCEA(IDI_VIGILUMEN), IMAGE_ICON, 32, 32, 0))));
+}
+
+std::string EditorBoxes::Name() const { return ControlText(h_.name); }
+
+void EditorBoxes::SetName(const std::string& text) { SetControlText(h_.name, text); }
+
+std::string EditorBoxes::Text() const { return ControlText(h_.text); }
+
+void EditorBoxes::SetText(const std::string& text) { SetControlText(h_.text, text); }
+
+bool EditorBoxes::OptionChecked(int method) const { return IsChecked(h_.options.at(method)); }
+
+void EditorBoxes::ShowMethod(int method, const MethodControls& look) {
+    for (int i = 0; i < 3; ++i) SetChecked(h_.options[i], i == method);
+    if (look.labelShown) SetControlText(h_.textLabel, std::string(look.labelCaption));
+    Show(h_.textLabel, look.labelShown);
+    if (look.textEmptied) SetControlText(h_.text, "");
+    Show(h_.text, look.textShown);
+    Show(h_.fileBrowse, look.browseShown);
+}
+
+void EditorBoxes::MethodFrameEnabled(bool enabled) {
+    for (HWND control : {h_.methodFrame, h_.options[kMethodFileUpdate], h_.options[kMethodWindow], h_.textLabel,
+                         h_.text, h_.fileBrowse})
+        ::EnableWindow(control, enabled);
+    ::EnableWindow(h_.options[kMethodInternal], FALSE);  // the mail method is never chosen by hand
+}
+
+void EditorBoxes::RemoveEnabled(bool enabled) { ::EnableWindow(h_.remove, enabled); }
+
+bool EditorBoxes::ShowIcon(const std::string& path) {
+    UniqueIcon icon;
+    if (!path.empty()) {
+        icon.reset(static_cast<HICON>(
+            ::LoadImageA(nullptr, path.c_str(), IMAGE_ICON, 0, 0, LR_LOADFROMFILE | LR_DEFAULTSIZE)));
+        if (!icon) return false;
+    }
+    SetIcon(std::move(icon));
+    return !path.empty();
+}
+
+void EditorBoxes::SetIcon(UniqueIcon icon) {
+    // The control must let go of the old icon before it is destroyed.
+    ::SendMessageA(h_.icon, STM_SETICON, reinterpret_cast<WPARAM>(icon.get()), 0);
+    icon_ = std::move(icon);
+}
+
+void EditorBoxes::ShowError(const EditorError& error) {
+    MessageToUser(ErrorText(error).c_str(), MB_ICONEXCLAMATION | MB_OK);
+}
+
+void EditorBoxes::IconNotLoaded() { MessageToUser(kIconNotLoaded, MB_ICONERROR | MB_OK); }
+
+void EditorBoxes::MessageToUser(const char* text, UINT style) const {
+    ::MessageBoxA(h_.form, text, kMessageTitle, style);
+}
+
+void EditorBoxes::Beep() { ::MessageBeep(MB_OK); }
+
+void EditorBoxes::FocusName() {
+    ::SendMessageA(h_.name, EM_SETSEL, 0, -1);
+    ::SetFocus(h_.name);
+}
+
+bool EditorBoxes::FocusIsInsideForm() const {
+    HWND focus = ::GetFocus();
+    return focus && ::IsChild(h_.form, focus);
+}
+
+bool EditorBoxes::FileExists(const std::string& path) const { return FileExistsA(path); }
+
+std::optional<std::string> EditorBoxes::FileDate(const std::string& path) const {
+    return FileModifiedGeneralDate(path);
+}
+
+long long EditorBoxes::MsSinceMidnight() const {
+    SYSTEMTIME now{};
+    ::GetLocalTime(&now);
+    return ((now.wHour * 60LL + now.wMinute) * 60 + now.wSecond) * 1000 + now.wMilliseconds;
+}
+
+}  // namespace vl

@@ -82,7 +82,8 @@ run_ctest() {
   log="build/$preset/ctest.log"
   printf '==> testing %s\n' "$preset"
   set +e
-  ctest --preset "$preset" "$@" 2>&1 | tee "$log" | grep -E '(\*\*\*[A-Z]|FAILED:|tests passed)' | sed 's/^/    /'
+  ctest --preset "$preset" "$@" 2>&1 | tee "$log" | grep -E '(\*\*\*[A-Z]|FAILED:|tests passed)' |
+    grep -v '\*\*\*Skipped' | sed 's/^/    /'
   set -e
   line=$(grep -E '[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1 || true)
   if [ -z "$line" ]; then
@@ -93,7 +94,7 @@ run_ctest() {
   failed=$(echo "$line" | sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/')
   total=$(echo "$line" | sed -E 's/.* failed out of ([0-9]+).*/\1/')
   # ctest counts a skipped test as passed: they are told apart here.
-  skipped=$(grep -cE '^ *[0-9]+ - .*\(Skipped\)$' "$log" || true)
+  skipped=$(grep -cE '^[[:space:]]*[0-9]+ - .*\(Skipped\)$' "$log" || true)
   passed=$((total - failed - skipped))
   TOTAL_PASSED=$((TOTAL_PASSED + passed))
   TOTAL_FAILED=$((TOTAL_FAILED + failed))

@@ -46,6 +46,7 @@ struct SettingsValues {
 struct AppList {
     std::vector<std::string> AppTable;
     bool AppListChanged = false;
+    bool PollCycleRunning = false;  // the poll cycle is on the stack
     [[nodiscard]] int AppCount() const { return static_cast<int>(AppTable.size()); }
 };
 

@@ -9,9 +9,6 @@
 namespace vl {
 namespace {
 
-constexpr double kInt32Min = std::numeric_limits<std::int32_t>::min();
-constexpr double kInt32Max = std::numeric_limits<std::int32_t>::max();
-
 // Where the centre of the pointer goes along one axis, twips from the
 // miniature's origin. The product is formed in 64 bits: a stored value too
 // large for a 32-bit product (only a hand-edited file has one) still gives

@@ -28,6 +28,41 @@ private:
     std::vector<std::string> captions_;
 };
 
+// The answer of the last completed mail check, asked once per cycle.
+class MailAnswer {
+public:
+    explicit MailAnswer(Desktop& desktop) : desktop_(desktop) {}
+    const std::optional<std::string>& Get() {
+        if (!taken_) {
+            answer_ = desktop_.LastMailAnswer();
+            desktop_.RequestMailCheck();
+            taken_ = true;
+        }
+        return answer_;
+    }
+
+private:
+    Desktop& desktop_;
+    bool taken_ = false;
+    std::optional<std::string> answer_;
+};
+
+// Marks the cycle running for as long as it runs.
+class CycleGuard {
+public:
+    explicit CycleGuard(bool& running) : running_(running), entered_(!running) { running_ = true; }
+    ~CycleGuard() {
+        if (entered_) running_ = false;
+    }
+    CycleGuard(const CycleGuard&) = delete;
+    CycleGuard& operator=(const CycleGuard&) = delete;
+    [[nodiscard]] bool Entered() const { return entered_; }
+
+private:
+    bool& running_;
+    bool entered_;
+};
+
 void Notify(const RuntimeState& state, Notifier& notifier, std::int16_t method, std::string& icon) {
     notifier.ShowIconEx(method, icon);
     // ShowIconEx may have found the saver gone and shut the program down.
@@ -42,7 +77,10 @@ bool CaptionMatches(std::string_view caption, std::string_view wanted) {
 
 void CheckAll(RuntimeState& state, Desktop& desktop, Notifier& notifier, SettingsStore& store) {
     if (!state.host.SaverConfirmed || state.apps.AppCount() == 0) return;
+    const CycleGuard guard(state.apps.PollCycleRunning);
+    if (!guard.Entered()) return;
     CaptionCache windows(desktop);
+    MailAnswer mail(desktop);
     for (int i = 0; i < state.apps.AppCount(); ++i) {
         // A display call may have found the saver gone and shut the program down.
         if (!state.host.SaverConfirmed) return;
@@ -55,8 +93,8 @@ void CheckAll(RuntimeState& state, Desktop& desktop, Notifier& notifier, Setting
 
         switch (*method) {
             case kMethodInternal: {
-                std::optional<std::string> mail = desktop.CheckMail();
-                if (!mail || mail->empty()) break;
+                const std::optional<std::string>& answer = mail.Get();
+                if (!answer || answer->empty()) break;
                 if (icon.empty())
                     notifier.WriteText(kMailText);
                 else

@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "settings/settings_store.h"
 #include "core/runtime_state.h"
+#include "settings/settings_store.h"
 
 namespace vl {
 
@@ -18,8 +18,13 @@ public:
     virtual ~Desktop() = default;
     // Captions of all top-level windows, in one pass (windows without a caption give "").
     virtual std::vector<std::string> TopLevelCaptions() = 0;
-    // Unread mail: "you've got mail" or ""; nothing when the mail library cannot be used.
-    virtual std::optional<std::string> CheckMail() = 0;
+    // The mail check runs apart from the cycle, since a mail system may take
+    // seconds or never answer. The cycle asks for one check (ignored while
+    // one runs) and takes the answer of the last one completed: "you've got
+    // mail" or ""; nothing before the first answer, or when the mail library
+    // cannot be used.
+    virtual void RequestMailCheck() = 0;
+    virtual std::optional<std::string> LastMailAnswer() = 0;
     virtual bool FileExists(const std::string& path) = 0;
     // The file's modification date in the general date form; nothing if unreadable.
     virtual std::optional<std::string> FileDate(const std::string& path) = 0;
@@ -45,8 +50,11 @@ inline constexpr char kModifiedSuffix[] = " has been modified";
 // case-sensitive substring; an empty text matches every captioned window.
 bool CaptionMatches(std::string_view caption, std::string_view wanted);
 
-// One cycle over AppTable. Runs only while the saver is confirmed. A damaged
-// record or a failing check is skipped for this tick; the cycle goes on.
+// One cycle over AppTable. Runs only while the saver is confirmed, and never
+// inside itself (a display call may pump messages). A damaged record or a
+// failing check is skipped for this tick; the cycle goes on. Every ticked
+// mail record of a cycle takes the same answer, and the cycle asks for one
+// mail check at most.
 void CheckAll(RuntimeState& state, Desktop& desktop, Notifier& notifier, SettingsStore& store);
 
 }  // namespace vl

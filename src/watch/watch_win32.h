@@ -11,6 +11,7 @@
 #include "platform/win32_handles.h"
 #include "platform/win32_util.h"
 #include "watch/mail_check.h"
+#include "watch/mail_worker_win32.h"
 #include "watch/poll_cycle.h"
 
 namespace vl {
@@ -48,13 +49,14 @@ private:
 class Win32Desktop final : public Desktop {
 public:
     std::vector<std::string> TopLevelCaptions() override { return AllTopLevelCaptions(); }
-    std::optional<std::string> CheckMail() override { return vl::CheckMail(mapi_); }
+    void RequestMailCheck() override { mail_.Request(); }
+    std::optional<std::string> LastMailAnswer() override { return mail_.LastAnswer(); }
     bool FileExists(const std::string& path) override { return FileExistsA(path); }
     std::optional<std::string> FileDate(const std::string& path) override { return FileModifiedGeneralDate(path); }
     std::string NormalizeDate(const std::string& stored) override { return NormalizeGeneralDate(stored); }
 
 private:
-    Win32Mapi mapi_;
+    MailWorker mail_;
 };
 
 }  // namespace vl

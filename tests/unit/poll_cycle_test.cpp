@@ -17,15 +17,17 @@ class FakeDesktop : public Desktop, public Notifier {
 public:
     std::vector<std::string> captions;
     int captionPasses = 0;
-    std::optional<std::string> mail = std::string();
-    int mailChecks = 0;
+    std::optional<std::string> mail = std::string();  // the last completed check's answer
+    int mailAnswersTaken = 0;
+    int mailChecksAsked = 0;
     std::map<std::string, std::string> files;  // path -> general date
     std::vector<std::string> events;
     std::string completedPrefix;  // ShowIconEx completes bare names with this
     std::function<void()> onShowIconEx;
 
     std::vector<std::string> TopLevelCaptions() override { return ++captionPasses, captions; }
-    std::optional<std::string> CheckMail() override { return ++mailChecks, mail; }
+    void RequestMailCheck() override { ++mailChecksAsked; }
+    std::optional<std::string> LastMailAnswer() override { return ++mailAnswersTaken, mail; }
     bool FileExists(const std::string& path) override { return files.count(path) > 0; }
     std::optional<std::string> FileDate(const std::string& path) override { return files.at(path); }
     std::string NormalizeDate(const std::string& stored) override { return stored == "1/2/26" ? "1/2/2026" : stored; }
@@ -67,7 +69,7 @@ TEST_F(PollCycleTest, NothingHappensUnconfirmedOrEmptyAndMailWithIconNotifiesWit
     state.host.SaverConfirmed = false;
     state.apps.AppTable = {"-1;0;1;Mail;;2;Internal;mail.ico;;", "-2;0;1;Mail2;;2;Internal;;;"};
     Run();
-    EXPECT_EQ(desktop.mailChecks, 0);
+    EXPECT_EQ(desktop.mailChecksAsked, 0);
     state.host.SaverConfirmed = true;
     Run();
     EXPECT_EQ(desktop.events, (std::vector<std::string>{"ShowIconEx 2 mail.ico", "text You've got email"}));
@@ -78,7 +80,25 @@ TEST_F(PollCycleTest, NothingHappensUnconfirmedOrEmptyAndMailWithIconNotifiesWit
     desktop.mail = "you've got mail";
     Run();
     EXPECT_TRUE(desktop.events.empty());
-    EXPECT_EQ(desktop.mailChecks, 4);  // two records in two runs, none for the empty table
+    // One check asked and one answer taken per cycle, however many mail
+    // records; none for the empty table.
+    EXPECT_EQ(desktop.mailChecksAsked, 2);
+    EXPECT_EQ(desktop.mailAnswersTaken, 2);
+}
+
+TEST_F(PollCycleTest, ACycleIsNeverEnteredAgainFromInsideADisplayCall) {
+    desktop.captions = {"Alpha"};
+    state.apps.AppTable = {"1;1;1;A;;1;Wait for window;a.ico;Alpha;", "2;1;1;B;;1;Wait for window;b.ico;Alpha;"};
+    int nested = 0;
+    desktop.onShowIconEx = [&] {
+        if (nested++ == 0) Run();  // a message pumped inside the display call ticks the watchdog
+    };
+    Run();
+    EXPECT_EQ(desktop.captionPasses, 1);
+    EXPECT_EQ(desktop.events, (std::vector<std::string>{"ShowIconEx 1 a.ico", "ShowIconEx 1 b.ico"}));
+    EXPECT_FALSE(state.apps.PollCycleRunning);
+    Run();  // and the next tick runs again
+    EXPECT_EQ(desktop.captionPasses, 2);
 }
 
 TEST_F(PollCycleTest, OneCaptionPassServesEveryTickedWindowRecord) {

@@ -50,7 +50,8 @@ TEST_F(UniqueHandleTest, MoveTransfersOwnershipAndCloserAndAssignmentClosesTheOv
         EXPECT_TRUE(g_closed.empty());
         b = std::move(c);
         EXPECT_EQ(g_closed, std::vector<int>{2});
-        b = std::move(b);  // self-move keeps the handle
+        FakeHandle& same = b;  // through a reference, as a self-move happens in real code
+        b = std::move(same);   // self-move keeps the handle
         EXPECT_EQ(b.get(), 1);
     }
     EXPECT_EQ(g_closed, (std::vector<int>{2, 1}));

@@ -2,10 +2,14 @@
 // driven by a state file the test rewrites at will, and logs every call so
 // the test can check what the product asked for.
 //   FAKE_MAPI_STATE (default C:\fake_mapi_state.txt): first word is one of
-//     unread | read | nologon | zero | negative | logonfail | findfail
+//     unread | read | nologon | zero | negative | logonfail | findfail | hang
+//     (hang: MAPILogon never returns); a later word delay=MS makes every
+//     call take that long first, like a busy mail client.
 //   FAKE_MAPI_LOG   (default C:\fake_mapi.log)
 #include <cctype>
+#include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "helper_common.h"
 
@@ -36,20 +40,30 @@ void Log(const std::string& line) {
   helpers::AppendLine(EnvOr("FAKE_MAPI_LOG", "C:\\fake_mapi.log"), line);
 }
 
-// Read on every call so a test can switch states while the product runs.
-std::string State() {
+// The state file's words, lower case.
+std::vector<std::string> StateWords() {
   const std::string text =
       helpers::ReadSmallFile(EnvOr("FAKE_MAPI_STATE", "C:\\fake_mapi_state.txt"), 256);
-  std::string word;
+  std::vector<std::string> words(1);
   for (char c : text) {
     const auto u = static_cast<unsigned char>(c);
     if (std::isspace(u)) {
-      if (!word.empty()) break;
+      if (!words.back().empty()) words.emplace_back();
       continue;
     }
-    word += static_cast<char>(std::tolower(u));
+    words.back() += static_cast<char>(std::tolower(u));
   }
-  return word.empty() ? "read" : word;
+  if (words.back().empty()) words.pop_back();
+  return words;
+}
+
+// Read on every call so a test can switch states while the product runs;
+// sleeps first when the state asks for a delay.
+std::string State() {
+  const std::vector<std::string> words = StateWords();
+  for (const std::string& word : words)
+    if (word.rfind("delay=", 0) == 0) Sleep(static_cast<DWORD>(std::strtoul(word.c_str() + 6, nullptr, 10)));
+  return words.empty() ? "read" : words.front();
 }
 
 std::string Quoted(const char* s) {
@@ -69,6 +83,7 @@ extern "C" {
 __declspec(dllexport) ULONG WINAPI
     MAPILogon(ULONG_PTR ulUIParam, LPSTR lpszProfileName, LPSTR lpszPassword, FLAGS flFlags,
               ULONG ulReserved, LPLHANDLE lplhSession) {
+  Log("enter MAPILogon");  // before any delay: the test sees a check that has begun
   const std::string state = State();
   ULONG rc = SUCCESS_SUCCESS;
   LHANDLE session = kSession;
@@ -82,6 +97,9 @@ __declspec(dllexport) ULONG WINAPI
     session = 0;
   } else if (state == "negative") {
     session = kNegativeSession;
+  } else if (state == "hang") {
+    Log("MAPILogon hangs");
+    Sleep(INFINITE);
   }
   if (lplhSession != nullptr) *lplhSession = session;
   Log(

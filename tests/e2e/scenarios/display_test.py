@@ -13,14 +13,16 @@ WS_CHILD, WS_POPUP = 0x40000000, 0x80000000
 class Run:
     """A run of the program over the fake saver with caption windows open."""
 
-    def __init__(self, h: Harness, icons: list[str], name: str = "run", saver_cfg=None, **settings):
+    def __init__(self, h: Harness, icons: list[str], name: str = "run", saver_cfg=None, mail_records: int = 0,
+                 env: dict | None = None, **settings):
         self.h = h
         self.saver = h.fake_saver(h.dir / name / "savers", **(saver_cfg or {}))
         captions = [f"Event window {i}" for i in range(len(icons))]
         records = [f"{10 + i};1;1;Window {10 + i};{c};1;Wait for window;{icon};{c};"
                    for i, (icon, c) in enumerate(zip(icons, captions))]
         settings = {"position": "100;120", "blink": 0, "enlarged": 0, "orientation": 1, **settings}
-        self.app = h.app_folder(ini=settings_ini(winpath(self.saver), [mail_record(0), *records], **settings),
+        mail = [mail_record(1)] * mail_records or [mail_record(0)]
+        self.app = h.app_folder(ini=settings_ini(winpath(self.saver), [*mail, *records], **settings),
                                 name=f"{name}/app")
         for icon in icons:
             if not icon.startswith("missing"):
@@ -28,7 +30,7 @@ class Run:
         self.stop = h.dir / name / "captions.stop"
         for caption in captions:
             h.caption_window(caption, self.stop)
-        self.product = h.start_hosted(self.app, self.saver)
+        self.product = h.start_hosted(self.app, self.saver, env=env)
         windows = [l for l in self.saver.with_name("FakeSaver.log").read_text().splitlines()
                    if l.startswith("window hwnd=")]
         self.saver_hwnd = windows[-1].split("hwnd=")[1].split()[0]
@@ -59,9 +61,9 @@ class Run:
             time.sleep(0.15)
         return seen
 
-    def end(self):
+    def end(self, timeout: float = 5):
         self.stop.touch()
-        end_saver(self.saver, self.product)
+        end_saver(self.saver, self.product, timeout)
 
 
 def _size(r):

@@ -90,3 +90,37 @@ def scenario_refused_mail_logon_shows_nothing_and_never_finds(h: Harness):
         raise ScenarioFailed("a text was drawn without a mail session")
     expect("mail calls", set(_calls(log)), {"MAPILogon"})
     end_saver(saver, product)
+
+
+def scenario_a_slow_or_hung_mail_system_stalls_nothing_and_is_asked_once_a_cycle(h: Harness):
+    """The mail check runs apart from the icons and the saver's end: a mail
+    system that takes 5 s per call, or whose logon never returns, changes
+    neither; three mail records still cost one check per 3 s cycle."""
+    from scenarios.display_test import Run
+
+    for name, answer in (("slow", "unread delay=5000"), ("hung", "hang")):
+        env, log = h.fake_mapi(answer)
+        run = Run(h, ["window.ico"], name, mail_records=3, env=env, blink=1)
+        run.wait_carrier((32, 32), 100, 120)
+        lefts = {r[0] for r in run.rects_over(3)}
+        if 100 not in lefts or not any(l < -1000 for l in lefts):
+            raise ScenarioFailed(f"{name}: the icon did not blink on time: lefts {sorted(lefts)}")
+        logons = log.read_text().count("enter MAPILogon")
+        if logons != 1:
+            raise ScenarioFailed(f"{name}: {logons} logons while the first check was still running")
+        started = time.monotonic()
+        run.end(timeout=2)  # fails unless the program ends within 2 s of its saver
+        print(f"{name}: ended {time.monotonic() - started:.2f} s after the saver", flush=True)
+        log.unlink()
+
+    env, log = h.fake_mapi("read")
+    run = Run(h, ["window.ico"], "quick", mail_records=3, env=env)
+    started = time.monotonic()
+    time.sleep(10)
+    calls = _calls(log)
+    cycles = int((time.monotonic() - started) / 3) + 1
+    if not 1 <= calls.count("MAPILogon") <= cycles:
+        raise ScenarioFailed(f"{calls.count('MAPILogon')} logons in {cycles} cycles with three mail records")
+    if calls[:3 * (len(calls) // 3)] != ["MAPILogon", "MAPIFindNext", "MAPILogoff"] * (len(calls) // 3):
+        raise ScenarioFailed(f"checks overlapped or changed their order: {calls}")
+    run.end()

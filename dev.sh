@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Vigilumen developer commands. Usage: ./dev.sh deps|build|test|demo|dist
+# Vigilumen developer commands. Usage: ./dev.sh deps|build|test|fuzz|demo|dist
 set -euo pipefail
 cd "$(dirname "$0")"
 ROOT=$(pwd)
@@ -7,7 +7,8 @@ ROOT=$(pwd)
 PRESETS=(native win32 win64)
 # Debian packages the build and the tests need (wine32 comes from the i386 architecture).
 PACKAGES=(cmake ninja-build g++ libgtest-dev mingw-w64 wine wine64 wine32:i386
-          xvfb x11-apps imagemagick xdotool libxfixes3 python3)
+          xvfb x11-apps imagemagick xdotool libxfixes3 python3
+          clang-14 libclang-rt-14-dev llvm-14)
 
 elapsed() { python3 -c "import sys,time; print(f'{time.time()-float(sys.argv[1]):.1f}')" "$1" 2>/dev/null || echo "?"; }
 now() { date +%s.%N; }
@@ -106,11 +107,73 @@ print("    skipped because", harness.cannot_run(sys.argv[1]) or "of what the cte
   fi
 }
 
+# The sanitizers stop at the first error of any kind, undefined behaviour included.
+SANITIZER_ENV=(ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1
+               UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+               ASAN_SYMBOLIZER_PATH=/usr/bin/llvm-symbolizer-14)
+FUZZ_DIR=build/fuzz/tests/fuzz
+
+# Runs one fuzz target for the given seconds on its seeds (tests/fuzz/corpus,
+# only read) and on what earlier runs added (build/fuzz/corpus). Prints one
+# line; fails on a crash, leak, hang or undefined behaviour, whose input is
+# kept in build/fuzz/findings/<target>/.
+run_fuzz_target() {
+  local name=$1 seconds=$2
+  local work=build/fuzz/corpus/$name findings=build/fuzz/findings/$name log=build/fuzz/logs/$name.log
+  local rc execs took t
+  mkdir -p "$work" "$findings" build/fuzz/logs
+  t=$(now)
+  # One process, no forks or jobs: the tests of the Wine suite share the cores.
+  set +e
+  env "${SANITIZER_ENV[@]}" "$FUZZ_DIR/fuzz_$name" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+    -max_len=4096 -print_final_stats=1 -artifact_prefix="$findings/" "$work" "tests/fuzz/corpus/$name" >"$log" 2>&1
+  rc=$?
+  set -e
+  took=$(elapsed "$t")
+  execs=$(grep -oE 'stat::number_of_executed_units: [0-9]+' "$log" | tail -n 1 | grep -oE '[0-9]+$' || echo "?")
+  if [ "$rc" = 0 ]; then
+    printf '    fuzz_%s: %s runs in %s s, no finding\n' "$name" "$execs" "$took"
+    return 0
+  fi
+  printf '    fuzz_%s FAILED: exit %s after %s runs in %s s; input in %s, log %s\n' \
+    "$name" "$rc" "$execs" "$took" "$findings/" "$log"
+  grep -m 3 -E '^(==[0-9]+==ERROR|SUMMARY|.*runtime error|.*expectation failed)' "$log" | sed 's/^/        /' || true
+  return 1
+}
+
+# Every fuzz target in turn; each counts as one test.
+run_fuzz() {
+  local seconds=$1 name
+  printf '==> fuzzing (%s s per target)\n' "$seconds"
+  for name in $(cat "$FUZZ_DIR/targets.txt"); do
+    if run_fuzz_target "$name" "$seconds"; then
+      TOTAL_PASSED=$((TOTAL_PASSED + 1))
+    else
+      TOTAL_FAILED=$((TOTAL_FAILED + 1))
+    fi
+  done
+}
+
+cmd_fuzz() {
+  local t; t=$(now)
+  cmd_deps
+  cmd_build fuzz
+  run_fuzz "${1:-60}"
+  printf '==> fuzzing took %s s\n' "$(elapsed "$t")"
+  printf '%d passed, %d failed\n' "$TOTAL_PASSED" "$TOTAL_FAILED"
+  [ "$TOTAL_FAILED" = 0 ]
+}
+
 cmd_test() {
   local t; t=$(now)
   cmd_deps
   cmd_build
+  cmd_build asan fuzz
   run_ctest native
+  # The unit tests once more under ASan and UBSan (the preset sets the same
+  # options as SANITIZER_ENV), then a short run of every fuzz target.
+  run_ctest asan
+  run_fuzz 15
   run_ctest win32
   run_ctest win64
   printf '==> all tests took %s s\n' "$(elapsed "$t")"
@@ -140,7 +203,8 @@ case "${1:-}" in
   deps) cmd_deps ;;
   build) shift; cmd_deps; cmd_build "$@" ;;
   test) cmd_test ;;
+  fuzz) shift; cmd_fuzz "$@" ;;
   demo) cmd_demo ;;
   dist) cmd_deps; cmd_dist ;;
-  *) echo "usage: $0 deps|build [preset...]|test|demo|dist" >&2; exit 2 ;;
+  *) echo "usage: $0 deps|build [preset...]|test|fuzz [seconds]|demo|dist" >&2; exit 2 ;;
 esac

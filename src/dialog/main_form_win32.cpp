@@ -207,13 +207,22 @@ void MainForm::cmdAct_Click(int index) {
     if (index != 1) ::SetFocus(cmdAct_[index]);
     switch (index) {
         case 0:
-            SaveAll(false, owner_.State(), owner_.Store(), *this, Choices());
-            Close();
+            if (Save()) Close();
             break;
         case 1: Close(); break;
-        case 2: SaveAll(false, owner_.State(), owner_.Store(), *this, Choices()); break;
+        case 2: (void)Save(); break;
         default: break;
     }
+}
+
+// False when the file could not be written: the user is told why, the
+// changes stay marked unsaved, and the dialog stays open.
+bool MainForm::Save() {
+    const SaveReport report = SaveAll(false, owner_.State(), owner_.Store(), *this, Choices());
+    if (report.outcome != SaveOutcome::Failed) return true;
+    ::MessageBoxA(hwnd_, SaveFailedText(owner_.Store().FilePath(), report.reason).c_str(), kCaption,
+                  MB_OK | MB_ICONERROR);
+    return false;
 }
 
 void MainForm::OnCommand(int id, int code) {

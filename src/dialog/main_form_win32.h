@@ -82,6 +82,7 @@ private:
     void Form_Activate();
     void TabStrip1_Click();
     void cmdAct_Click(int index);
+    [[nodiscard]] bool Save();
     void OnTimer(UINT_PTR id);
     void OnCommand(int id, int code);
     LRESULT OnNotify(NMHDR* header);

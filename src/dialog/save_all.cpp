@@ -4,15 +4,18 @@
 
 namespace vl {
 
-bool SaveAll(bool bOnExit, RuntimeState& state, SettingsStore& store, DirtyFlag& dirty, const DialogChoices& choices) {
+SaveReport SaveAll(bool bOnExit, RuntimeState& state, SettingsStore& store, DirtyFlag& dirty,
+                   const DialogChoices& choices) {
     if (state.apps.AppListChanged) dirty.SetDirty(true);
-    if (!dirty.IsDirty()) return false;
-    if (!state.host.IsConfigMode && !state.host.IsSaverRunning) return false;
-    dirty.SetDirty(false);
+    if (!dirty.IsDirty()) return {};
+    if (!state.host.IsConfigMode && !state.host.IsSaverRunning) return {};
 
     if (bOnExit) {
+        // The run ends whatever happens; a key that cannot be written leaves
+        // the file as it was.
+        dirty.SetDirty(false);
         for (const IniEntry& e : AppListEntries(state.apps)) store.Write(e.section, e.key, e.value);
-        return true;
+        return {SaveOutcome::Saved, {}};
     }
 
     switch (choices.saver) {
@@ -29,8 +32,18 @@ bool SaveAll(bool bOnExit, RuntimeState& state, SettingsStore& store, DirtyFlag&
     // The file is rewritten whole, so a saver kept without a selection in the
     // list is written too, or the user's choice would vanish from the file.
     saved.scrfile = state.host.ScreenSaverPath;
-    store.ReplaceAll(AllEntries(saved, state.apps));
-    return true;
+    const ReplaceResult replaced = store.ReplaceAll(AllEntries(saved, state.apps));
+    if (!replaced.replaced) return {SaveOutcome::Failed, replaced.reason};
+    dirty.SetDirty(false);
+    return {SaveOutcome::Saved, {}};
+}
+
+std::string SaveFailedText(const std::string& file, const std::string& reason) {
+    std::string text = "The settings could not be saved to\r\n" + file + "\r\n\r\n";
+    text += reason.empty() ? "The system gave no reason." : reason;
+    text += "\r\n\r\nYour changes are kept in this dialog. Close any program that holds the file, or make it "
+            "writable, and save again.";
+    return text;
 }
 
 }  // namespace vl

@@ -26,10 +26,25 @@ struct DialogChoices {
     std::string saverPath;  // with Saver::Path
 };
 
+enum class SaveOutcome {
+    NothingToSave,  // nothing changed, or neither running nor configuring
+    Saved,
+    Failed,  // the old file is whole, and the changes are still marked unsaved
+};
+
+struct SaveReport {
+    SaveOutcome outcome = SaveOutcome::NothingToSave;
+    std::string reason;  // Failed: the system's words
+};
+
 // Full save (bOnExit false): the whole file, replaced in one step. On exit:
 // only the application list, key by key. Records are renumbered without
 // gaps. Writes nothing unless something changed and the program runs or
-// configures. Returns whether it wrote.
-bool SaveAll(bool bOnExit, RuntimeState& state, SettingsStore& store, DirtyFlag& dirty, const DialogChoices& choices);
+// configures. The changes count as saved only once the file holds them.
+SaveReport SaveAll(bool bOnExit, RuntimeState& state, SettingsStore& store, DirtyFlag& dirty,
+                   const DialogChoices& choices);
+
+// What the user is told when a full save failed.
+std::string SaveFailedText(const std::string& file, const std::string& reason);
 
 }  // namespace vl

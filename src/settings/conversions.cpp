@@ -59,9 +59,9 @@ std::optional<bool> ParseBoolean(std::string_view text) {
     std::string_view s = Trim(text);
     if (EqualsIgnoreCase(s, "true")) return true;
     if (EqualsIgnoreCase(s, "false")) return false;
-    std::optional<double> d = ParseDecimal(s);
-    if (!d) return std::nullopt;
-    return *d != 0;
+    if (!ParseDecimal(s)) return std::nullopt;
+    // Decided by the digits: a number too small for a double is still not 0.
+    return s.find_first_of("123456789") != std::string_view::npos;
 }
 
 std::optional<std::int32_t> ParseInt32(std::string_view text) { return ParseInteger<std::int32_t>(text); }

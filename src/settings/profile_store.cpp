@@ -10,21 +10,23 @@ void ProfileStore::Write(std::string_view section, std::string_view key, std::st
     fs_.WriteString(path_, section, key, value);  // failures are not reported to anyone
 }
 
-bool ProfileStore::ReplaceAll(const std::vector<IniEntry>& entries) {
+ReplaceResult ProfileStore::ReplaceAll(const std::vector<IniEntry>& entries) {
+    // New files of saves that never finished (an older version named its
+    // own "<file>.new") are not this save's business, but nobody else cleans them.
+    fs_.RemoveOlderThan(path_ + "*.new", kAbandonedSaveMs);
     const std::string temp = TemporaryPath();
-    // A leftover of an interrupted save must not lend its keys to this one.
-    if (!fs_.Remove(temp)) return false;
-    for (const IniEntry& e : entries) {
-        if (!fs_.WriteString(temp, e.section, e.key, e.value)) {
-            fs_.Remove(temp);
-            return false;
-        }
-    }
-    if (!fs_.Flush(temp) || !fs_.Rename(temp, path_)) {
+    // The reason is taken before cleaning up, which may fail or succeed on its own.
+    const auto failed = [&] {
+        ReplaceResult result{false, fs_.LastFailure()};
         fs_.Remove(temp);
-        return false;
-    }
-    return true;
+        return result;
+    };
+    // A leftover of an interrupted save must not lend its keys to this one.
+    if (!fs_.Remove(temp)) return {false, fs_.LastFailure()};
+    for (const IniEntry& e : entries)
+        if (!fs_.WriteString(temp, e.section, e.key, e.value)) return failed();
+    if (!fs_.Flush(temp) || !fs_.Rename(temp, path_)) return failed();
+    return {true, {}};
 }
 
 }  // namespace vl

@@ -1,8 +1,11 @@
 // The settings file kept through private-profile calls. A full save writes a
 // complete new file beside the old one and swaps it in with one rename, so a
 // crash or power cut at any moment leaves either the old or the new file.
+// The new file's name is this process's own, so two programs saving at once
+// each swap in a whole file.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "settings/settings_store.h"
@@ -20,22 +23,35 @@ public:
     virtual bool Flush(const std::string& path) = 0;                          // commits cached writes to the disk
     virtual bool Remove(const std::string& path) = 0;                         // a missing file counts as removed
     virtual bool Rename(const std::string& from, const std::string& to) = 0;  // replaces `to` in one step
+    // Why the last call above failed, in the system's words.
+    virtual std::string LastFailure() = 0;
+    // Removes the files matching a wildcard pattern ("*") that were last
+    // written more than maxAgeMs ago.
+    virtual void RemoveOlderThan(const std::string& pattern, std::uint64_t maxAgeMs) = 0;
 };
+
+// A new file older than this was left by a save that never finished: a save
+// takes milliseconds.
+inline constexpr std::uint64_t kAbandonedSaveMs = 60000;
 
 class ProfileStore final : public SettingsStore {
 public:
-    ProfileStore(ProfileFileSystem& fs, std::string path) : fs_(fs), path_(std::move(path)) {}
+    // processTag tells this process's new file from another's (its process id).
+    ProfileStore(ProfileFileSystem& fs, std::string path, std::string processTag = "0")
+        : fs_(fs), path_(std::move(path)), processTag_(std::move(processTag)) {}
 
     std::string Read(std::string_view section, std::string_view key, std::string_view fallback) override;
     void Write(std::string_view section, std::string_view key, std::string_view value) override;
-    bool ReplaceAll(const std::vector<IniEntry>& entries) override;
+    ReplaceResult ReplaceAll(const std::vector<IniEntry>& entries) override;
+    [[nodiscard]] std::string FilePath() const override { return path_; }
 
     [[nodiscard]] const std::string& path() const { return path_; }
-    [[nodiscard]] std::string TemporaryPath() const { return path_ + ".new"; }
+    [[nodiscard]] std::string TemporaryPath() const { return path_ + "." + processTag_ + ".new"; }
 
 private:
     ProfileFileSystem& fs_;
     std::string path_;
+    std::string processTag_;
 };
 
 }  // namespace vl

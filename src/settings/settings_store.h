@@ -17,6 +17,13 @@ struct IniEntry {
     std::string value;
 };
 
+// How a full replacement of the file went; on failure the system's reason,
+// in its own words, for the user.
+struct ReplaceResult {
+    bool replaced = false;
+    std::string reason;
+};
+
 class SettingsStore {
 public:
     virtual ~SettingsStore() = default;
@@ -26,7 +33,9 @@ public:
     virtual void Write(std::string_view section, std::string_view key, std::string_view value) = 0;
     // Replaces the whole file with exactly these entries in one step; on
     // failure the old file is left as it was.
-    virtual bool ReplaceAll(const std::vector<IniEntry>& entries) = 0;
+    virtual ReplaceResult ReplaceAll(const std::vector<IniEntry>& entries) = 0;
+    // The file itself, to name it to the user.
+    [[nodiscard]] virtual std::string FilePath() const = 0;
 };
 
 // What loading needs besides the file itself.

@@ -43,7 +43,7 @@ std::string Win32ProfileFileSystem::ReadString(const std::string& path, std::str
 bool Win32ProfileFileSystem::WriteString(const std::string& path, std::string_view section, std::string_view key,
                                          std::string_view value) {
     const std::string s(section), k(key), v(value);
-    return ::WritePrivateProfileStringA(s.c_str(), k.c_str(), v.c_str(), path.c_str()) != FALSE;
+    return ::WritePrivateProfileStringA(s.c_str(), k.c_str(), v.c_str(), path.c_str()) || Failed();
 }
 
 bool Win32ProfileFileSystem::Flush(const std::string& path) {
@@ -51,17 +51,60 @@ bool Win32ProfileFileSystem::Flush(const std::string& path) {
     ::WritePrivateProfileStringA(nullptr, nullptr, nullptr, path.c_str());
     UniqueFileHandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                         FILE_ATTRIBUTE_NORMAL, nullptr));
-    return file && ::FlushFileBuffers(file.get());
+    return (file && ::FlushFileBuffers(file.get())) || Failed();
 }
 
 bool Win32ProfileFileSystem::Remove(const std::string& path) {
     if (::DeleteFileA(path.c_str())) return true;
-    DWORD error = ::GetLastError();
-    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+    const DWORD error = ::GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || Failed();
 }
 
 bool Win32ProfileFileSystem::Rename(const std::string& from, const std::string& to) {
-    return ::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+    // A file the user marked read-only is not replaced. Windows refuses it
+    // itself; some file systems and emulations do not, and the mark must
+    // hold everywhere. A file held open without sharing is refused too.
+    const DWORD attributes = ::GetFileAttributesA(to.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+        ::SetLastError(ERROR_ACCESS_DENIED);
+        return Failed();
+    }
+    return ::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) || Failed();
+}
+
+bool Win32ProfileFileSystem::Failed() {
+    lastError_ = ::GetLastError();
+    return false;
+}
+
+std::string Win32ProfileFileSystem::LastFailure() {
+    char* text = nullptr;
+    const DWORD n = ::FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+        lastError_, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string reason = n ? std::string(text, n) : "Error " + std::to_string(lastError_) + ".";
+    if (text) ::LocalFree(text);
+    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' || reason.back() == ' '))
+        reason.pop_back();
+    return reason;
+}
+
+void Win32ProfileFileSystem::RemoveOlderThan(const std::string& pattern, std::uint64_t maxAgeMs) {
+    const std::string::size_type slash = pattern.find_last_of('\\');
+    const std::string folder = slash == std::string::npos ? std::string() : pattern.substr(0, slash + 1);
+    FILETIME nowFt{};
+    ::GetSystemTimeAsFileTime(&nowFt);
+    const auto ticks = [](const FILETIME& t) { return (std::uint64_t{t.dwHighDateTime} << 32) | t.dwLowDateTime; };
+    const std::uint64_t now = ticks(nowFt);
+    WIN32_FIND_DATAA found{};
+    const UniqueFind find(::FindFirstFileA(pattern.c_str(), &found));
+    if (!find) return;
+    do {
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+        const std::uint64_t written = ticks(found.ftLastWriteTime);
+        if (written < now && (now - written) / 10000 > maxAgeMs)
+            ::DeleteFileA((folder + found.cFileName).c_str());  // may be in use: then it stays
+    } while (::FindNextFileA(find.get(), &found));
 }
 
 bool Win32SettingsFiles::FileExists(const std::string& path) { return FileExistsA(path); }

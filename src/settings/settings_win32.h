@@ -1,6 +1,9 @@
 // The settings file and the icon file on Windows.
 #pragma once
 
+#include <cstdint>
+#include <string>
+
 #include "settings/profile_store.h"
 #include "settings/settings_store.h"
 
@@ -17,6 +20,13 @@ public:
     bool Flush(const std::string& path) override;
     bool Remove(const std::string& path) override;
     bool Rename(const std::string& from, const std::string& to) override;
+    std::string LastFailure() override;
+    void RemoveOlderThan(const std::string& pattern, std::uint64_t maxAgeMs) override;
+
+private:
+    bool Failed();  // keeps the calling thread's last error; returns false
+
+    unsigned long lastError_ = 0;
 };
 
 class Win32SettingsFiles final : public SettingsFiles {

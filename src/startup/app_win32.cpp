@@ -17,7 +17,7 @@ constexpr char kInstanceMutexName[] = "Local\\Corvane.Vigilumen.Instance";
 App::App(HINSTANCE instance)
     : instance_(instance),
       programFolder_(vl::ProgramFolder()),
-      store_(profileFs_, SettingsFilePath(programFolder_)),
+      store_(profileFs_, SettingsFilePath(programFolder_), std::to_string(::GetCurrentProcessId())),
       display_(instance, programFolder_, ScreenTwips()),
       form_(*this) {}
 
@@ -132,7 +132,7 @@ void App::OverlayTimerTick() {
 
 void App::SaveApplicationListOnExit() {
     form_.SetDirty(true);
-    SaveAll(true, state_, store_, form_, form_.Choices());
+    (void)SaveAll(true, state_, store_, form_, form_.Choices());  // the run ends whatever happens
 }
 
 void App::ShowIconEx(std::int16_t nIndex, std::string& sIconPath) {

@@ -14,7 +14,12 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
     const std::int16_t orientation = in.ConsumeIntegral<std::int16_t>();
     const std::int32_t notifyX = in.ConsumeIntegral<std::int32_t>();
     const std::int32_t notifyY = in.ConsumeIntegral<std::int32_t>();
-    const vl::TwipsScale twips = vl::TwipsScale::FromDpi(in.ConsumeIntegral<int>(), in.ConsumeIntegral<int>());
+    // Screens report a quarter of 96 DPI up to ten times it; 0 stands for a failed query.
+    const auto dpi = [&in] {
+        const int d = in.ConsumeIntegralInRange(23, 960);
+        return d == 23 ? 0 : d;
+    };
+    const vl::TwipsScale twips = vl::TwipsScale::FromDpi(dpi(), dpi());
     FUZZ_EXPECT(twips.perPixelX > 0 && twips.perPixelY > 0);
 
     // Element sizes as the carrier reports them: whole pixels of a real icon.
@@ -24,7 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
     const int k = in.ConsumeIntegralInRange(0, 32767);
     const vl::CarrierLayout l = vl::LayoutCarrierIcon(k, w, h, first, orientation, notifyX, notifyY, twips);
     FUZZ_EXPECT(l.elementLeft >= 0 && l.elementTop >= 0);
-    FUZZ_EXPECT(l.elementLeft + w <= l.carrierWidth && l.elementTop + h <= l.carrierHeight);
+    const auto within = [](double inner, double outer) { return inner <= outer * (1 + 1e-12); };  // rounding aside
+    FUZZ_EXPECT(within(l.elementLeft + w, l.carrierWidth) && within(l.elementTop + h, l.carrierHeight));
     FUZZ_EXPECT(l.carrierLeft == notifyX * twips.perPixelX && l.carrierTop == notifyY * twips.perPixelY);
     if (orientation == 1)
         FUZZ_EXPECT(l.entryY == 0 && l.entryX == std::lround(k * first));

@@ -24,7 +24,7 @@ void CheckLine(std::string_view line) {
     FUZZ_EXPECT(reduced.size() <= 2);
     FUZZ_EXPECT(arguments.empty() ? reduced == "/c" : reduced.size() == std::min<size_t>(2, arguments.size()));
     for (size_t i = 0; i < reduced.size() && !arguments.empty(); ++i)
-        FUZZ_EXPECT(reduced[i] == std::tolower(static_cast<unsigned char>(arguments[i])));
+        FUZZ_EXPECT(static_cast<unsigned char>(reduced[i]) == std::tolower(static_cast<unsigned char>(arguments[i])));
 
     const vl::Mode mode = vl::ModeOfSwitch(reduced);
     const bool slashOrDash = reduced.size() == 2 && (reduced[0] == '/' || reduced[0] == '-');

@@ -71,7 +71,7 @@ void LoadOnce(const vltest::ProfileFile& parsed, bool folderMissing, bool iconIn
     saved.enlarged = first.values.EnlargeIcons;
     saved.horizontal = first.values.IconOrientation == 1;
     saved.scrfile = store.Read(vl::kSettingsSection, "scrfile", "");
-    FUZZ_EXPECT(store.ReplaceAll(vl::AllEntries(saved, first.apps)));
+    FUZZ_EXPECT(store.ReplaceAll(vl::AllEntries(saved, first.apps)).replaced);
     FUZZ_EXPECT(fs.files.count(store.TemporaryPath()) == 0);
     const Loaded again = Load(fs, files);
     vl::SettingsValues want = first.values;

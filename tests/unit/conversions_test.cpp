@@ -14,6 +14,9 @@ TEST(BooleanText, WordsInAnyCaseAndNumbersOnly) {
         {"yes", std::nullopt}, {"1x", std::nullopt}, {"-", std::nullopt}, {".", std::nullopt},
     };
     for (const auto& [text, want] : cases) EXPECT_EQ(ParseBoolean(text), want) << '"' << text << '"';
+    // Far below the smallest double, yet not 0.
+    EXPECT_EQ(ParseBoolean("0." + std::string(400, '0') + "1"), true);
+    EXPECT_EQ(ParseBoolean("-0." + std::string(400, '0')), false);
 }
 
 TEST(IntegerText, RoundsHalvesToEvenAndChecksRange) {

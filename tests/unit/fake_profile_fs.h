@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <map>
 #include <stdexcept>
 #include <string>
@@ -36,6 +37,9 @@ class FakeProfileFs : public vl::ProfileFileSystem {
 public:
     std::map<std::string, ProfileFile> files;
     bool folderMissing = false;  // every write fails, every read finds nothing
+    bool targetLocked = false;   // renaming onto an existing file fails: held open, or read-only
+    std::map<std::string, std::uint64_t> ageMs;  // since a file was last written; new files are young
+    std::string failure;                         // the reason of the last failure
     int operations = 0;
     int cutAfter = -1;  // operations allowed before the power cut; -1 = never
 
@@ -52,7 +56,8 @@ public:
     bool WriteString(const std::string& path, std::string_view section, std::string_view key,
                      std::string_view value) override {
         Tick();
-        if (folderMissing) return false;
+        if (folderMissing) return Fail("The system cannot find the path specified.");
+        ageMs[path] = 0;
         ProfileFile& file = files[path];
         auto s = Find(file, section);
         if (s == file.end()) s = file.insert(s, {std::string(section), {}});
@@ -63,15 +68,37 @@ public:
     }
 
     bool Flush(const std::string&) override { return Tick(), true; }
-    bool Remove(const std::string& path) override { return Tick(), files.erase(path), true; }
+    bool Remove(const std::string& path) override { return Tick(), files.erase(path), ageMs.erase(path), true; }
 
     bool Rename(const std::string& from, const std::string& to) override {
         Tick();
         const auto f = files.find(from);
-        if (f == files.end() || folderMissing) return false;
+        if (f == files.end() || folderMissing) return Fail("The system cannot find the file specified.");
+        if (targetLocked && files.count(to)) return Fail("Access is denied.");
         files[to] = f->second;
         files.erase(from);
+        ageMs[to] = ageMs[from];
+        ageMs.erase(from);
         return true;
+    }
+
+    std::string LastFailure() override { return failure; }
+
+    // One "*" in the pattern.
+    void RemoveOlderThan(const std::string& pattern, std::uint64_t maxAgeMs) override {
+        const std::string head = pattern.substr(0, pattern.find('*'));
+        const std::string tail = pattern.substr(pattern.find('*') + 1);
+        for (auto f = files.begin(); f != files.end();) {
+            const std::string& name = f->first;
+            const bool matches = name.size() >= head.size() + tail.size() && name.rfind(head, 0) == 0 &&
+                                 name.compare(name.size() - tail.size(), tail.size(), tail) == 0;
+            if (matches && ageMs[name] > maxAgeMs) {
+                ageMs.erase(name);
+                f = files.erase(f);
+            } else {
+                ++f;
+            }
+        }
     }
 
     // The value of one key, or "<missing>".
@@ -80,6 +107,10 @@ public:
     }
 
 private:
+    bool Fail(std::string reason) {
+        failure = std::move(reason);
+        return false;
+    }
     void Tick() {
         if (cutAfter >= 0 && operations >= cutAfter) throw PowerCut();
         ++operations;

@@ -105,7 +105,7 @@ protected:
         state.apps.AppTable = {"r0", "", "r2"};
         dirty.dirty = true;
     }
-    bool Save(bool onExit = false) { return SaveAll(onExit, state, store, dirty, choices); }
+    bool Save(bool onExit = false) { return SaveAll(onExit, state, store, dirty, choices).outcome == SaveOutcome::Saved; }
 };
 
 TEST_F(SaveTest, WritesOnlyWhenChangedOrToggledAndRunningOrConfiguring) {
@@ -170,6 +170,44 @@ TEST_F(SaveTest, ExitSaveWritesOnlyTheListIntoTheExistingFile) {
     ASSERT_TRUE(Save(true));
     EXPECT_EQ(fs.files[kIni], (ProfileFile{{"settings", {{"position", "1;2"}, {"custom", "kept"}}},
                                            {"applist", {{"app0", "r0"}, {"app1", "r2"}}}}));
+}
+
+// A file held open by another program or made read-only refuses the save:
+// the user hears why, nothing is lost, and saving again later works.
+TEST_F(SaveTest, ARefusedSaveKeepsTheOldFileAndTheChangesAndSavesOnceTheCauseIsGone) {
+    const ProfileFile oldFile = {{"settings", {{"position", "1;2"}}}, {"applist", {{"app0", "old0"}}}};
+    fs.files[kIni] = oldFile;
+    fs.targetLocked = true;
+    const SaveReport refused = SaveAll(false, state, store, dirty, choices);
+    EXPECT_EQ(refused.outcome, SaveOutcome::Failed);
+    EXPECT_EQ(refused.reason, "Access is denied.");
+    EXPECT_TRUE(dirty.dirty);  // "Apply" stays enabled
+    EXPECT_EQ(fs.files[kIni], oldFile);
+    EXPECT_EQ(fs.files.count(store.TemporaryPath()), 0u);
+    const std::string text = SaveFailedText(kIni, refused.reason);
+    EXPECT_NE(text.find(kIni), std::string::npos);
+    EXPECT_NE(text.find("Access is denied."), std::string::npos);
+
+    fs.targetLocked = false;
+    EXPECT_TRUE(Save());
+    EXPECT_FALSE(dirty.dirty);
+    EXPECT_EQ(fs.Get(kIni, "applist", "app1"), "r2");
+}
+
+// Each process writes its own new file; one left behind by a save that never
+// finished neither lends its keys nor stays forever.
+TEST_F(SaveTest, NewFilesAreOwnedPerProcessAndAbandonedOnesAreCleanedUp) {
+    ProfileStore other(fs, kIni, "4242");
+    EXPECT_NE(other.TemporaryPath(), store.TemporaryPath());
+    const std::string abandoned = kIni + ".new";  // an older version's name
+    fs.WriteString(abandoned, "applist", "app9", "ghost");
+    fs.WriteString(other.TemporaryPath(), "applist", "app8", "busy");  // another dialog, saving right now
+    fs.ageMs[abandoned] = kAbandonedSaveMs + 1;
+    ASSERT_TRUE(Save());
+    EXPECT_EQ(fs.files.count(abandoned), 0u);
+    EXPECT_EQ(fs.files.count(other.TemporaryPath()), 1u);
+    EXPECT_EQ(fs.Get(kIni, "applist", "app8"), "<missing>");
+    EXPECT_EQ(fs.Get(kIni, "applist", "app9"), "<missing>");
 }
 
 // A power cut at any step of a full save leaves the old or the new file, whole;

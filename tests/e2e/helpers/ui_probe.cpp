@@ -374,7 +374,8 @@ constexpr char kUsageText[] =
     "  settext <window> <control> <text> | key <window> <control> <vk>\n"
     "  focus <window> <control> | printwindow <0xhwnd> <out.bmp> [print|screen|auto]\n"
     "  snap <0xhwnd> <out.bmp>   (captured inside the owner process)\n"
-    "  cmdline <pid> | mapi | loadicon <file.ico> <size>\n";
+    "  cmdline <pid> | mapi | loadicon <file.ico> <size>\n"
+    "  resources <pid>   (handles, GDI and USER objects, windows, memory of a process)\n";
 
 }  // namespace
 
@@ -395,7 +396,7 @@ int main(int argc, char** argv) {
       {"lvselect", CmdLvSelect}, {"lvcheck", CmdLvCheck},   {"settext", CmdSetText},
       {"key", CmdKey},           {"focus", CmdFocus},       {"printwindow", CmdPrintWindow},
       {"cmdline", CmdCmdline},   {"mapi", CmdMapi},         {"loadicon", CmdLoadIcon},
-      {"snap", CmdSnap},
+      {"snap", CmdSnap},         {"resources", CmdResources},
   };
   const auto it = argc >= 2 ? commands.find(argv[1]) : commands.end();
   int rc = kUsage;

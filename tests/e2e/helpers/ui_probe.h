@@ -81,5 +81,6 @@ int CmdSnap(const Args& a);  // ui_probe_snap.cpp, with ProbeSnap.dll
 int CmdCmdline(const Args& a);
 int CmdMapi(const Args& a);
 int CmdLoadIcon(const Args& a);
+int CmdResources(const Args& a);  // ui_probe_resources.cpp
 
 }  // namespace probe

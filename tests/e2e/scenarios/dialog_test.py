@@ -1,8 +1,9 @@
 """The configuration dialog: its frame, pages and buttons, and the saver chooser."""
 
+import os
 import time
 
-from harness import CAPTION, ConfigDialog, Harness, ScenarioFailed, expect, mail_record, settings_ini
+from harness import CAPTION, ConfigDialog, Harness, ScenarioFailed, expect, mail_record, settings_ini, winpath
 
 # The folders as the program sees them (a 32-bit program's system folder is
 # redirected on disk, but keeps this name).
@@ -93,3 +94,44 @@ def scenario_savers_of_both_windows_folders_are_listed_and_apply_writes_every_se
         raise ScenarioFailed("Apply closed the dialog")
     h.xdotool("key", "Escape")
     d.ended("Escape after Apply")
+
+
+def scenario_a_refused_save_is_shown_keeps_apply_and_the_file_and_saves_once_the_cause_is_gone(h: Harness):
+    app = h.app_folder(ini=settings_ini("", [mail_record()], position="100;200", blink=0, enlarged=0,
+                                        orientation=2))
+    # Left by a save that never finished: neither used nor kept.
+    abandoned = app.data / "Lumiwake.ini.new"
+    abandoned.write_bytes(b"[applist]\r\napp7=ghost\r\n")
+    os.utime(abandoned, (time.time() - 3600, time.time() - 3600))
+    before = app.ini.read_bytes()
+    d = ConfigDialog(h, app, tab=2)
+    d.click("Blinking")
+    expect("Apply enabled after a change", d.button("Apply")["enabled"], "1")
+
+    # A read-only file: Apply tells why, stays enabled, and the file is untouched.
+    app.ini.chmod(0o444)
+    d.click("Apply")
+    d.dismiss_message("Lumiwake.ini", "read-only-message")
+    expect("Apply after a refused save", d.button("Apply")["enabled"], "1")
+    expect("read-only file unchanged", app.ini.read_bytes(), before)
+    app.ini.chmod(0o644)
+
+    # Held open without sharing by another program: OK does not close the dialog.
+    stop = h.dir / "holder.stop"
+    holder = h.start(h.config.helpers["FileHolder"], winpath(app.ini), winpath(stop), log_name="holder.out")
+    h.wait_file_text(h.dir / "holder.out", "held", 20)
+    d.click("OK")
+    d.dismiss_message("Lumiwake.ini", "held-message")
+    expect("held file unchanged", app.ini.read_bytes(), before)
+    stop.touch()
+    holder.wait(10)
+
+    d.click("Apply")
+    if d._message_boxes():
+        raise ScenarioFailed("saving failed once the file was free")
+    expect("Apply after the save", d.button("Apply")["enabled"], "0")
+    expect("saved blink", app.read_ini()["settings"]["blink"], "1")
+    expect("saved list", app.read_ini()["applist"], {"app0": mail_record()})
+    if abandoned.exists() or list(app.data.glob("*.new")):
+        raise ScenarioFailed(f"new files left: {sorted(p.name for p in app.data.glob('*.new'))}")
+    d.cancel()

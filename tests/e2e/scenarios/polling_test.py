@@ -62,6 +62,10 @@ class Page(ConfigDialog):
         """Browse, then in the file dialog type path and open it (None: cancel)."""
         self.click(browse)
         opened = self.h.probe("wait", "Open", "10000")[0]["hwnd"]
+        self.open_dialog_shown = True
+        open_tree = self.h.probe("tree", opened)
+        self.h.wait_until(lambda: self._drawn(open_tree, "open-dialog"), 5, "the Open dialog to be drawn",
+                          interval=0.5)
         if path is None:
             self.h.probe("click", opened, "Cancel")
         else:
@@ -71,22 +75,6 @@ class Page(ConfigDialog):
             self.h.probe("click", opened, "Open")
         self.h.wait_until(lambda: self.h.probe_one("find", "Open") is None, 10, "the file dialog to close")
         time.sleep(0.3)
-
-    def _message_boxes(self):
-        return [r["hwnd"] for r in self.h.probe("windows")
-                if r.get("class") == "#32770" and r.get("caption") == CAPTION and r.get("visible") == "1"]
-
-    def dismiss_message(self, want: str):
-        """Closes the message box over the dialog, which must say `want`."""
-        box = self.h.wait_until(lambda: (self._message_boxes() or [None])[0], 10, "a message box")
-        texts = [r.get("text", "") for r in self.h.probe("tree", box) if r.get("class") == "Static"]
-        if not any(want in t for t in texts):
-            raise ScenarioFailed(f"message {texts}, want {want!r}")
-        self.h.probe("click", box, "OK")
-        self.h.wait_until(lambda: not self._message_boxes(), 10, "the message box to close")
-        time.sleep(0.3)
-        if not self.product.running():
-            raise ScenarioFailed("the program ended after the message")
 
     def saved(self):
         return self.app.read_ini()["applist"]

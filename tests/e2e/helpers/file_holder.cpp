@@ -1,0 +1,20 @@
+// FileHolder.exe: keeps a file open without sharing, as an editor or a virus
+// scanner may, until a stop file appears.
+//   FileHolder.exe <file> <stop file>
+// Prints "held" once the file is open; exits 3 when it cannot be opened.
+#include <cstdio>
+
+#include "helper_common.h"
+#include "platform/win32_handles.h"
+
+int main(int argc, char** argv) {
+  if (argc != 3) return 2;
+  const vl::UniqueFileHandle file(::CreateFileA(argv[1], GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return 3;
+  std::printf("held\n");
+  std::fflush(stdout);
+  // Ten minutes at most: never outlive a crashed harness for long.
+  for (int i = 0; i < 10 * 60 * 20 && !helpers::FileExists(argv[2]); ++i) ::Sleep(50);
+  return 0;
+}

@@ -42,7 +42,14 @@ HICON Win32Display::FileIcon(const std::string& path) {
 
 bool Win32Display::FileExists(const std::string& path) { return FileExistsA(path); }
 
-void Win32Display::BecomeChildOfSaver() { carrier_.BecomeChildOf(::WindowFromPoint(POINT{1, 1})); }
+std::uintptr_t Win32Display::WindowAtProbePoint() {
+    return reinterpret_cast<std::uintptr_t>(::WindowFromPoint(POINT{1, 1}));
+}
+
+std::uint32_t Win32Display::ProcessOfWindow(std::uintptr_t window) {
+    DWORD pid = 0;
+    return ::GetWindowThreadProcessId(reinterpret_cast<HWND>(window), &pid) ? pid : 0;
+}
 
 void Win32Display::PlaceElement(int k, double leftTwips, double topTwips) {
     carrier_.PlaceElement(k, twips_.PxX(leftTwips), twips_.PxY(topTwips));

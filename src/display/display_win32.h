@@ -26,7 +26,9 @@ public:
     std::string ProgramFolder() override { return programFolder_; }
     TwipsScale Twips() override { return twips_; }
     bool FileExists(const std::string& path) override;
-    void BecomeChildOfSaver() override;
+    std::uintptr_t WindowAtProbePoint() override;
+    std::uint32_t ProcessOfWindow(std::uintptr_t window) override;
+    void BecomeChildOf(std::uintptr_t window) override { carrier_.BecomeChildOf(reinterpret_cast<HWND>(window)); }
     void CreateElement(int k) override { carrier_.CreateElement(k); }
     bool LoadElementPicture(int k, const std::string& path) override { return carrier_.LoadElementPicture(k, path); }
     void SetElementFallback(int k) override { carrier_.SetElementFallback(k); }

@@ -29,10 +29,13 @@ void ShowIconEx(RuntimeState& state, HostPorts& host, RunControl& run, DisplayPo
                 std::string& sIconPath) {
     const int k = Opening(state, host, run, display, sIconPath);
     if (k < 0) return;
-    if (k == 0)
-        display.BecomeChildOfSaver();
-    else
+    if (k == 0) {
+        const std::uintptr_t window = display.WindowAtProbePoint();
+        if (window == 0 || !IsSaverProcess(state, display.ProcessOfWindow(window))) return;  // next tick
+        display.BecomeChildOf(window);
+    } else {
         display.CreateElement(k);
+    }
 
     // A file that is there but holds no icon is treated like a missing one.
     if (!display.FileExists(sIconPath) || !display.LoadElementPicture(k, sIconPath)) display.SetElementFallback(k);

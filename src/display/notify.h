@@ -6,9 +6,9 @@
 #include <string>
 #include <utility>
 
+#include "core/runtime_state.h"
 #include "host/saver_watch.h"
 #include "platform/twips.h"
-#include "core/runtime_state.h"
 
 namespace vl {
 
@@ -20,8 +20,13 @@ public:
     virtual TwipsScale Twips() = 0;
     virtual bool FileExists(const std::string& path) = 0;
 
-    // The carrier. Element 0 exists from the start; later ones are created hidden.
-    virtual void BecomeChildOfSaver() = 0;
+    // The window at screen point (1,1) and the process that owns it; 0 when none.
+    virtual std::uintptr_t WindowAtProbePoint() = 0;
+    virtual std::uint32_t ProcessOfWindow(std::uintptr_t window) = 0;
+    // The carrier. Element 0 exists from the start; later ones are created
+    // hidden. The carrier becomes the window's child (or, refused, a topmost
+    // window of its own).
+    virtual void BecomeChildOf(std::uintptr_t window) = 0;
     virtual void CreateElement(int k) = 0;
     // Shows the file's icon in element k and makes it visible; false when the
     // file holds no loadable icon (nothing changes then).
@@ -49,7 +54,10 @@ public:
 void ShowText(RuntimeState& state, DisplayPorts& display, const std::string& text);
 
 // Places the icon in the carrier, once per path and run. sIconPath is
-// completed to a full path in the caller's copy.
+// completed to a full path in the caller's copy. The first icon moves the
+// carrier into the saver's window, and only into a window of one of the
+// saver's processes: the saver may have ended since the ownership test, and
+// the window at (1,1) may be another program's by now.
 void ShowIconEx(RuntimeState& state, HostPorts& host, RunControl& run, DisplayPorts& display, std::int16_t nIndex,
                 std::string& sIconPath);
 

@@ -2,6 +2,7 @@
 
 #include "core/data_folder.h"
 #include "dialog/save_all.h"
+#include "display/icon_layout.h"
 #include "platform/win32_util.h"
 #include "settings/settings.h"
 #include "startup/mode.h"
@@ -73,6 +74,8 @@ void App::RunSaver() {
     state_.host.IsConfigMode = false;
     state_.host.IsSaverRunning = true;
     form_.SetTimer1Enabled(true);
+    KeepOnScreen(state_.settings, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN),
+                 state_.settings.EnlargeIcons ? kEnlargedIconPixels : kIconPixels);
     display_.CreateCarrier(state_.settings.EnlargeIcons);
     state_.host.SaverProcessCount = 0;
     state_.host.SaverLaunchMs = host_.NowMs();

@@ -28,7 +28,13 @@ public:
     std::string ProgramFolder() override { return "C:\\V"; }
     TwipsScale Twips() override { return twips; }
     bool FileExists(const std::string& path) override { return files.count(path) || brokenFiles.count(path); }
-    void BecomeChildOfSaver() override { calls.push_back("child"); }
+    std::uintptr_t probeWindow = 0x500;
+    std::map<std::uintptr_t, std::uint32_t> windowOwners = {{0x500, 50}};
+    std::uintptr_t WindowAtProbePoint() override { return probeWindow; }
+    std::uint32_t ProcessOfWindow(std::uintptr_t window) override { return windowOwners[window]; }
+    void BecomeChildOf(std::uintptr_t window) override {
+        calls.push_back(window == 0x500 ? "child" : "child of " + std::to_string(window));
+    }
     void CreateElement(int k) override { Log("element", k); }
     bool LoadElementPicture(int k, const std::string& path) override {
         return files.count(path) && (Log("picture", k), true);
@@ -127,6 +133,44 @@ TEST_F(DisplayTest, ForeignWindowAtTheProbePointShutsDownInsteadOfDrawing) {
     EXPECT_EQ(state.display.DrawnIconCount, 0);
     EXPECT_TRUE(display.calls.empty());
     EXPECT_EQ(host.calls, (std::vector<std::string>{"watchdog off", "kill 2", "kill 3", "finish"}));
+}
+
+// The saver ended between the ownership test and the first icon: the window
+// now at (1,1) is another program's, or there is none.
+TEST_F(DisplayTest, TheCarrierGoesOnlyIntoAWindowOfTheSaversProcesses) {
+    display.windowOwners[0x600] = 4;
+    for (const std::uintptr_t window : {std::uintptr_t{0x600}, std::uintptr_t{0}}) {
+        display.probeWindow = window;
+        Ex("C:\\i\\a.ico");
+        EXPECT_TRUE(display.calls.empty()) << window;
+        EXPECT_EQ(state.display.DrawnIconCount, 0) << window;
+    }
+    display.probeWindow = 0x700;
+    display.windowOwners[0x700] = 50;  // another window of the saver
+    Ex("C:\\i\\a.ico");
+    EXPECT_EQ(display.calls, (std::vector<std::string>{"child of 1792", "picture 0"}));
+    EXPECT_EQ(state.display.DrawnIconCount, 1);
+}
+
+TEST(IconLayout, APositionOffTheScreenIsBroughtOnItAndOneOnItStays) {
+    struct Case {
+        std::int32_t x, y;
+        int width, height, icon;
+        std::int32_t wantX, wantY;
+    };
+    const Case cases[] = {
+        {48, 295, 1024, 768, 32, 48, 295},
+        {2147483647, -5, 1024, 768, 32, 992, 0},
+        {-2147483647 - 1, 900, 1024, 768, 64, 0, 704},
+        {500, 500, 20, 10, 32, 0, 0},  // a screen smaller than an icon
+    };
+    for (const Case& c : cases) {
+        SettingsValues values;
+        values.NotifyX = c.x;
+        values.NotifyY = c.y;
+        KeepOnScreen(values, c.width, c.height, c.icon);
+        EXPECT_EQ(std::pair(values.NotifyX, values.NotifyY), std::pair(c.wantX, c.wantY)) << c.x << "," << c.y;
+    }
 }
 
 TEST_F(DisplayTest, ShowIconDrawsOnTheScreenAtItsPitchAndSharesTheTable) {

@@ -83,4 +83,8 @@ int CmdMapi(const Args& a);
 int CmdLoadIcon(const Args& a);
 int CmdResources(const Args& a);  // ui_probe_resources.cpp
 
+// The process environment block of another process (of this build's
+// architecture); nullptr when it cannot be asked.
+void* PebAddress(HANDLE process);
+
 }  // namespace probe

@@ -1,9 +1,15 @@
 // UiProbe `resources`: what a process holds, asked from outside it, for the
 // soak benchmark. Each count says whether the system answered: Wine answers
-// some of these calls with a stub.
+// some of these calls with a stub. The GDI objects are also counted in the
+// process's own GDI handle table, which Wine keeps (as old Windows did) where
+// the process environment block points, one 24-byte entry per handle whose
+// type byte is 0 when free.
 #include "ui_probe.h"
 // psapi.h needs windows.h first.
 #include <psapi.h>
+
+#include <optional>
+#include <vector>
 
 namespace probe {
 namespace {
@@ -23,6 +29,46 @@ BOOL CALLBACK CountTopLevel(HWND hwnd, LPARAM lp) {
     CountChild(hwnd, lp);
     EnumChildWindows(hwnd, &CountChild, lp);  // every descendant, not only direct children
     return TRUE;
+}
+
+#ifdef _WIN64
+constexpr size_t kPebGdiHandleTable = 0xF8;
+#else
+constexpr size_t kPebGdiHandleTable = 0x94;
+#endif
+constexpr size_t kGdiEntrySize = 24;
+constexpr size_t kGdiEntryType = 14;
+constexpr size_t kGdiMaxHandles = 0x10000;
+
+struct GdiTableCount {
+    long long total = 0, dc = 0, region = 0, bitmap = 0, font = 0, brush = 0;
+};
+
+// Nothing when the table cannot be read.
+std::optional<GdiTableCount> CountGdiTable(HANDLE process) {
+    char* peb = static_cast<char*>(PebAddress(process));
+    void* table = nullptr;
+    SIZE_T got = 0;
+    if (!peb || !ReadProcessMemory(process, peb + kPebGdiHandleTable, &table, sizeof table, &got) || !table)
+        return std::nullopt;
+    std::vector<unsigned char> entries(kGdiMaxHandles * kGdiEntrySize);
+    if (!ReadProcessMemory(process, table, entries.data(), entries.size(), &got) || got != entries.size())
+        return std::nullopt;
+    GdiTableCount c;
+    for (size_t i = 0; i < kGdiMaxHandles; ++i) {
+        const unsigned char type = entries[i * kGdiEntrySize + kGdiEntryType] & 0x1F;
+        if (type == 0) continue;
+        ++c.total;
+        switch (type) {
+            case 0x01: ++c.dc; break;
+            case 0x04: ++c.region; break;
+            case 0x09: ++c.bitmap; break;
+            case 0x0A: ++c.font; break;
+            case 0x10: ++c.brush; break;  // pens too
+            default: break;
+        }
+    }
+    return c;
 }
 
 // A GUI count and the error that came with it; 0 with an error means "not known".
@@ -49,6 +95,13 @@ int CmdResources(const Args& a) {
     rec.Num("handles", handles).Num("handles_error", counted ? 0 : GetLastError());
     AddGuiCount(rec, "gdi", process.get(), GR_GDIOBJECTS);
     AddGuiCount(rec, "user", process.get(), GR_USEROBJECTS);
+    if (const std::optional<GdiTableCount> gdi = CountGdiTable(process.get()))
+        rec.Num("gdi_table", gdi->total)
+            .Num("gdi_dc", gdi->dc)
+            .Num("gdi_region", gdi->region)
+            .Num("gdi_bitmap", gdi->bitmap)
+            .Num("gdi_font", gdi->font)
+            .Num("gdi_brush", gdi->brush);
 
     WindowCount windows{static_cast<DWORD>(pid), 0};
     EnumWindows(&CountTopLevel, reinterpret_cast<LPARAM>(&windows));

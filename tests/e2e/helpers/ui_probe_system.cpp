@@ -51,20 +51,25 @@ std::string Narrow(const std::wstring& w) {
 
 }  // namespace
 
+void* PebAddress(HANDLE process) {
+  auto query = reinterpret_cast<NtQueryInformationProcessFn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationProcess")));
+  BasicInformation info{};
+  if (!query || query(process, 0, &info, sizeof info, nullptr) != 0) return nullptr;
+  return info.pebBaseAddress;
+}
+
 int CmdCmdline(const Args& a) {
   long long pid = 0;
   if (a.size() != 1 || !ParseInt(a[0], pid)) return kUsage;
   vl::UniqueKernelHandle process(
       OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, static_cast<DWORD>(pid)));
   if (!process.valid()) return Fail(kNotFound, helpers::Format("no process %lld", pid));
-  auto query = reinterpret_cast<NtQueryInformationProcessFn>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationProcess")));
-  BasicInformation info{};
-  if (!query || query(process.get(), 0, &info, sizeof info, nullptr) != 0)
-    return Fail(kFailed, "NtQueryInformationProcess failed");
+  void* peb = PebAddress(process.get());
+  if (!peb) return Fail(kFailed, "NtQueryInformationProcess failed");
   void* parameters = nullptr;
   RemoteUnicodeString line{};
-  if (!ReadRemote(process.get(), static_cast<char*>(info.pebBaseAddress) + kPebParameters, &parameters) ||
+  if (!ReadRemote(process.get(), static_cast<char*>(peb) + kPebParameters, &parameters) ||
       !ReadRemote(process.get(), static_cast<char*>(parameters) + kParametersCommandLine, &line))
     return Fail(kFailed, "cannot read the process parameters");
   std::wstring text(line.length / sizeof(wchar_t), L'\0');

@@ -145,3 +145,11 @@ def scenario_carrier_shows_the_icon_and_the_no_entry_sign_for_a_missing_file(h: 
     if blue < 15 or gold < 15 or white < 60:
         raise ScenarioFailed(f"carrier content: blue {blue}, gold {gold} in the icon; white {white} in the sign")
     run.end()
+
+
+def scenario_a_hand_edited_position_off_the_screen_shows_the_icon_at_the_screen_edge(h: Harness):
+    run = Run(h, ["window.ico"], position="2147483647;-5")
+    run.wait_carrier((32, 32), 1024 - 32, 0)
+    if not run.product.running():
+        raise ScenarioFailed("the program ended")
+    run.end()

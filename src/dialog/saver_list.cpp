@@ -17,6 +17,7 @@ SaverList BuildSaverList(SaverFolderScan& scan, const std::string& windowsFolder
             std::string path = folder;
             path.push_back('\\');
             path.append(file);
+            if (scan.IsThisProgram(path)) continue;
             std::string name = SaverDisplayName(file, scan.Description(path));
             if (pass == 1 && names.count(name)) continue;
             // A second Windows-folder saver of the same name is listed too,

@@ -16,6 +16,8 @@ public:
     virtual std::vector<std::string> SaverFiles(const std::string& folder) = 0;
     // String resource 1 of the file, read as data; nothing when it has none.
     virtual std::optional<std::string> Description(const std::string& path) = 0;
+    // This program itself, or a copy of it: never a saver to run.
+    virtual bool IsThisProgram(const std::string& path) = 0;
 };
 
 inline constexpr size_t kMaxSaverNameLength = 199;
@@ -34,7 +36,8 @@ struct SaverList {
 };
 
 // The Windows folder first, then the system folder; a system-folder saver
-// whose name a Windows-folder saver already has (same case) is left out.
+// whose name a Windows-folder saver already has (same case) is left out, and
+// so is this program wherever it lies.
 // Names from the Windows folder go into `names`.
 SaverList BuildSaverList(SaverFolderScan& scan, const std::string& windowsFolder, const std::string& systemFolder,
                          const std::string& currentSaver, std::set<std::string>& names);

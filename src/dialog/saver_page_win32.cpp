@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "host/host_win32.h"
 #include "host/launch.h"
 #include "platform/win32_handles.h"
 
@@ -24,6 +25,7 @@ std::string WindowsFolder(UINT(WINAPI* query)(LPSTR, UINT)) {
 // code in this program, and a bare name would follow the DLL search order.
 class Win32SaverScan final : public SaverFolderScan {
 public:
+    bool IsThisProgram(const std::string& path) override { return vl::IsThisProgram(path); }
     std::vector<std::string> SaverFiles(const std::string& folder) override {
         std::vector<std::string> files;
         WIN32_FIND_DATAA found{};

@@ -2,7 +2,11 @@
 
 #include <tlhelp32.h>
 
+#include <cstring>
+#include <vector>
+
 #include "host/launch.h"
+#include "platform/win32_util.h"
 
 namespace vl {
 
@@ -94,6 +98,46 @@ bool Win32Host::IsProcessAlive(std::uint32_t pid) {
     if (pid == saver_.processId && saver_.process)
         return ::WaitForSingleObject(saver_.process.get(), 0) == WAIT_TIMEOUT;
     return IsProcessIdAlive(pid);
+}
+
+}  // namespace vl
+
+namespace vl {
+namespace {
+
+std::optional<BY_HANDLE_FILE_INFORMATION> FileIdentity(const std::string& path) {
+    const UniqueFileHandle file(::CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
+                                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!file || !::GetFileInformationByHandle(file.get(), &info)) return std::nullopt;
+    return info;
+}
+
+std::string VersionString(const std::vector<char>& data, const char* name) {
+    char* value = nullptr;
+    UINT length = 0;
+    const std::string key = std::string("\\StringFileInfo\\040904b0\\") + name;
+    if (!::VerQueryValueA(data.data(), key.c_str(), reinterpret_cast<void**>(&value), &length) || !value || length == 0)
+        return {};
+    return std::string(value, strnlen(value, length));
+}
+
+}  // namespace
+
+bool IsThisProgram(const std::string& path) {
+    if (path.empty()) return false;
+    const std::string self = ModuleFileName();
+    const auto a = FileIdentity(path), b = FileIdentity(self);
+    if (a && b && a->dwVolumeSerialNumber == b->dwVolumeSerialNumber && a->nFileIndexHigh == b->nFileIndexHigh &&
+        a->nFileIndexLow == b->nFileIndexLow)
+        return true;
+    DWORD ignored = 0;
+    const DWORD size = ::GetFileVersionInfoSizeA(path.c_str(), &ignored);
+    if (size == 0) return false;
+    std::vector<char> data(size);
+    if (!::GetFileVersionInfoA(path.c_str(), 0, size, data.data())) return false;
+    return VersionString(data, "InternalName") == "Vigilumen" && VersionString(data, "CompanyName") == "Corvane";
 }
 
 }  // namespace vl

@@ -29,6 +29,11 @@ std::uint32_t ProbePointOwnerProcess();
 
 bool IsProcessIdAlive(std::uint32_t pid);
 
+// Whether the file is this program: the very file, under any path, or a copy
+// or another build of it, renamed or not (known by its version resource).
+// Started as the saver, it would start itself again and again.
+bool IsThisProgram(const std::string& path);
+
 // When a process was created, in FILETIME units; nothing when it cannot be
 // asked (gone, or not ours to query).
 std::optional<std::uint64_t> ProcessCreationTime(HANDLE process);

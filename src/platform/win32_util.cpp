@@ -6,18 +6,20 @@
 
 namespace vl {
 
-std::string ProgramFolder() {
+std::string ModuleFileName() {
     std::vector<char> buffer(MAX_PATH);
     for (;;) {
         DWORD n = ::GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
         if (n == 0) return {};
-        if (n < buffer.size()) {
-            std::string path(buffer.data(), n);
-            size_t slash = path.find_last_of('\\');
-            return slash == std::string::npos ? std::string() : path.substr(0, slash);
-        }
+        if (n < buffer.size()) return std::string(buffer.data(), n);
         buffer.resize(buffer.size() * 2);  // a long path was cut: ask again
     }
+}
+
+std::string ProgramFolder() {
+    const std::string path = ModuleFileName();
+    const size_t slash = path.find_last_of('\\');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
 bool FileExistsA(const std::string& path) {

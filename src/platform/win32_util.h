@@ -9,6 +9,9 @@
 
 namespace vl {
 
+// The executable's own file.
+std::string ModuleFileName();
+
 // The folder that holds the executable, without a trailing "\".
 std::string ProgramFolder();
 

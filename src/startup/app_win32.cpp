@@ -30,6 +30,8 @@ bool App::AnotherInstanceRuns() {
 int App::Main() {
     const bool previousInstance = AnotherInstanceRuns();
     state_.host.ScreenSaverPath = store_.Read(kSettingsSection, "scrfile", "");
+    // Chosen as its own saver, the program would start itself in a chain.
+    if (IsThisProgram(state_.host.ScreenSaverPath)) state_.host.ScreenSaverPath.clear();
     if (!form_.CreateAndLoad(instance_)) return 1;
     form_.SetTimer1Enabled(false);
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <set>
 
 using namespace vl;
 
@@ -13,6 +14,8 @@ class FakeScan : public SaverFolderScan {
 public:
     std::map<std::string, std::vector<std::string>> folders;
     std::map<std::string, std::string> descriptions;  // path -> string resource 1
+    std::set<std::string> ourselves;                  // this program, or copies of it
+    bool IsThisProgram(const std::string& path) override { return ourselves.count(path) > 0; }
     std::vector<std::string> SaverFiles(const std::string& folder) override { return folders[folder]; }
     std::optional<std::string> Description(const std::string& path) override {
         const auto it = descriptions.find(path);
@@ -45,6 +48,21 @@ TEST(SaverListing, SystemFolderSaversWithAWindowsFolderNameAreLeftOutAndNamesAre
     names.clear();
     EXPECT_EQ(BuildSaverList(scan, "C:\\W", "C:\\W\\S", "C:\\gone.scr", names).currentIndex, -1);
     EXPECT_EQ(SaverDisplayName("x.scr", std::string(300, 'n')).size(), 199u);
+}
+
+// Chosen as its own saver the program would start itself in a chain: it is
+// never listed, under any name or in either folder, even as the current saver.
+TEST(SaverListing, ThisProgramIsNeverListed) {
+    FakeScan scan;
+    scan.folders["C:\\W"] = {"Vigilumen.scr", "aurora.scr"};
+    scan.folders["C:\\W\\S"] = {"renamed.scr"};
+    scan.descriptions = {{"C:\\W\\Vigilumen.scr", "Corvane Vigilumen"}, {"C:\\W\\aurora.scr", "Aurora"}};
+    scan.ourselves = {"C:\\W\\Vigilumen.scr", "C:\\W\\S\\renamed.scr"};
+    std::set<std::string> names;
+    const SaverList list = BuildSaverList(scan, "C:\\W", "C:\\W\\S", "C:\\W\\S\\renamed.scr", names);
+    EXPECT_EQ(Names(list), std::vector<std::string>{"Aurora"});
+    EXPECT_EQ(names, std::set<std::string>{"Aurora"});
+    EXPECT_EQ(list.currentIndex, -1);
 }
 
 TEST(VersionResource, FixedInfoGivesTheVersionLine) {

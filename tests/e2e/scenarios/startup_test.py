@@ -100,3 +100,29 @@ def scenario_configuration_lists_the_watched_applications(h: Harness):
     h.probe("close", d.hwnd)
     d.ended("closing the dialog")
     expect("records after closing without OK", app.read_ini()["applist"], {f"app{i}": r for i, r in enumerate(records)})
+
+
+def scenario_the_program_chosen_as_its_own_saver_starts_nothing_and_is_not_listed(h: Harness):
+    """The very file, and a renamed copy elsewhere, would start themselves in
+    a chain: every mode treats them as no saver, and the chooser leaves them out."""
+    windows = h.system_folder().parent
+    h.place_file(h.config.product, windows / "selfcopy.scr")
+    copy = h.dir / "elsewhere" / "Lumen.scr"
+    copy.parent.mkdir()
+    shutil.copy2(h.config.product, copy)
+    own = h.app_folder(ini=None, name="own")
+    for name, scrfile in (("own", winpath(own.scr)), ("copy", winpath(copy))):
+        app = h.app_folder(ini=settings_ini(scrfile, [mail_record()]), name=f"{name}-app")
+        for switch in ("/p 1234", "/s"):
+            _run(h, app, *switch.split())
+            for _ in range(6):  # a chain of copies replaces itself: look a few times
+                running = [p["exe"] for p in h.probe("procs")
+                           if p.get("exe", "").lower() in ("vigilumen.scr", "lumen.scr", "selfcopy.scr")]
+                if running:
+                    raise ScenarioFailed(f"{name} {switch}: the program started itself: {running}")
+                time.sleep(0.3)
+        d = ConfigDialog(h, app)
+        listed = [r.get("text", "") for r in d.tree() if r.get("class") is None and "text" in r and "index" in r]
+        if any("Vigilumen" in t or t.lower() in ("selfcopy", "lumen") for t in listed):
+            raise ScenarioFailed(f"{name}: the chooser lists the program itself: {listed}")
+        d.cancel()

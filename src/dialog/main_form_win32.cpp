@@ -45,8 +45,9 @@ LRESULT MainForm::HandleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     }
 }
 
-bool MainForm::CreateAndLoad(HINSTANCE instance) {
+bool MainForm::CreateAndLoad(HINSTANCE instance, bool configuring) {
     instance_ = instance;
+    configuring_ = configuring;
     WindowClassLook look;
     look.icon = ::LoadIconA(instance, MAKEINTRESOURCEA(IDI_VIGILUMEN));
     look.smallIcon = static_cast<HICON>(::LoadImageA(instance, MAKEINTRESOURCEA(IDI_VIGILUMEN), IMAGE_ICON,
@@ -112,15 +113,19 @@ void MainForm::Form_Load() {
     pollingPage_->SetColumnWidths(twips_.PxX(kSaverPageWidth / 2));
 
     owner_.LoadSettings();
-    pollingPage_->FillFromTable();
-    pollingPage_->SelectRow(0);
+    // The list is the dialog's alone: a run or a preview does not wait for
+    // a long one to fill.
+    if (configuring_) {
+        pollingPage_->FillFromTable();
+        pollingPage_->SelectRow(0);
+    }
     CurrentSaverIndex = -1;
 
     RuntimeState& state = owner_.State();
     ScreenWidth = ::GetSystemMetrics(SM_CXMAXIMIZED);
     ScreenHeight = ::GetSystemMetrics(SM_CYMAXIMIZED);
     positionPage_->LoadOptions(state);
-    pollingPage_->ShowAppRow();
+    if (configuring_) pollingPage_->ShowAppRow();
 
     state.host.OverlayTimer = ArmTimer(overlayTimer_, kOverlayTimerId, kOverlayIntervalMs);
     state.display.ResetDrawnIcons();

@@ -33,8 +33,9 @@ public:
     MainForm(const MainForm&) = delete;
     MainForm& operator=(const MainForm&) = delete;
 
-    // Creates the window hidden and runs the load sequence.
-    bool CreateAndLoad(HINSTANCE instance);
+    // Creates the window hidden and runs the load sequence; only the dialog
+    // (configuring) fills the list of watched applications.
+    bool CreateAndLoad(HINSTANCE instance, bool configuring);
     // Fills the saver chooser (configuration mode).
     void ShowList();
     // Shows the form as the modal dialog; returns when it has closed.
@@ -107,6 +108,7 @@ private:
     std::unique_ptr<PositionPage> positionPage_;
     std::unique_ptr<AboutPage> aboutPage_;
     bool isDirty_ = false;
+    bool configuring_ = false;
     UINT timer1Interval_ = 0;
     UniqueTimer timer1_;
     UniqueTimer overlayTimer_;

@@ -14,7 +14,12 @@ SaveReport SaveAll(bool bOnExit, RuntimeState& state, SettingsStore& store, Dirt
         // The run ends whatever happens; a key that cannot be written leaves
         // the file as it was.
         dirty.SetDirty(false);
-        for (const IniEntry& e : AppListEntries(state.apps)) store.Write(e.section, e.key, e.value);
+        // Only what differs from the file as loaded: a run changes few
+        // records, and writing a long list key by key takes a pass each.
+        const std::vector<IniEntry> entries = AppListEntries(state.apps);
+        for (size_t i = 0; i < entries.size(); ++i)
+            if (i >= state.apps.Stored.size() || state.apps.Stored[i] != entries[i].value)
+                store.Write(entries[i].section, entries[i].key, entries[i].value);
         return {SaveOutcome::Saved, {}};
     }
 

@@ -39,15 +39,6 @@ std::optional<std::vector<ProcessEntry>> SnapshotAllProcesses() {
     return entries;
 }
 
-bool AppendDiagnosticLog(std::string_view text) {
-    UniqueFileHandle log(::CreateFileA("c:\\log.txt", FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                       OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!log) return false;
-    DWORD written = 0;
-    return ::WriteFile(log.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
-           written == text.size();
-}
-
 std::uint32_t ProbePointOwnerProcess() {
     HWND window = ::WindowFromPoint(POINT{1, 1});
     if (!window) return 0;

@@ -12,6 +12,7 @@
 
 #include "host/saver_watch.h"
 #include "platform/win32_handles.h"
+#include "platform/win32_util.h"
 
 namespace vl {
 
@@ -20,9 +21,6 @@ namespace vl {
 UniqueProcessInformation StartSaver(const std::string& saverPath, std::string_view arguments);
 
 std::optional<std::vector<ProcessEntry>> SnapshotAllProcesses();
-
-// Appends to "c:\log.txt"; false when the file cannot be written.
-bool AppendDiagnosticLog(std::string_view text);
 
 // The process owning the window under screen point (1,1); 0 when none.
 std::uint32_t ProbePointOwnerProcess();

@@ -16,6 +16,15 @@ std::string ModuleFileName() {
     }
 }
 
+bool AppendDiagnosticLog(std::string_view text) {
+    UniqueFileHandle log(::CreateFileA("c:\\log.txt", FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                       OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!log) return false;
+    DWORD written = 0;
+    return ::WriteFile(log.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+           written == text.size();
+}
+
 std::string ProgramFolder() {
     const std::string path = ModuleFileName();
     const size_t slash = path.find_last_of('\\');

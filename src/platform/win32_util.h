@@ -9,6 +9,9 @@
 
 namespace vl {
 
+// Appends to "c:\log.txt"; false when the file cannot be written.
+bool AppendDiagnosticLog(std::string_view text);
+
 // The executable's own file.
 std::string ModuleFileName();
 

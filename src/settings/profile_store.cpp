@@ -1,5 +1,7 @@
 #include "settings/profile_store.h"
 
+#include <algorithm>
+
 namespace vl {
 
 std::string ProfileStore::Read(std::string_view section, std::string_view key, std::string_view fallback) {
@@ -23,10 +25,24 @@ ReplaceResult ProfileStore::ReplaceAll(const std::vector<IniEntry>& entries) {
     };
     // A leftover of an interrupted save must not lend its keys to this one.
     if (!fs_.Remove(temp)) return {false, fs_.LastFailure()};
-    for (const IniEntry& e : entries)
-        if (!fs_.WriteString(temp, e.section, e.key, e.value)) return failed();
+    // One write, whatever the number or length of the records: the profile
+    // calls would take a pass over the file per key.
+    if (!fs_.WriteWholeFile(temp, ProfileText(entries))) return failed();
     if (!fs_.Flush(temp) || !fs_.Rename(temp, path_)) return failed();
     return {true, {}};
+}
+
+std::string ProfileText(const std::vector<IniEntry>& entries) {
+    std::vector<std::string> sections;
+    for (const IniEntry& e : entries)
+        if (std::find(sections.begin(), sections.end(), e.section) == sections.end()) sections.push_back(e.section);
+    std::string text;
+    for (const std::string& section : sections) {
+        text += "[" + section + "]\r\n";
+        for (const IniEntry& e : entries)
+            if (e.section == section) text += e.key + "=" + e.value + "\r\n";
+    }
+    return text;
 }
 
 }  // namespace vl

@@ -1,6 +1,7 @@
 // The settings file kept through private-profile calls. A full save writes a
-// complete new file beside the old one and swaps it in with one rename, so a
-// crash or power cut at any moment leaves either the old or the new file.
+// complete new file beside the old one, in one write and in the format the
+// profile calls read, and swaps it in with one rename, so a crash or power
+// cut at any moment leaves either the old or the new file.
 // The new file's name is this process's own, so two programs saving at once
 // each swap in a whole file.
 #pragma once
@@ -20,6 +21,11 @@ public:
                                    std::string_view fallback) = 0;
     virtual bool WriteString(const std::string& path, std::string_view section, std::string_view key,
                              std::string_view value) = 0;
+    // Every "key=value" line of a section; empty when there is none.
+    virtual KeyValues ReadSection(const std::string& path, std::string_view section) = 0;
+    virtual std::vector<std::string> SectionNames(const std::string& path) = 0;
+    // Creates or replaces the file with exactly these bytes.
+    virtual bool WriteWholeFile(const std::string& path, std::string_view content) = 0;
     virtual bool Flush(const std::string& path) = 0;                          // commits cached writes to the disk
     virtual bool Remove(const std::string& path) = 0;                         // a missing file counts as removed
     virtual bool Rename(const std::string& from, const std::string& to) = 0;  // replaces `to` in one step
@@ -29,6 +35,10 @@ public:
     // written more than maxAgeMs ago.
     virtual void RemoveOlderThan(const std::string& pattern, std::uint64_t maxAgeMs) = 0;
 };
+
+// The text of a whole settings file: each section once, in the order of its
+// first entry, CR LF line ends.
+std::string ProfileText(const std::vector<IniEntry>& entries);
 
 // A new file older than this was left by a save that never finished: a save
 // takes milliseconds.
@@ -41,6 +51,8 @@ public:
         : fs_(fs), path_(std::move(path)), processTag_(std::move(processTag)) {}
 
     std::string Read(std::string_view section, std::string_view key, std::string_view fallback) override;
+    KeyValues ReadSection(std::string_view section) override { return fs_.ReadSection(path_, section); }
+    bool HasSections() override { return !fs_.SectionNames(path_).empty(); }
     void Write(std::string_view section, std::string_view key, std::string_view value) override;
     ReplaceResult ReplaceAll(const std::vector<IniEntry>& entries) override;
     [[nodiscard]] std::string FilePath() const override { return path_; }

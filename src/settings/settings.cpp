@@ -1,5 +1,9 @@
 #include "settings/settings.h"
 
+#include <cctype>
+#include <optional>
+#include <unordered_map>
+
 #include "core/data_folder.h"
 #include "core/limits.h"
 #include "settings/conversions.h"
@@ -9,6 +13,29 @@ namespace vl {
 namespace {
 
 std::string AppKey(int n) { return "app" + std::to_string(n); }
+
+std::string Lowered(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// A file the profile calls cannot read at all (UTF-16 without its byte-order
+// mark, say) looks like a first start, whose writes would bury what it
+// holds: it goes aside first, and an earlier copy aside is never replaced.
+// False when such a file could not be moved: nothing may be written into it.
+bool KeepUnreadableFileAside(SettingsStore& store, SettingsFiles& files) {
+    const std::string path = store.FilePath();
+    const std::optional<std::uint64_t> size = files.FileSize(path);
+    if (!size || *size == 0 || store.HasSections()) return true;
+    const std::string aside = path + ".bak";
+    if (files.MoveAside(path, aside)) {
+        files.Log("The settings file " + path + " could not be read; it was kept as " + aside + ".");
+        return true;
+    }
+    files.Log("The settings file " + path + " could not be read and could not be kept aside (" + aside +
+              " exists); it was left as it is.");
+    return false;
+}
 
 }  // namespace
 
@@ -24,29 +51,44 @@ void LoadSettings(SettingsValues& values, AppList& apps, SettingsStore& store, S
         ParseInt16(store.Read(kSettingsSection, "orientation", "2")).value_or(kDefaultIconOrientation);
 
     apps.AppTable.clear();
+    apps.Beyond.clear();
+    // The whole section in one pass: a key at a time would read the file
+    // once per record. Keys match without regard to case, and the first of
+    // two equal keys counts, as with the profile calls.
+    std::unordered_map<std::string, std::string> records;
+    for (auto& [key, value] : store.ReadSection(kAppListSection)) records.try_emplace(Lowered(key), std::move(value));
+    const auto recordAt = [&records](int n) {
+        const auto found = records.find(AppKey(n));
+        return found == records.end() ? std::string() : found->second;
+    };
+
     std::string builtIn;
-    if (store.Read(kAppListSection, AppKey(0), "").empty()) {
+    if (recordAt(0).empty()) {
+        const bool writable = KeepUnreadableFileAside(store, files);
         std::string icon = DataFolder(programFolder) + "\\mailQX.ico";
         if (!files.FileExists(icon)) {
             icon = DataFolder(programFolder) + "\\mail.ico";
             files.WriteOwnIcon(icon);  // without a data folder this fails; the record stays usable
         }
         builtIn = BuiltInMailRecord(icon);
-        store.Write(kAppListSection, AppKey(0), builtIn);
+        if (writable) store.Write(kAppListSection, AppKey(0), builtIn);
     }
 
-    for (int n = 0; n < kMaxAppCount; ++n) {
-        std::string record = store.Read(kAppListSection, AppKey(n), "");
+    for (int n = 0;; ++n) {
+        std::string record = recordAt(n);
         if (n == 0 && record.empty()) record = builtIn;  // the write above may have failed
         if (record.empty()) break;
-        apps.AppTable.push_back(std::move(record));
+        (n < kMaxAppCount ? apps.AppTable : apps.Beyond).push_back(std::move(record));
     }
+    apps.Stored = apps.AppTable;
+    apps.Stored.insert(apps.Stored.end(), apps.Beyond.begin(), apps.Beyond.end());
 }
 
 std::vector<IniEntry> AppListEntries(const AppList& apps) {
     std::vector<IniEntry> entries;
-    for (const std::string& record : apps.AppTable)
-        if (!record.empty()) entries.push_back({kAppListSection, AppKey(static_cast<int>(entries.size())), record});
+    for (const auto* list : {&apps.AppTable, &apps.Beyond})
+        for (const std::string& record : *list)
+            if (!record.empty()) entries.push_back({kAppListSection, AppKey(static_cast<int>(entries.size())), record});
     return entries;
 }
 

@@ -17,12 +17,14 @@ inline constexpr std::int16_t kDefaultIconOrientation = 2;
 // Reads every setting (a value that does not convert takes its key's
 // default) and the application table. On a first start it creates the
 // built-in mail record and its icon file; without a data folder that record
-// still exists in memory.
+// still exists in memory. A non-empty file that cannot be read at all is
+// kept aside first ("<file>.bak") and the log says so.
 void LoadSettings(SettingsValues& values, AppList& apps, SettingsStore& store, SettingsFiles& files,
                   const std::string& programFolder);
 
 // The application list as keys app0, app1, ...: empty records are left out
-// and the later ones renumbered, so the keys have no gaps.
+// and the later ones renumbered, so the keys have no gaps. Records past the
+// table's limit follow the table.
 std::vector<IniEntry> AppListEntries(const AppList& apps);
 
 // The "settings" section a full save writes, as the dialog shows it.

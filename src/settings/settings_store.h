@@ -2,8 +2,11 @@
 // the private-profile calls; tests use an in-memory file.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace vl {
@@ -17,6 +20,8 @@ struct IniEntry {
     std::string value;
 };
 
+using KeyValues = std::vector<std::pair<std::string, std::string>>;
+
 // How a full replacement of the file went; on failure the system's reason,
 // in its own words, for the user.
 struct ReplaceResult {
@@ -29,6 +34,10 @@ public:
     virtual ~SettingsStore() = default;
     // The whole value, however long; `fallback` when the file, section or key is missing.
     virtual std::string Read(std::string_view section, std::string_view key, std::string_view fallback) = 0;
+    // Every key of a section in file order, in one pass over the file.
+    virtual KeyValues ReadSection(std::string_view section) = 0;
+    // True when the file exists and holds at least one section.
+    virtual bool HasSections() = 0;
     // Failures are not reported: a missing data folder just keeps nothing.
     virtual void Write(std::string_view section, std::string_view key, std::string_view value) = 0;
     // Replaces the whole file with exactly these entries in one step; on
@@ -45,6 +54,12 @@ public:
     virtual bool FileExists(const std::string& path) = 0;
     // Writes the program's own window icon as an .ico file.
     virtual bool WriteOwnIcon(const std::string& path) = 0;
+    // Nothing when the file is missing.
+    virtual std::optional<std::uint64_t> FileSize(const std::string& path) = 0;
+    // Renames the file to `to` unless `to` exists; false when it did not move.
+    virtual bool MoveAside(const std::string& path, const std::string& to) = 0;
+    // A line for the diagnostic log.
+    virtual void Log(std::string_view line) = 0;
 };
 
 }  // namespace vl

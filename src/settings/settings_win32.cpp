@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "platform/win32_handles.h"
@@ -44,6 +45,75 @@ bool Win32ProfileFileSystem::WriteString(const std::string& path, std::string_vi
                                          std::string_view value) {
     const std::string s(section), k(key), v(value);
     return ::WritePrivateProfileStringA(s.c_str(), k.c_str(), v.c_str(), path.c_str()) || Failed();
+}
+
+namespace {
+
+// A double-NUL-ended list of strings, as the section calls return it, read
+// with a buffer grown until it holds everything.
+template <typename Call>
+std::vector<char> WholeList(Call call) {
+    std::vector<char> buffer(1 << 16);
+    for (;;) {
+        const DWORD n = call(buffer.data(), static_cast<DWORD>(buffer.size()));
+        // A full buffer comes back as its size less two: it may have been cut.
+        if (n + 2 < buffer.size() || buffer.size() >= (1u << 30)) {
+            buffer.resize(std::min<size_t>(n, buffer.size()));
+            return buffer;
+        }
+        buffer.resize(buffer.size() * 4);
+    }
+}
+
+std::vector<std::string> Strings(const std::vector<char>& list) {
+    std::vector<std::string> strings;
+    for (size_t at = 0; at < list.size();) {
+        const size_t end = std::find(list.begin() + static_cast<std::ptrdiff_t>(at), list.end(), '\0') - list.begin();
+        if (end > at) strings.emplace_back(list.data() + at, end - at);
+        at = end + 1;
+    }
+    return strings;
+}
+
+}  // namespace
+
+KeyValues Win32ProfileFileSystem::ReadSection(const std::string& path, std::string_view section) {
+    const std::string s(section);
+    KeyValues entries;
+    for (const std::string& line : Strings(WholeList([&](char* buffer, DWORD size) {
+             return ::GetPrivateProfileSectionA(s.c_str(), buffer, size, path.c_str());
+         }))) {
+        const size_t equals = line.find('=');
+        if (equals == std::string::npos) continue;  // a line without a key
+        std::string key = line.substr(0, equals);
+        while (!key.empty() && (key.back() == ' ' || key.back() == '\t')) key.pop_back();
+        std::string value = line.substr(equals + 1);
+        // As a key's own read gives it: one pair of enclosing quotes goes.
+        if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+            value = value.substr(1, value.size() - 2);
+        entries.emplace_back(std::move(key), std::move(value));
+    }
+    return entries;
+}
+
+std::vector<std::string> Win32ProfileFileSystem::SectionNames(const std::string& path) {
+    return Strings(WholeList(
+        [&](char* buffer, DWORD size) { return ::GetPrivateProfileSectionNamesA(buffer, size, path.c_str()); }));
+}
+
+bool Win32ProfileFileSystem::WriteWholeFile(const std::string& path, std::string_view content) {
+    UniqueFileHandle file(
+        ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return Failed();
+    // In pieces: WriteFile takes 32-bit lengths.
+    for (size_t at = 0; at < content.size();) {
+        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(content.size() - at, 1u << 24));
+        DWORD written = 0;
+        if (!::WriteFile(file.get(), content.data() + at, chunk, &written, nullptr) || written != chunk)
+            return Failed();
+        at += chunk;
+    }
+    return true;
 }
 
 bool Win32ProfileFileSystem::Flush(const std::string& path) {
@@ -108,6 +178,20 @@ void Win32ProfileFileSystem::RemoveOlderThan(const std::string& pattern, std::ui
 }
 
 bool Win32SettingsFiles::FileExists(const std::string& path) { return FileExistsA(path); }
+
+std::optional<std::uint64_t> Win32SettingsFiles::FileSize(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
+    return (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+}
+
+bool Win32SettingsFiles::MoveAside(const std::string& path, const std::string& to) {
+    return ::MoveFileExA(path.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) != FALSE;  // never replaces `to`
+}
+
+void Win32SettingsFiles::Log(std::string_view line) {
+    AppendDiagnosticLog(std::string(line) + "\r\n");  // a log that cannot be written changes nothing
+}
 
 bool Win32SettingsFiles::WriteOwnIcon(const std::string& path) {
     HMODULE self = ::GetModuleHandleA(nullptr);

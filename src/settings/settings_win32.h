@@ -17,6 +17,9 @@ public:
                            std::string_view fallback) override;
     bool WriteString(const std::string& path, std::string_view section, std::string_view key,
                      std::string_view value) override;
+    KeyValues ReadSection(const std::string& path, std::string_view section) override;
+    std::vector<std::string> SectionNames(const std::string& path) override;
+    bool WriteWholeFile(const std::string& path, std::string_view content) override;
     bool Flush(const std::string& path) override;
     bool Remove(const std::string& path) override;
     bool Rename(const std::string& from, const std::string& to) override;
@@ -34,6 +37,9 @@ public:
     bool FileExists(const std::string& path) override;
     // Writes the window icon resource, every image it holds, as an .ico file.
     bool WriteOwnIcon(const std::string& path) override;
+    std::optional<std::uint64_t> FileSize(const std::string& path) override;
+    bool MoveAside(const std::string& path, const std::string& to) override;
+    void Log(std::string_view line) override;
 };
 
 }  // namespace vl

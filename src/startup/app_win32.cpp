@@ -32,12 +32,13 @@ int App::Main() {
     state_.host.ScreenSaverPath = store_.Read(kSettingsSection, "scrfile", "");
     // Chosen as its own saver, the program would start itself in a chain.
     if (IsThisProgram(state_.host.ScreenSaverPath)) state_.host.ScreenSaverPath.clear();
-    if (!form_.CreateAndLoad(instance_)) return 1;
+    arguments_ = std::string(ArgumentsOf(::GetCommandLineA()));
+    const Mode mode = ModeOfSwitch(ReduceSwitch(arguments_));
+    if (!form_.CreateAndLoad(instance_, mode == Mode::Configure)) return 1;
     form_.SetTimer1Enabled(false);
 
-    arguments_ = std::string(ArgumentsOf(::GetCommandLineA()));
     state_.host.IsSaverRunning = false;
-    switch (ModeOfSwitch(ReduceSwitch(arguments_))) {
+    switch (mode) {
         case Mode::Configure: RunConfiguration(); return 0;
         case Mode::Preview: RunPreview(); return 0;
         case Mode::Run:

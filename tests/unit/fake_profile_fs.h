@@ -67,6 +67,40 @@ public:
         return true;
     }
 
+    vl::KeyValues ReadSection(const std::string& path, std::string_view section) override {
+        const auto f = files.find(path);
+        if (f == files.end()) return {};
+        const auto s = Find(f->second, section);
+        return s == f->second.end() ? vl::KeyValues{} : vl::KeyValues(s->second.begin(), s->second.end());
+    }
+
+    std::vector<std::string> SectionNames(const std::string& path) override {
+        std::vector<std::string> names;
+        if (const auto f = files.find(path); f != files.end())
+            for (const Section& s : f->second) names.push_back(s.first);
+        return names;
+    }
+
+    // Reads the text back the way the profile calls would.
+    bool WriteWholeFile(const std::string& path, std::string_view content) override {
+        Tick();
+        if (folderMissing) return Fail("The system cannot find the path specified.");
+        ProfileFile file;
+        for (size_t at = 0; at < content.size();) {
+            size_t end = content.find("\r\n", at);
+            if (end == std::string_view::npos) end = content.size();
+            const std::string line(content.substr(at, end - at));
+            at = end + 2;
+            if (line.size() >= 2 && line.front() == '[' && line.back() == ']')
+                file.push_back({line.substr(1, line.size() - 2), {}});
+            else if (const size_t eq = line.find('='); eq != std::string::npos && !file.empty())
+                file.back().second.push_back({line.substr(0, eq), line.substr(eq + 1)});
+        }
+        files[path] = std::move(file);
+        ageMs[path] = 0;
+        return true;
+    }
+
     bool Flush(const std::string&) override { return Tick(), true; }
     bool Remove(const std::string& path) override { return Tick(), files.erase(path), ageMs.erase(path), true; }
 

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <set>
 
+#include "core/limits.h"
 #include "dialog/save_all.h"
 #include "fake_profile_fs.h"
 #include "settings/profile_store.h"
@@ -22,8 +24,21 @@ class FakeFiles : public SettingsFiles {
 public:
     std::set<std::string> existing;
     std::vector<std::string> iconsWritten;
+    std::map<std::string, std::uint64_t> sizes;  // files the profile calls may not be able to read
+    std::vector<std::string> log;
     bool FileExists(const std::string& path) override { return existing.count(path) > 0; }
     bool WriteOwnIcon(const std::string& path) override { return iconsWritten.push_back(path), true; }
+    std::optional<std::uint64_t> FileSize(const std::string& path) override {
+        const auto it = sizes.find(path);
+        return it == sizes.end() ? std::nullopt : std::optional(it->second);
+    }
+    bool MoveAside(const std::string& path, const std::string& to) override {
+        if (sizes.count(to) || !sizes.count(path)) return false;
+        sizes[to] = sizes[path];
+        sizes.erase(path);
+        return true;
+    }
+    void Log(std::string_view line) override { log.emplace_back(line); }
 };
 
 class FakeDirty : public DirtyFlag {
@@ -80,6 +95,34 @@ TEST_F(SettingsTest, StoredValuesAreReadAndListLoadingStopsAtTheFirstGap) {
     EXPECT_EQ(Shown(), std::tuple(10, 20, true, true, 1));
     EXPECT_EQ(state.apps.AppTable, (std::vector<std::string>{"r0", "r1"}));
     EXPECT_TRUE(files.iconsWritten.empty());
+}
+
+// Keys match without regard to case and the first of two equal keys counts,
+// as a key's own read finds them; the list is read in one pass.
+TEST_F(SettingsTest, TheListIsReadWholeWithTheProfileRulesForKeys) {
+    fs.files[kIni] = {{"applist", {{"APP0", "r0"}, {"app1", "first"}, {"App1", "second"}, {"app2", "r2"}}}};
+    Load();
+    EXPECT_EQ(state.apps.AppTable, (std::vector<std::string>{"r0", "first", "r2"}));
+}
+
+// A file in a form the profile calls cannot read (UTF-16 without its mark)
+// must not be buried under a first start's writes.
+TEST_F(SettingsTest, AFileThatCannotBeReadIsKeptAsideOnceAndNeverOverwritten) {
+    files.sizes[kIni] = 4096;  // there, but no section can be read from it
+    Load();
+    EXPECT_EQ(files.sizes.count(kIni + ".bak"), 1u);
+    ASSERT_EQ(files.log.size(), 1u);
+    EXPECT_NE(files.log[0].find(kIni + ".bak"), std::string::npos);
+    EXPECT_EQ(fs.Get(kIni, "applist", "app0"), kMailRecord);  // a fresh file beside it
+
+    // A second bad start finds the copy aside taken: both stay as they are.
+    fs.files.clear();
+    files.sizes[kIni] = 4096;
+    Load();
+    EXPECT_EQ(files.sizes.count(kIni), 1u);
+    EXPECT_EQ(files.log.size(), 2u);
+    EXPECT_TRUE(fs.files.empty());                                       // nothing written into it
+    EXPECT_EQ(state.apps.AppTable, std::vector<std::string>{kMailRecord});  // the run still has its record
 }
 
 TEST_F(SettingsTest, ValuesThatDoNotConvertFallBackToTheirDefaults) {
@@ -161,6 +204,38 @@ TEST_F(SaveTest, SaverChoiceClearedOrKept) {
     Save();
     EXPECT_EQ(state.host.ScreenSaverPath, "C:\\kept.scr");
     EXPECT_EQ(fs.Get(kIni, "settings", "scrfile"), "C:\\kept.scr");
+}
+
+// Records past the table's limit are never watched but never lost, and the
+// end of a run writes back only what changed: a long list costs no pass per key.
+TEST_F(SaveTest, ALongListKeepsEveryRecordAndARunWritesOnlyWhatChanged) {
+    constexpr int kRecords = kMaxAppCount + 5;
+    // Appended, not "r" + ...: GCC 12 warns wrongly about that form here.
+    const auto named = [](const char* prefix, int n) { return std::string(prefix).append(std::to_string(n)); };
+    std::vector<std::pair<std::string, std::string>> list;
+    for (int n = 0; n < kRecords; ++n) list.push_back({named("app", n), named("r", n)});
+    fs.files[kIni] = {{"applist", list}};
+    Load();
+    EXPECT_EQ(state.apps.AppCount(), kMaxAppCount);
+    EXPECT_EQ(state.apps.Beyond.front(), named("r", kMaxAppCount));
+
+    state.host.IsConfigMode = false;
+    state.host.IsSaverRunning = true;
+    const int before = fs.operations;
+    ASSERT_TRUE(Save(true));
+    EXPECT_EQ(fs.operations, before);  // nothing changed: nothing written
+    state.apps.AppTable[7] = "changed";
+    dirty.dirty = true;
+    ASSERT_TRUE(Save(true));
+    EXPECT_EQ(fs.operations, before + 1);
+    EXPECT_EQ(fs.Get(kIni, "applist", "app7"), "changed");
+
+    state.host.IsConfigMode = true;
+    dirty.dirty = true;
+    ASSERT_TRUE(Save());  // a full save keeps the records past the limit, after the table
+    const auto& saved = fs.files[kIni][1].second;
+    ASSERT_EQ(saved.size(), static_cast<size_t>(kRecords));
+    EXPECT_EQ(saved.back(), (std::pair{named("app", kRecords - 1), named("r", kRecords - 1)}));
 }
 
 TEST_F(SaveTest, ExitSaveWritesOnlyTheListIntoTheExistingFile) {

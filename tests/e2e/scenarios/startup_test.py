@@ -126,3 +126,43 @@ def scenario_the_program_chosen_as_its_own_saver_starts_nothing_and_is_not_liste
         if any("Vigilumen" in t or t.lower() in ("selfcopy", "lumen") for t in listed):
             raise ScenarioFailed(f"{name}: the chooser lists the program itself: {listed}")
         d.cancel()
+
+
+def scenario_a_long_record_a_long_list_and_an_unreadable_file_lose_no_record(h: Harness):
+    saver = h.fake_saver(h.dir / "savers")
+    # A record of 100,000 characters among good ones, and a list past the table's limit.
+    long = "5;1;1;Long;" + "x" * 100000 + ";1;Wait for window;;never shown;"
+    many = [f"{n};1;0;Row {n};;1;Wait for window;;Row {n};" for n in range(40000)]
+    for name, records in (("long", [mail_record(), "7;1;1;Alpha;;1;Wait for window;;Alpha;", long,
+                                    "8;1;1;Beta;;1;Wait for window;;Beta;"]),
+                          ("many", [mail_record(), *many])):
+        app = h.app_folder(ini=settings_ini(winpath(saver), records), name=name)
+        want = {f"app{i}": r for i, r in enumerate(records)}
+        end_saver(saver, h.start_hosted(app, saver), 10)
+        expect(f"{name}: records after a run", app.read_ini()["applist"] == want, True)
+        saver.with_name("FakeSaver.log").unlink()
+        if name == "many":
+            continue  # the dialog fills its list row by row: too slow for 40,000 records yet
+        d = ConfigDialog(h, app, tab=2)
+        d.click("Blinking")
+        d.ok()
+        expect(f"{name}: records after OK", app.read_ini()["applist"] == want, True)
+
+    # UTF-16 without its byte-order mark: the profile calls read nothing from it.
+    app = h.app_folder(ini=None, name="utf16")
+    unreadable = settings_ini(winpath(saver), [mail_record(), "7;1;1;Alpha;;1;Wait for window;;Alpha;"])
+    first = unreadable.replace("\n", "\r\n").encode("utf-16-le")
+    app.ini.write_bytes(first)
+    log = h.prefix / "drive_c" / "log.txt"
+    _run(h, app, "/p", "1")
+    aside = app.ini.with_name("Lumiwake.ini.bak")
+    expect("the unreadable file, kept aside", aside.read_bytes(), first)
+    expect("the new file", app.read_ini()["applist"]["app0"][:30], mail_record()[:30])
+    if "could not be read" not in log.read_text(errors="replace") or "Lumiwake.ini.bak" not in log.read_text():
+        raise ScenarioFailed("the log does not say where the unreadable file went")
+    # A second bad start never replaces the copy aside, nor writes into the file.
+    second = unreadable.replace("Alpha", "Gamma").replace("\n", "\r\n").encode("utf-16-le")
+    app.ini.write_bytes(second)
+    _run(h, app, "/p", "1")
+    expect("the copy aside after a second bad start", aside.read_bytes(), first)
+    expect("the second unreadable file", app.ini.read_bytes(), second)

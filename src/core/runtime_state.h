@@ -47,9 +47,6 @@ struct AppList {
     std::vector<std::string> AppTable;
     // Records past the table's limit: never watched, but kept in the file.
     std::vector<std::string> Beyond;
-    // The records as the file held them at load time (table, then beyond),
-    // so that the end of a run writes back only what changed.
-    std::vector<std::string> Stored;
     bool AppListChanged = false;
     bool PollCycleRunning = false;  // the poll cycle is on the stack
     [[nodiscard]] int AppCount() const { return static_cast<int>(AppTable.size()); }

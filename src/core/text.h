@@ -2,9 +2,13 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace vl {
+
+// ASCII letters in lower case, as keys of the settings file compare.
+std::string Lowered(std::string text);
 
 // Compares letters without their case (ASCII letters: the paths, dates and
 // words compared this way are matched as Windows would match file names).

@@ -13,28 +13,6 @@ namespace {
 constexpr char kMessageTitle[] = "Corvane Vigilumen";
 constexpr char kIconNotLoaded[] = "File couldn't be loaded";
 
-void SetSubItem(HWND list, int row, int column, const std::string& text) {
-    LVITEMA sub{};
-    sub.iSubItem = column;
-    sub.pszText = const_cast<char*>(text.c_str());
-    ::SendMessageA(list, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&sub));
-}
-
-std::string SubItemText(HWND list, int row, int column) {
-    for (size_t size = 512;; size *= 2) {
-        std::string text(size, '\0');
-        LVITEMA sub{};
-        sub.iSubItem = column;
-        sub.pszText = text.data();
-        sub.cchTextMax = static_cast<int>(size);
-        const auto n = static_cast<size_t>(::SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&sub)));
-        if (n + 1 < size) {
-            text.resize(n);
-            return text;
-        }
-    }
-}
-
 LPARAM RowParam(HWND list, int row) {
     LVITEMA item{};
     item.mask = LVIF_PARAM;
@@ -49,43 +27,87 @@ void Show(HWND control, bool shown) { ::ShowWindow(control, shown ? SW_SHOWNA : 
 // The editor may ask while the form is torn down.
 int AppListView::Count() const { return ::IsWindow(list_) ? ListView_GetItemCount(list_) : 0; }
 
+const AppListRow* AppListView::RowOf(LPARAM id) const {
+    const auto found = rows_.find(id);
+    return found == rows_.end() ? nullptr : &found->second;
+}
+
 AppListRow AppListView::Read(int index) const {
-    AppListRow row;
-    const auto key = rowKeys_.find(RowParam(list_, index));
-    if (key != rowKeys_.end()) row.key = key->second;
-    row.text = SubItemText(list_, index, 0);
+    const AppListRow* stored = RowOf(RowParam(list_, index));
+    AppListRow row = stored ? *stored : AppListRow{};
     row.checked = ListView_GetCheckState(list_, index) != 0;
-    for (int s = 0; s < static_cast<int>(row.subItems.size()); ++s) row.subItems[s] = SubItemText(list_, index, s + 1);
     return row;
 }
 
 void AppListView::Write(int index, const AppListRow& row) {
-    SetSubItem(list_, index, 0, row.text);
-    for (int s = 0; s < static_cast<int>(row.subItems.size()); ++s) SetSubItem(list_, index, s + 1, row.subItems[s]);
+    const auto found = rows_.find(RowParam(list_, index));
+    if (found == rows_.end()) return;
+    const std::string key = found->second.key;  // the key stays with the row
+    found->second = row;
+    found->second.key = key;
+    ListView_RedrawItems(list_, index, index);
 }
 
 int AppListView::Insert(int at, const AppListRow& row) {
     LVITEMA item{};
     item.mask = LVIF_TEXT | LVIF_PARAM;
     item.iItem = at;
-    item.pszText = const_cast<char*>(row.text.c_str());
+    item.pszText = LPSTR_TEXTCALLBACKA;
     item.lParam = nextRowId_++;
+    rows_[item.lParam] = row;  // before the insert: the list may ask for its text at once
     const int inserted = static_cast<int>(::SendMessageA(list_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
-    if (inserted < 0) return inserted;
-    rowKeys_[item.lParam] = row.key;
-    for (int s = 0; s < static_cast<int>(row.subItems.size()); ++s) SetSubItem(list_, inserted, s + 1, row.subItems[s]);
-    ListView_SetCheckState(list_, inserted, row.checked);
+    if (inserted < 0) {
+        rows_.erase(item.lParam);
+        return inserted;
+    }
+    // A new row's box is clear: only a ticked one costs a second message.
+    if (row.checked) ListView_SetCheckState(list_, inserted, TRUE);
     return inserted;
 }
 
 void AppListView::Delete(int index) {
-    rowKeys_.erase(RowParam(list_, index));
+    const LPARAM id = RowParam(list_, index);
     ListView_DeleteItem(list_, index);
+    rows_.erase(id);
 }
 
 void AppListView::Clear() {
     ListView_DeleteAllItems(list_);
-    rowKeys_.clear();
+    rows_.clear();
+}
+
+void AppListView::FillCell(NMHDR* header) const {
+    // The list's window is ANSI, but a parent may be asked either way.
+    if (header->code == LVN_GETDISPINFOA) {
+        LVITEMA& item = reinterpret_cast<NMLVDISPINFOA*>(header)->item;
+        const AppListRow* row = RowOf(item.lParam ? item.lParam : RowParam(list_, item.iItem));
+        if (!(item.mask & LVIF_TEXT) || !item.pszText || item.cchTextMax <= 0) return;
+        item.pszText[0] = '\0';
+        if (!row) return;
+        if (item.iSubItem < 0 || item.iSubItem > static_cast<int>(row->subItems.size())) return;
+        const std::string& text = item.iSubItem == 0 ? row->text : row->subItems[item.iSubItem - 1];
+        lstrcpynA(item.pszText, text.c_str(), item.cchTextMax);
+    } else if (header->code == LVN_GETDISPINFOW) {
+        LVITEMW& item = reinterpret_cast<NMLVDISPINFOW*>(header)->item;
+        const AppListRow* row = RowOf(item.lParam ? item.lParam : RowParam(list_, item.iItem));
+        if (!(item.mask & LVIF_TEXT) || !item.pszText || item.cchTextMax <= 0) return;
+        item.pszText[0] = L'\0';
+        if (!row) return;
+        if (item.iSubItem < 0 || item.iSubItem > static_cast<int>(row->subItems.size())) return;
+        const std::string& text = item.iSubItem == 0 ? row->text : row->subItems[item.iSubItem - 1];
+        const int n = ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, item.pszText, item.cchTextMax);
+        if (n == 0) item.pszText[item.cchTextMax - 1] = L'\0';  // cut: what fits
+    }
+}
+
+void AppListView::BeginFill(int rows) {
+    ::SendMessageA(list_, WM_SETREDRAW, FALSE, 0);
+    ListView_SetItemCountEx(list_, rows, LVSICF_NOINVALIDATEALL);
+}
+
+void AppListView::EndFill() {
+    ::SendMessageA(list_, WM_SETREDRAW, TRUE, 0);
+    ::InvalidateRect(list_, nullptr, TRUE);
 }
 
 void AppListView::Select(int index) {

@@ -13,11 +13,18 @@
 namespace vl {
 
 // A report-style list view with check boxes; the row's copy of its record
-// lies in zero-width columns.
+// lies in zero-width columns. The texts are kept here and handed to the list
+// when it draws or is asked (LPSTR_TEXTCALLBACK): a list of thousands of
+// records then fills with one message per row instead of eight.
 class AppListView final : public RowListView {
 public:
     void Attach(HWND list) { list_ = list; }
     [[nodiscard]] HWND get() const { return list_; }
+    // LVN_GETDISPINFO: the text of one cell.
+    void FillCell(NMHDR* header) const;
+    // Many rows are about to be inserted: no repaint until the last.
+    void BeginFill(int rows);
+    void EndFill();
 
     [[nodiscard]] int Count() const override;
     [[nodiscard]] AppListRow Read(int index) const override;
@@ -30,9 +37,13 @@ public:
     void FocusList() override;
 
 private:
+    [[nodiscard]] const AppListRow* RowOf(LPARAM id) const;
+
     HWND list_ = nullptr;
-    std::map<LPARAM, std::string> rowKeys_;  // a row's key: "app0", ... or "app#..." for added rows
-    LPARAM nextRowId_ = 0;
+    // By the item's lParam: key ("app0", ... or "app#..." for added rows),
+    // text and columns. The check box is the list's own.
+    std::map<LPARAM, AppListRow> rows_;
+    LPARAM nextRowId_ = 1;
 };
 
 class EditorBoxes final : public EditorControls {

@@ -192,6 +192,8 @@ LRESULT PollingPage::OnNotify(NMHDR* header) {
                                   (change.uOldState & LVIS_SELECTED) != 0, (change.uNewState & LVIS_SELECTED) != 0});
             return 0;
         }
+        case LVN_GETDISPINFOA:
+        case LVN_GETDISPINFOW: list_.FillCell(header); return 0;
         case LVN_BEGINLABELEDITA:
         case LVN_BEGINLABELEDITW: return lvAppList_BeforeLabelEdit();
         case NM_CLICK:

@@ -25,7 +25,11 @@ public:
 
     // Form load: column widths, one row per record, row 1 selected.
     void SetColumnWidths(int width);
-    void FillFromTable() { editor_.FillFromTable(); }
+    void FillFromTable() {
+        list_.BeginFill(host_.State().apps.AppCount());
+        editor_.FillFromTable();
+        list_.EndFill();
+    }
     void SelectRow(int index) { list_.Select(index); }
     [[nodiscard]] int SelectedRow() const { return list_.Selected(); }  // -1 when none
     // Fills the row editor from the selected row.

@@ -1,5 +1,8 @@
 #include "dialog/save_all.h"
 
+#include <unordered_map>
+
+#include "core/text.h"
 #include "settings/settings.h"
 
 namespace vl {
@@ -14,12 +17,16 @@ SaveReport SaveAll(bool bOnExit, RuntimeState& state, SettingsStore& store, Dirt
         // The run ends whatever happens; a key that cannot be written leaves
         // the file as it was.
         dirty.SetDirty(false);
-        // Only what differs from the file as loaded: a run changes few
-        // records, and writing a long list key by key takes a pass each.
-        const std::vector<IniEntry> entries = AppListEntries(state.apps);
-        for (size_t i = 0; i < entries.size(); ++i)
-            if (i >= state.apps.Stored.size() || state.apps.Stored[i] != entries[i].value)
-                store.Write(entries[i].section, entries[i].key, entries[i].value);
+        // The list goes back as the program has it, but only the keys whose
+        // value the file does not hold already: writing a long list key by
+        // key takes a pass over the file each, and a key that is not
+        // rewritten cannot be damaged by the writing.
+        std::unordered_map<std::string, std::string> inFile;
+        for (auto& [key, value] : store.ReadSection(kAppListSection)) inFile.try_emplace(Lowered(key), std::move(value));
+        for (const IniEntry& e : AppListEntries(state.apps)) {
+            const auto found = inFile.find(e.key);
+            if (found == inFile.end() || found->second != e.value) store.Write(e.section, e.key, e.value);
+        }
         return {SaveOutcome::Saved, {}};
     }
 

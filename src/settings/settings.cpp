@@ -6,6 +6,7 @@
 
 #include "core/data_folder.h"
 #include "core/limits.h"
+#include "core/text.h"
 #include "settings/conversions.h"
 #include "settings/watched_app.h"
 
@@ -13,11 +14,6 @@ namespace vl {
 namespace {
 
 std::string AppKey(int n) { return "app" + std::to_string(n); }
-
-std::string Lowered(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
 
 // A file the profile calls cannot read at all (UTF-16 without its byte-order
 // mark, say) looks like a first start, whose writes would bury what it
@@ -80,8 +76,6 @@ void LoadSettings(SettingsValues& values, AppList& apps, SettingsStore& store, S
         if (record.empty()) break;
         (n < kMaxAppCount ? apps.AppTable : apps.Beyond).push_back(std::move(record));
     }
-    apps.Stored = apps.AppTable;
-    apps.Stored.insert(apps.Stored.end(), apps.Beyond.begin(), apps.Beyond.end());
 }
 
 std::vector<IniEntry> AppListEntries(const AppList& apps) {

@@ -34,6 +34,9 @@ int App::Main() {
     if (IsThisProgram(state_.host.ScreenSaverPath)) state_.host.ScreenSaverPath.clear();
     arguments_ = std::string(ArgumentsOf(::GetCommandLineA()));
     const Mode mode = ModeOfSwitch(ReduceSwitch(arguments_));
+    // The saver first: the settings and a long list are nothing it needs,
+    // and the user sees it the sooner.
+    if ((mode == Mode::Run && !previousInstance) || mode == Mode::Preview) StartChosenSaver();
     if (!form_.CreateAndLoad(instance_, mode == Mode::Configure)) return 1;
     form_.SetTimer1Enabled(false);
 
@@ -80,6 +83,10 @@ void App::RunSaver() {
     KeepOnScreen(state_.settings, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN),
                  state_.settings.EnlargeIcons ? kEnlargedIconPixels : kIconPixels);
     display_.CreateCarrier(state_.settings.EnlargeIcons);
+}
+
+void App::StartChosenSaver() {
+    if (state_.host.ScreenSaverPath.empty()) return;
     state_.host.SaverProcessCount = 0;
     state_.host.SaverLaunchMs = host_.NowMs();
     state_.host.ShellTaskId = host_.Start(state_.host.ScreenSaverPath, arguments_);
@@ -88,8 +95,6 @@ void App::RunSaver() {
 void App::RunPreview() {
     state_.host.IsConfigMode = false;
     form_.SetTimer1Enabled(false);
-    if (!state_.host.ScreenSaverPath.empty())
-        state_.host.ShellTaskId = host_.Start(state_.host.ScreenSaverPath, arguments_);
     FinishAll();
 }
 

@@ -59,6 +59,7 @@ public:
 private:
     bool AnotherInstanceRuns();
     void RunConfiguration();
+    void StartChosenSaver();
     void RunSaver();
     void RunPreview();
     int MessageLoop();

@@ -223,12 +223,14 @@ TEST_F(SaveTest, ALongListKeepsEveryRecordAndARunWritesOnlyWhatChanged) {
     state.host.IsSaverRunning = true;
     const int before = fs.operations;
     ASSERT_TRUE(Save(true));
-    EXPECT_EQ(fs.operations, before);  // nothing changed: nothing written
-    state.apps.AppTable[7] = "changed";
+    EXPECT_EQ(fs.operations, before);  // the file holds the list already: nothing written
+    state.apps.AppTable[7] = "changed";                    // by the run
+    fs.files[kIni][0].second[9].second = "edited meanwhile";  // by someone else
     dirty.dirty = true;
     ASSERT_TRUE(Save(true));
-    EXPECT_EQ(fs.operations, before + 1);
+    EXPECT_EQ(fs.operations, before + 2);
     EXPECT_EQ(fs.Get(kIni, "applist", "app7"), "changed");
+    EXPECT_EQ(fs.Get(kIni, "applist", "app9"), "r9");  // the list goes back as the program has it
 
     state.host.IsConfigMode = true;
     dirty.dirty = true;

@@ -164,3 +164,21 @@ def scenario_a_long_record_a_long_list_and_an_unreadable_file_lose_no_record(h: 
     _run(h, app, "/p", "1")
     expect("the copy aside after a second bad start", aside.read_bytes(), first)
     expect("the second unreadable file", app.ini.read_bytes(), second)
+
+
+def scenario_settings_files_of_random_bytes_crash_and_hang_nothing_in_any_mode(h: Harness):
+    """Fifty files of 4 KB of random bytes through the real profile functions:
+    preview and run mode end cleanly, and the dialog comes up and closes."""
+    import random
+
+    for seed in range(50):
+        app = h.app_folder(ini=None, name=f"random{seed:02d}")
+        app.ini.write_bytes(random.Random(seed).randbytes(4096))
+        for switch in ("/p 1", "/s"):
+            code = h.run(app.scr, *switch.split(), timeout=30).returncode
+            if code != 0:
+                raise ScenarioFailed(f"seed {seed}, {switch}: exit code {code:#x}")
+        d = ConfigDialog(h, app)
+        h.probe("close", d.hwnd)
+        d.ended(f"seed {seed}: closing the dialog")
+        expect(f"seed {seed}: exit code of the dialog", d.product.wait(5), 0)

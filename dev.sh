@@ -130,14 +130,14 @@ run_fuzz_target() {
   rc=$?
   set -e
   took=$(elapsed "$t")
-  execs=$(grep -oE 'stat::number_of_executed_units: [0-9]+' "$log" | tail -n 1 | grep -oE '[0-9]+$' || echo "?")
+  execs=$(grep -aoE 'stat::number_of_executed_units: [0-9]+' "$log" | tail -n 1 | grep -oE '[0-9]+$' || echo "?")
   if [ "$rc" = 0 ]; then
     printf '    fuzz_%s: %s runs in %s s, no finding\n' "$name" "$execs" "$took"
     return 0
   fi
   printf '    fuzz_%s FAILED: exit %s after %s runs in %s s; input in %s, log %s\n' \
     "$name" "$rc" "$execs" "$took" "$findings/" "$log"
-  grep -m 3 -E '^(==[0-9]+==ERROR|SUMMARY|.*runtime error|.*expectation failed)' "$log" | sed 's/^/        /' || true
+  grep -a -m 3 -E '^(==[0-9]+==ERROR|SUMMARY|.*runtime error|.*expectation failed)' "$log" | sed 's/^/        /' || true
   return 1
 }
 

@@ -35,6 +35,7 @@ std::string Win32ProfileFileSystem::ReadString(const std::string& path, std::str
     for (;;) {
         DWORD n = ::GetPrivateProfileStringA(s.c_str(), k.c_str(), f.c_str(), buffer.data(),
                                              static_cast<DWORD>(buffer.size()), path.c_str());
+        n = std::min<DWORD>(n, static_cast<DWORD>(buffer.size() - 1));  // never past the buffer, whatever comes back
         // A value that filled the buffer may have been cut: read it again, larger.
         if (n + 1 < buffer.size() || buffer.size() >= kMaxValueLength) return std::string(buffer.data(), n);
         buffer.resize(buffer.size() * 4);

@@ -7,8 +7,7 @@
 #include <string>
 #include <string_view>
 
-#define FUZZ_EXPECT(condition) \
-    ((condition) ? static_cast<void>(0) : vlfuzz::Fail(#condition, __FILE__, __LINE__))
+#define FUZZ_EXPECT(condition) ((condition) ? static_cast<void>(0) : vlfuzz::Fail(#condition, __FILE__, __LINE__))
 
 namespace vlfuzz {
 

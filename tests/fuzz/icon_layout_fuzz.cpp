@@ -1,6 +1,7 @@
 // Icon placement over arbitrary positions, orientations, element sizes and
 // paths: every element lies inside its carrier, screen icons step 40 pixels
-// without overflowing, and the drawn-icon table finds exactly what was added.
+// without overflowing, a position is brought onto any screen without moving
+// one already there, and the drawn-icon table finds exactly what was added.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cmath>
@@ -41,8 +42,22 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
     const auto step = [k](std::int32_t from) {
         return std::clamp<std::int64_t>(from + std::int64_t{vl::kScreenIconPitch} * k, INT32_MIN, INT32_MAX);
     };
-    FUZZ_EXPECT(orientation == 1 ? at.x == step(notifyX) && at.y == notifyY
-                                 : at.x == notifyX && at.y == step(notifyY));
+    FUZZ_EXPECT(orientation == 1 ? at.x == step(notifyX) && at.y == notifyY : at.x == notifyX && at.y == step(notifyY));
+
+    // Screens as the system measures them (0 when it cannot), either icon size.
+    const int screenWidth = in.ConsumeIntegralInRange(0, INT32_MAX);
+    const int screenHeight = in.ConsumeIntegralInRange(0, INT32_MAX);
+    const int icon = in.ConsumeBool() ? vl::kEnlargedIconPixels : vl::kIconPixels;
+    vl::SettingsValues values;
+    values.NotifyX = notifyX;
+    values.NotifyY = notifyY;
+    vl::KeepOnScreen(values, screenWidth, screenHeight, icon);
+    const auto onScreen = [](std::int32_t at, int screen, int size) {
+        return at >= 0 && (at <= static_cast<std::int64_t>(screen) - size || (screen < size && at == 0));
+    };
+    FUZZ_EXPECT(onScreen(values.NotifyX, screenWidth, icon) && onScreen(values.NotifyY, screenHeight, icon));
+    if (onScreen(notifyX, screenWidth, icon)) FUZZ_EXPECT(values.NotifyX == notifyX);
+    if (onScreen(notifyY, screenHeight, icon)) FUZZ_EXPECT(values.NotifyY == notifyY);
 
     // The drawn-icon table: each path once, found again only by its exact text.
     vl::RuntimeState state;

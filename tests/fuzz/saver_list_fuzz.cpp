@@ -1,7 +1,7 @@
 // The saver chooser over folders of arbitrary file names and descriptions:
 // every file is listed under its own path unless its name is taken by a
-// Windows-folder saver, names fit the list, and the current saver is found
-// whatever its letter case.
+// Windows-folder saver or it is this program, names fit the list, and the
+// current saver is found whatever its letter case.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
@@ -17,12 +17,14 @@ namespace {
 struct SaverFile {
     std::string name;
     std::optional<std::string> description;
+    bool thisProgram = false;
 };
 
 class FakeScan : public vl::SaverFolderScan {
 public:
     std::vector<SaverFile> folders[2];
     std::map<std::string, std::optional<std::string>> descriptions;  // by full path, the last one given
+    std::set<std::string> thisProgram;                               // full paths
     int scans = 0;
 
     std::vector<std::string> SaverFiles(const std::string&) override {
@@ -36,6 +38,7 @@ public:
         const auto found = descriptions.find(path);
         return found == descriptions.end() ? std::nullopt : found->second;
     }
+    bool IsThisProgram(const std::string& path) override { return thisProgram.count(path) > 0; }
 };
 
 }  // namespace
@@ -52,6 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
             SaverFile f{in.ConsumeRandomLengthString(32), std::nullopt};
             if (in.ConsumeBool()) f.description = in.ConsumeRandomLengthString(300);
             scan.descriptions[folder[pass] + "\\" + f.name] = f.description;
+            if (in.ConsumeIntegralInRange(0, 7) == 0) scan.thisProgram.insert(folder[pass] + "\\" + f.name);
             scan.folders[pass].push_back(std::move(f));
         }
     }
@@ -72,6 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
     for (int pass = 0; pass < 2; ++pass) {
         for (const SaverFile& f : scan.folders[pass]) {
             const std::string path = folder[pass] + "\\" + f.name;
+            if (scan.thisProgram.count(path)) continue;
             const std::string name = vl::SaverDisplayName(f.name, scan.descriptions[path]);
             FUZZ_EXPECT(name.size() <= std::max(vl::kMaxSaverNameLength, f.name.size()));
             if (pass == 1 && (namesBefore.count(name) || windowsNames.count(name))) continue;

@@ -46,7 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
     FUZZ_EXPECT(stored.size() == vl::kWatchedAppFieldCount);
     FUZZ_EXPECT(SameColumns(vl::RowOfRecord(table[0], 0), committed));
     const std::vector<std::string> old = TenFields(fields);
-    for (int kept : {vl::kFieldId, vl::kFieldName, vl::kFieldIcon, vl::kFieldDate}) FUZZ_EXPECT(stored[kept] == old[kept]);
+    for (int kept : {vl::kFieldId, vl::kFieldName, vl::kFieldIcon, vl::kFieldDate})
+        FUZZ_EXPECT(stored[kept] == old[kept]);
     FUZZ_EXPECT((stored[vl::kFieldEnabled] == "0") == (old[vl::kFieldEnabled] == "0"));
     FUZZ_EXPECT((stored[vl::kFieldChecked] == "1") == (old[vl::kFieldChecked] == "1"));
 

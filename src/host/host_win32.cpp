@@ -118,8 +118,10 @@ std::string VersionString(const std::vector<char>& data, const char* name) {
 
 bool IsThisProgram(const std::string& path) {
     if (path.empty()) return false;
-    const std::string self = ModuleFileName();
-    const auto a = FileIdentity(path), b = FileIdentity(self);
+    // The chooser asks once per saver file: this program's own identity is taken once.
+    static const std::optional<BY_HANDLE_FILE_INFORMATION> self = FileIdentity(ModuleFileName());
+    const auto a = FileIdentity(path);
+    const auto& b = self;
     if (a && b && a->dwVolumeSerialNumber == b->dwVolumeSerialNumber && a->nFileIndexHigh == b->nFileIndexHigh &&
         a->nFileIndexLow == b->nFileIndexLow)
         return true;

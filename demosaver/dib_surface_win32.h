@@ -3,7 +3,7 @@
 // which plain GDI cannot do without AlphaBlend.
 #pragma once
 
-#include <windows.h>
+#include "platform/win32_api.h"
 
 #include <cstddef>
 #include <cstdint>

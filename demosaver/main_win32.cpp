@@ -1,12 +1,11 @@
 // Entry point of DemoSaver.scr, a small self-contained screen saver. Windows
 // starts it with /s to run, /p HWND to draw into the preview box and /c to
 // configure.
-#include <windows.h>
-
 #include <array>
 #include <cstdint>
 
 #include "command_line.h"
+#include "platform/win32_api.h"
 #include "resource.h"
 #include "saver_window_win32.h"
 
@@ -15,18 +14,18 @@ namespace {
 using demosaver::Command;
 using demosaver::Mode;
 
-std::array<char, 256> LoadText(HINSTANCE instance, UINT id, const char* fallback) {
-    std::array<char, 256> text{};
-    if (::LoadStringA(instance, id, text.data(), static_cast<int>(text.size())) <= 0)
-        ::lstrcpynA(text.data(), fallback, static_cast<int>(text.size()));
+std::array<wchar_t, 256> LoadText(HINSTANCE instance, UINT id, const wchar_t* fallback) {
+    std::array<wchar_t, 256> text{};
+    if (::LoadStringW(instance, id, text.data(), static_cast<int>(text.size())) <= 0)
+        ::lstrcpynW(text.data(), fallback, static_cast<int>(text.size()));
     return text;
 }
 
 int ShowNoOptions(HINSTANCE instance, HWND owner) {
     if (!owner || !::IsWindow(owner)) owner = ::GetForegroundWindow();
-    const auto title = LoadText(instance, IDS_DISPLAY_NAME, "Vigilumen Demo");
-    const auto body = LoadText(instance, IDS_NO_OPTIONS, "This screen saver has no options you can set.");
-    ::MessageBoxA(owner, body.data(), title.data(), MB_OK | MB_ICONINFORMATION);
+    const auto title = LoadText(instance, IDS_DISPLAY_NAME, L"Vigilumen Demo");
+    const auto body = LoadText(instance, IDS_NO_OPTIONS, L"This screen saver has no options you can set.");
+    ::MessageBoxW(owner, body.data(), title.data(), MB_OK | MB_ICONINFORMATION);
     return 0;
 }
 

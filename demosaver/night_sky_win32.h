@@ -4,7 +4,7 @@
 // the window just blits it.
 #pragma once
 
-#include <windows.h>
+#include "platform/win32_api.h"
 
 #include <array>
 #include <cstdint>

@@ -9,7 +9,7 @@
 namespace demosaver {
 namespace {
 
-constexpr char kClassName[] = "VigilumenDemoSaver";
+constexpr wchar_t kClassName[] = L"VigilumenDemoSaver";
 
 constexpr UINT kFrameMilliseconds = 33;
 constexpr double kFrameSeconds = kFrameMilliseconds / 1000.0;
@@ -41,7 +41,7 @@ int SaverWindow::RunFullScreen(HINSTANCE instance) {
     ::ShowCursor(FALSE);
     // WS_CLIPCHILDREN: a window placed inside ours (a notification host's
     // icons) is not painted over by every frame.
-    vl::UniqueWindow window(::CreateWindowExA(WS_EX_TOPMOST, kClassName, "Vigilumen Demo",
+    vl::UniqueWindow window(::CreateWindowExW(WS_EX_TOPMOST, kClassName, L"Vigilumen Demo",
                                               WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, screen.left, screen.top,
                                               screen.right - screen.left, screen.bottom - screen.top, nullptr,
                                               nullptr, instance, &saver));
@@ -56,7 +56,7 @@ int SaverWindow::RunPreview(HINSTANCE instance, HWND parent) {
     RECT area{};
     ::GetClientRect(parent, &area);
     SaverWindow saver(Kind::Preview, parent);
-    const vl::UniqueWindow window(::CreateWindowExA(0, kClassName, "", WS_CHILD | WS_VISIBLE, 0, 0,
+    const vl::UniqueWindow window(::CreateWindowExW(0, kClassName, L"", WS_CHILD | WS_VISIBLE, 0, 0,
                                                     area.right - area.left, area.bottom - area.top, parent, nullptr,
                                                     instance, &saver));
     return window ? PumpMessages() : 0;
@@ -64,9 +64,9 @@ int SaverWindow::RunPreview(HINSTANCE instance, HWND parent) {
 
 int SaverWindow::PumpMessages() {
     MSG msg{};
-    while (::GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
         ::TranslateMessage(&msg);
-        ::DispatchMessageA(&msg);
+        ::DispatchMessageW(&msg);
     }
     return static_cast<int>(msg.wParam);
 }
@@ -93,7 +93,7 @@ LRESULT SaverWindow::HandleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         case WM_SYSCOMMAND: return OnSysCommand(wp, lp);
         case WM_DESTROY: return OnDestroy();
         case WM_NCDESTROY: return OnNcDestroy(wp, lp);
-        default: return ::DefWindowProcA(hwnd_, msg, wp, lp);
+        default: return ::DefWindowProcW(hwnd_, msg, wp, lp);
     }
 }
 
@@ -133,13 +133,13 @@ LRESULT SaverWindow::OnPaint() {
 }
 
 LRESULT SaverWindow::OnSetCursor(WPARAM wp, LPARAM lp) {
-    if (!Touchy()) return ::DefWindowProcA(hwnd_, WM_SETCURSOR, wp, lp);
+    if (!Touchy()) return ::DefWindowProcW(hwnd_, WM_SETCURSOR, wp, lp);
     ::SetCursor(nullptr);
     return TRUE;
 }
 
 LRESULT SaverWindow::OnMouseMove(int x, int y, WPARAM wp, LPARAM lp) {
-    if (!Touchy()) return ::DefWindowProcA(hwnd_, WM_MOUSEMOVE, wp, lp);
+    if (!Touchy()) return ::DefWindowProcW(hwnd_, WM_MOUSEMOVE, wp, lp);
     // Windows sends one move when the window appears; it only sets where the
     // pointer rests.
     if (!haveMouseOrigin_) {
@@ -152,13 +152,13 @@ LRESULT SaverWindow::OnMouseMove(int x, int y, WPARAM wp, LPARAM lp) {
 }
 
 LRESULT SaverWindow::OnUserInput(UINT msg, WPARAM wp, LPARAM lp) {
-    if (!Touchy()) return ::DefWindowProcA(hwnd_, msg, wp, lp);
+    if (!Touchy()) return ::DefWindowProcW(hwnd_, msg, wp, lp);
     Finish();
     return 0;
 }
 
 LRESULT SaverWindow::OnActivateApp(bool active, WPARAM wp, LPARAM lp) {
-    if (!Touchy()) return ::DefWindowProcA(hwnd_, WM_ACTIVATEAPP, wp, lp);
+    if (!Touchy()) return ::DefWindowProcW(hwnd_, WM_ACTIVATEAPP, wp, lp);
     // Only a loss after a gain counts: without a window manager the first
     // activation may never arrive, and that must not end the run.
     if (active)
@@ -171,7 +171,7 @@ LRESULT SaverWindow::OnActivateApp(bool active, WPARAM wp, LPARAM lp) {
 LRESULT SaverWindow::OnSysCommand(WPARAM wp, LPARAM lp) {
     // Already saving the screen: don't let Windows start another saver.
     if (Touchy() && (wp & 0xFFF0) == SC_SCREENSAVE) return 0;
-    return ::DefWindowProcA(hwnd_, WM_SYSCOMMAND, wp, lp);
+    return ::DefWindowProcW(hwnd_, WM_SYSCOMMAND, wp, lp);
 }
 
 LRESULT SaverWindow::OnDestroy() {
@@ -183,7 +183,7 @@ LRESULT SaverWindow::OnDestroy() {
 LRESULT SaverWindow::OnNcDestroy(WPARAM wp, LPARAM lp) {
     const HWND hwnd = hwnd_;
     hwnd_ = nullptr;
-    return ::DefWindowProcA(hwnd, WM_NCDESTROY, wp, lp);
+    return ::DefWindowProcW(hwnd, WM_NCDESTROY, wp, lp);
 }
 
 void SaverWindow::Finish() {

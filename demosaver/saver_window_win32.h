@@ -3,7 +3,7 @@
 // ends on input.
 #pragma once
 
-#include <windows.h>
+#include "platform/win32_api.h"
 
 #include "night_sky_win32.h"
 #include "platform/win32_handles.h"

@@ -1,43 +1,43 @@
 #include "word_mark_win32.h"
 
-#include <windows.h>
-
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <vector>
 
 #include "dib_surface_win32.h"
+#include "platform/win32_api.h"
 #include "platform/win32_handles.h"
 
 namespace demosaver {
 namespace {
 
-constexpr char kWordMark[] = "Vigilumen";
-constexpr int kLength = sizeof kWordMark - 1;
+constexpr wchar_t kWordMark[] = L"Vigilumen";
+constexpr int kLength = static_cast<int>(std::size(kWordMark)) - 1;
 
-int CALLBACK NoteFaceFound(const LOGFONTA*, const TEXTMETRICA*, DWORD, LPARAM found) {
+int CALLBACK NoteFaceFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
     *reinterpret_cast<bool*>(found) = true;
     return 0;
 }
 
 // A light face if the machine has one; GDI would otherwise substitute
 // something heavy.
-const char* PickFace() {
-    static constexpr const char* kFaces[] = {
-        "Segoe UI Light", "Calibri Light", "Segoe UI", "DejaVu Sans Light", "DejaVu Sans", "Tahoma",
+const wchar_t* PickFace() {
+    static constexpr const wchar_t* kFaces[] = {
+        L"Segoe UI Light", L"Calibri Light", L"Segoe UI", L"DejaVu Sans Light", L"DejaVu Sans", L"Tahoma",
     };
     const vl::UniqueMemoryDc dc(::CreateCompatibleDC(nullptr));
-    for (const char* face : kFaces) {
-        LOGFONTA query{};
+    for (const wchar_t* face : kFaces) {
+        LOGFONTW query{};
         query.lfCharSet = DEFAULT_CHARSET;
-        std::strncpy(query.lfFaceName, face, LF_FACESIZE - 1);
+        ::lstrcpynW(query.lfFaceName, face, LF_FACESIZE);
         bool found = false;
-        ::EnumFontFamiliesExA(dc.get(), &query, NoteFaceFound, reinterpret_cast<LPARAM>(&found), 0);
+        ::EnumFontFamiliesExW(dc.get(), &query, NoteFaceFound, reinterpret_cast<LPARAM>(&found), 0);
         if (found) return face;
     }
-    return "Arial";
+    return L"Arial";
 }
 
 // The word's size in `font`, with `spacing` extra pixels after each letter.
@@ -46,7 +46,7 @@ SIZE MeasureWord(HFONT font, int spacing) {
     const vl::SelectedObject select(dc.get(), font);
     ::SetTextCharacterExtra(dc.get(), spacing);
     SIZE extent{};
-    ::GetTextExtentPoint32A(dc.get(), kWordMark, kLength, &extent);
+    ::GetTextExtentPoint32W(dc.get(), kWordMark, kLength, &extent);
     return extent;
 }
 
@@ -56,7 +56,7 @@ void DrawWord(const DibSurface& surface, HFONT font, int spacing, int margin) {
     ::SetBkMode(surface.dc(), TRANSPARENT);
     ::SetTextColor(surface.dc(), RGB(255, 255, 255));
     ::SetTextCharacterExtra(surface.dc(), spacing);
-    ::TextOutA(surface.dc(), margin, margin, kWordMark, kLength);
+    ::TextOutW(surface.dc(), margin, margin, kWordMark, kLength);
     ::GdiFlush();  // the pixels are read right after
 }
 
@@ -70,7 +70,7 @@ Sprite MakeWordMark(int shortSide) {
     const int blur = std::max(1, fontHeight / 9);
     const int margin = 3 * blur + 2;
 
-    const vl::UniqueFont font(::CreateFontA(-fontHeight, 0, 0, 0, FW_LIGHT, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+    const vl::UniqueFont font(::CreateFontW(-fontHeight, 0, 0, 0, FW_LIGHT, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                                             OUT_TT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY,
                                             VARIABLE_PITCH | FF_SWISS, PickFace()));
     const SIZE extent = MeasureWord(font.get(), spacing);

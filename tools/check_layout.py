@@ -2,7 +2,10 @@
 """Checks that the source tree keeps the layout the README describes:
 
 - a room (a folder under src/) includes only itself and rooms below it;
-- only Windows-side files (a name holding "win32") include Windows headers;
+- only platform/win32_api.h includes Windows headers, and only Windows-side
+  files (a name holding "win32") include it;
+- no Windows call, structure or message is named in its ANSI form (the
+  header poisons the functions; this catches the macros);
 - no file includes itself through others (no include cycle);
 - no source file is longer than the limit.
 
@@ -33,7 +36,11 @@ RANK = {
     "startup": 6,     # wires the rooms together; nothing includes it
 }
 WINDOWS_HEADERS = {"windows.h", "commctrl.h", "windowsx.h", "commdlg.h", "shellapi.h", "shlobj.h", "mapi.h",
-                   "tlhelp32.h", "objbase.h", "winver.h"}
+                   "tlhelp32.h", "objbase.h", "oleauto.h", "winver.h"}
+WINDOWS_DOOR = "platform/win32_api.h"
+# ANSI names the poison cannot reach: macros, and ANSI messages and classes.
+ANSI_NAME = re.compile(r"\b(MAKEINTRESOURCEA|LPSTR_TEXTCALLBACKA|(?:LVM|LVN|TCM|HDM|TTM|WC)_[A-Z0-9_]*[A-Z0-9]A"
+                       r"|[A-Z][A-Za-z0-9]*[a-z0-9]A)\b")
 MAX_LINES = 350
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]', re.MULTILINE)
 
@@ -60,11 +67,16 @@ def check() -> list[str]:
             problems.append(f"{rel}: room '{room}' has no place in the layout")
             continue
         graph[rel] = []
+        if rel != WINDOWS_DOOR:
+            for match in sorted(set(m.group(1) for m in ANSI_NAME.finditer(text))):
+                problems.append(f"{rel}: names the ANSI form {match}; use the wide one")
         for kind, name in INCLUDE.findall(text):
             if kind == "<":
-                if name.lower() in WINDOWS_HEADERS and "win32" not in path.name:
-                    problems.append(f"{rel}: includes <{name}> but is not a Windows-side file (*win32*)")
+                if name.lower() in WINDOWS_HEADERS and rel != WINDOWS_DOOR:
+                    problems.append(f"{rel}: includes <{name}>; Windows headers come through {WINDOWS_DOOR}")
                 continue
+            if name == WINDOWS_DOOR and "win32" not in path.name:
+                problems.append(f"{rel}: includes {name} but is not a Windows-side file (*win32*)")
             target = name.split("/")[0]
             if "/" not in name:
                 continue  # a generated header found through the include path

@@ -11,17 +11,17 @@ namespace {
 
 enum ControlId : int { kPicture = 500, kTitle, kVersion, kDescription, kDisclaimer, kLineTop, kLineBottom };
 
-constexpr char kTitleText[] = "Corvane Vigilumen";
-constexpr char kDescriptionText[] =
-    "Transparent screen saver.\r\nUse your favourite screen saver and never miss any notification about important "
-    "event!";
-constexpr char kDisclaimerText[] =
-    "This program is provided \"as is\", without warranty of any kind. Copyright (C) 2026 Corvane. "
-    "All rights reserved.";
+constexpr wchar_t kTitleText[] = L"Corvane Vigilumen";
+constexpr wchar_t kDescriptionText[] =
+    L"Transparent screen saver.\r\nUse your favourite screen saver and never miss any notification about important "
+    L"event!";
+constexpr wchar_t kDisclaimerText[] =
+    L"This program is provided \"as is\", without warranty of any kind. Copyright (C) 2026 Corvane. "
+    L"All rights reserved.";
 
 std::optional<FileVersion> OwnVersion() {
-    HMODULE self = ::GetModuleHandleA(nullptr);
-    HRSRC found = ::FindResourceA(self, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(16));  // VS_VERSION_INFO, RT_VERSION
+    HMODULE self = ::GetModuleHandleW(nullptr);
+    HRSRC found = ::FindResourceW(self, MAKEINTRESOURCE(1), MAKEINTRESOURCE(16));  // VS_VERSION_INFO, RT_VERSION
     if (!found) return std::nullopt;
     HGLOBAL loaded = ::LoadResource(self, found);
     const void* data = loaded ? ::LockResource(loaded) : nullptr;
@@ -35,28 +35,28 @@ void AboutPage::Create() {
     const TwipsScale& t = host_.Twips();
     HFONT font = host_.Font();
     frame_ = CreatePageFrame(host_.FormWindow(), this, t, {kPageParkedLeft, 540, kPageWidth, kPageHeight - 90});
-    picture_ = CreateControl(frame_, "STATIC", "", WS_VISIBLE | SS_BITMAP | SS_CENTERIMAGE, {90, 225, 1425, 1770},
+    picture_ = CreateControl(frame_, L"STATIC", L"", WS_VISIBLE | SS_BITMAP | SS_CENTERIMAGE, {90, 225, 1425, 1770},
                              kPicture, font, t);
     productPicture_.reset(static_cast<HBITMAP>(
-        ::LoadImageA(host_.Instance(), MAKEINTRESOURCEA(IDB_ABOUT), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR)));
-    ::SendMessageA(picture_, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(productPicture_.get()));
+        ::LoadImageW(host_.Instance(), MAKEINTRESOURCE(IDB_ABOUT), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR)));
+    ::SendMessageW(picture_, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(productPicture_.get()));
 
-    LOGFONTA lf{};
-    ::GetObjectA(font, sizeof lf, &lf);
+    LOGFONTW lf{};
+    ::GetObjectW(font, sizeof lf, &lf);
     lf.lfHeight = lf.lfHeight * 3 / 2;
     lf.lfWeight = FW_BOLD;
-    titleFont_.reset(::CreateFontIndirectA(&lf));
-    title_ = CreateControl(frame_, "STATIC", "", WS_VISIBLE | SS_LEFT | SS_NOPREFIX, {1665, 225, 3075, 480}, kTitle,
+    titleFont_.reset(::CreateFontIndirectW(&lf));
+    title_ = CreateControl(frame_, L"STATIC", L"", WS_VISIBLE | SS_LEFT | SS_NOPREFIX, {1665, 225, 3075, 480}, kTitle,
                            titleFont_.get(), t);
-    version_ = CreateControl(frame_, "STATIC", "", WS_VISIBLE | SS_LEFT | SS_NOPREFIX, {1665, 765, 3030, 225}, kVersion,
-                             font, t);
-    description_ = CreateControl(frame_, "STATIC", "", WS_VISIBLE | SS_LEFT | SS_NOPREFIX, {1665, 1125, 3120, 1170},
+    version_ = CreateControl(frame_, L"STATIC", L"", WS_VISIBLE | SS_LEFT | SS_NOPREFIX, {1665, 765, 3030, 225},
+                             kVersion, font, t);
+    description_ = CreateControl(frame_, L"STATIC", L"", WS_VISIBLE | SS_LEFT | SS_NOPREFIX, {1665, 1125, 3120, 1170},
                                  kDescription, font, t);
     // Two etched separators: between the texts at the top and the middle,
     // and just above the legal notice.
-    CreateControl(frame_, "STATIC", "", WS_VISIBLE | SS_ETCHEDHORZ, {90, 2160, 4605, 30}, kLineTop, font, t);
-    CreateControl(frame_, "STATIC", "", WS_VISIBLE | SS_ETCHEDHORZ, {90, 3735, 4605, 30}, kLineBottom, font, t);
-    disclaimer_ = CreateControl(frame_, "STATIC", "", WS_VISIBLE | SS_LEFT | SS_NOPREFIX, {135, 3870, 4635, 915},
+    CreateControl(frame_, L"STATIC", L"", WS_VISIBLE | SS_ETCHEDHORZ, {90, 2160, 4605, 30}, kLineTop, font, t);
+    CreateControl(frame_, L"STATIC", L"", WS_VISIBLE | SS_ETCHEDHORZ, {90, 3735, 4605, 30}, kLineBottom, font, t);
+    disclaimer_ = CreateControl(frame_, L"STATIC", L"", WS_VISIBLE | SS_LEFT | SS_NOPREFIX, {135, 3870, 4635, 915},
                                 kDisclaimer, font, t);
 }
 

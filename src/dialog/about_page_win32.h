@@ -1,7 +1,7 @@
 // The "About" page: the product picture, name, version and notices.
 #pragma once
 
-#include <windows.h>
+#include "platform/win32_api.h"
 
 #include "dialog/controls_win32.h"
 #include "dialog/dialog_host_win32.h"

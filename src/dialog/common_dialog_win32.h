@@ -2,7 +2,7 @@
 // of them sets (folder, file name, filter) stays set for the next use.
 #pragma once
 
-#include <windows.h>
+#include "platform/win32_api.h"
 
 #include <string>
 

@@ -8,7 +8,7 @@
 namespace vl {
 namespace {
 
-constexpr char kPageClass[] = "Vigilumen.Page";
+constexpr wchar_t kPageClass[] = L"Vigilumen.Page";
 
 }  // namespace
 
@@ -21,7 +21,7 @@ LRESULT PageHandler::FrameMessage(HWND frame, UINT msg, WPARAM wp, LPARAM lp) {
             // Labels and buttons on a page take the page's colour.
             ::SetBkMode(reinterpret_cast<HDC>(wp), TRANSPARENT);
             return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_BTNFACE));
-        default: return ::DefWindowProcA(frame, msg, wp, lp);
+        default: return ::DefWindowProcW(frame, msg, wp, lp);
     }
 }
 
@@ -30,13 +30,13 @@ RECT ToPixels(const TwipsScale& twips, const TwipsRect& r) {
     return {left, top, left + twips.PxX(r.width), top + twips.PxY(r.height)};
 }
 
-HWND CreateControl(HWND parent, const char* className, const char* text, DWORD style, const TwipsRect& at, int id,
+HWND CreateControl(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style, const TwipsRect& at, int id,
                    HFONT font, const TwipsScale& twips, DWORD exStyle) {
     const RECT r = ToPixels(twips, at);
-    HWND control = ::CreateWindowExA(exStyle, className, text, WS_CHILD | style, r.left, r.top, r.right - r.left,
+    HWND control = ::CreateWindowExW(exStyle, className, text, WS_CHILD | style, r.left, r.top, r.right - r.left,
                                      r.bottom - r.top, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                     reinterpret_cast<HINSTANCE>(::GetWindowLongPtrA(parent, GWLP_HINSTANCE)), nullptr);
-    if (control && font) ::SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+                                     reinterpret_cast<HINSTANCE>(::GetWindowLongPtrW(parent, GWLP_HINSTANCE)), nullptr);
+    if (control && font) ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     return control;
 }
 
@@ -46,13 +46,13 @@ void MoveControl(HWND control, const TwipsScale& twips, const TwipsRect& at) {
 }
 
 HWND CreatePageFrame(HWND form, PageHandler* handler, const TwipsScale& twips, const TwipsRect& at) {
-    HINSTANCE instance = reinterpret_cast<HINSTANCE>(::GetWindowLongPtrA(form, GWLP_HINSTANCE));
+    HINSTANCE instance = reinterpret_cast<HINSTANCE>(::GetWindowLongPtrW(form, GWLP_HINSTANCE));
     if (!RegisterObjectWindowClass<PageHandler, &PageHandler::FrameMessage>(
             instance, kPageClass, {.background = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1)}))
         return nullptr;
     const RECT r = ToPixels(twips, at);
-    HWND frame = ::CreateWindowExA(WS_EX_CONTROLPARENT, kPageClass, "", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, r.left,
-                                   r.top, r.right - r.left, r.bottom - r.top, form, nullptr, instance, handler);
+    HWND frame = ::CreateWindowExW(WS_EX_CONTROLPARENT, kPageClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS,
+                                   r.left, r.top, r.right - r.left, r.bottom - r.top, form, nullptr, instance, handler);
     // Above the tab strip, which is its sibling.
     ::SetWindowPos(frame, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     return frame;
@@ -60,25 +60,28 @@ HWND CreatePageFrame(HWND form, PageHandler* handler, const TwipsScale& twips, c
 
 std::string ControlText(HWND control) { return WindowTextOf(control); }
 
-void SetControlText(HWND control, const std::string& text) { ::SetWindowTextA(control, text.c_str()); }
+void SetControlText(HWND control, const std::string& text) { ::SetWindowTextW(control, Wide(text).c_str()); }
 
-bool IsChecked(HWND button) { return ::SendMessageA(button, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+void SetControlText(HWND control, const wchar_t* text) { ::SetWindowTextW(control, text); }
+
+bool IsChecked(HWND button) { return ::SendMessageW(button, BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
 void SetChecked(HWND button, bool checked) {
-    ::SendMessageA(button, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+    ::SendMessageW(button, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
 int ListBoxAddString(HWND list, const std::string& text) {
-    return static_cast<int>(::SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str())));
+    const std::wstring wide = Wide(text);
+    return static_cast<int>(::SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide.c_str())));
 }
 
 std::string ListBoxText(HWND list, int index) {
-    const LRESULT n = ::SendMessageA(list, LB_GETTEXTLEN, index, 0);
+    const LRESULT n = ::SendMessageW(list, LB_GETTEXTLEN, index, 0);
     if (n == LB_ERR) return {};
-    std::string text(static_cast<size_t>(n) + 1, '\0');
-    const LRESULT got = ::SendMessageA(list, LB_GETTEXT, index, reinterpret_cast<LPARAM>(text.data()));
+    std::wstring text(static_cast<size_t>(n) + 1, L'\0');
+    const LRESULT got = ::SendMessageW(list, LB_GETTEXT, index, reinterpret_cast<LPARAM>(text.data()));
     text.resize(got == LB_ERR ? 0 : static_cast<size_t>(got));
-    return text;
+    return Narrow(text);
 }
 
 }  // namespace vl

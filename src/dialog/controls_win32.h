@@ -2,8 +2,7 @@
 // page frames that hold them.
 #pragma once
 
-#include <windows.h>
-#include <commctrl.h>
+#include "platform/win32_api.h"
 
 #include <string>
 
@@ -19,7 +18,7 @@ struct TwipsRect {
 RECT ToPixels(const TwipsScale& twips, const TwipsRect& r);
 
 // Creates a child control at its twips geometry with the dialog's font.
-HWND CreateControl(HWND parent, const char* className, const char* text, DWORD style, const TwipsRect& at, int id,
+HWND CreateControl(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style, const TwipsRect& at, int id,
                    HFONT font, const TwipsScale& twips, DWORD exStyle = 0);
 
 void MoveControl(HWND control, const TwipsScale& twips, const TwipsRect& at);
@@ -40,6 +39,7 @@ HWND CreatePageFrame(HWND form, PageHandler* handler, const TwipsScale& twips, c
 
 std::string ControlText(HWND control);
 void SetControlText(HWND control, const std::string& text);
+void SetControlText(HWND control, const wchar_t* text);
 bool IsChecked(HWND button);
 void SetChecked(HWND button, bool checked);
 

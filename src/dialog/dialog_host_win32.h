@@ -1,7 +1,7 @@
 // What the dialog's pages need from the form that holds them.
 #pragma once
 
-#include <windows.h>
+#include "platform/win32_api.h"
 
 #include <string>
 

@@ -1,7 +1,5 @@
 #include "dialog/main_form_win32.h"
 
-#include <commctrl.h>
-
 #include <array>
 
 #include "platform/win32_util.h"
@@ -11,8 +9,8 @@
 namespace vl {
 namespace {
 
-constexpr char kMainClassName[] = "Vigilumen.SSList";
-constexpr char kCaption[] = "Corvane Vigilumen";
+constexpr wchar_t kMainClassName[] = L"Vigilumen.SSList";
+constexpr wchar_t kCaption[] = L"Corvane Vigilumen";
 constexpr UINT kWatchdogIntervalMs = 3000;
 constexpr UINT kOverlayIntervalMs = 473;
 constexpr UINT kDisplayPropertiesIntervalMs = 100;
@@ -21,8 +19,8 @@ constexpr double kClientWidthTwips = 5130;
 constexpr double kClientHeightTwips = 6045;
 
 enum ControlId : int { kOk = IDOK, kCancel = IDCANCEL, kApply = 103, kTabStrip = 104 };
-constexpr std::array<const char*, 4> kTabs = {"Screen Saver", "Polling", "Position", "About"};
-constexpr std::array<const char*, 3> kActions = {"OK", "Cancel", "Apply"};
+constexpr std::array<const wchar_t*, 4> kTabs = {L"Screen Saver", L"Polling", L"Position", L"About"};
+constexpr std::array<const wchar_t*, 3> kActions = {L"OK", L"Cancel", L"Apply"};
 constexpr std::array<int, 3> kActionIds = {kOk, kCancel, kApply};
 
 }  // namespace
@@ -41,7 +39,7 @@ LRESULT MainForm::HandleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         case WM_CLOSE: Close(); return 0;
         case WM_DESTROY: Form_Unload(); return 0;
         case WM_NCDESTROY: OnNcDestroy(); return 0;
-        default: return ::DefWindowProcA(hwnd, msg, wp, lp);
+        default: return ::DefWindowProcW(hwnd, msg, wp, lp);
     }
 }
 
@@ -49,8 +47,8 @@ bool MainForm::CreateAndLoad(HINSTANCE instance, bool configuring) {
     instance_ = instance;
     configuring_ = configuring;
     WindowClassLook look;
-    look.icon = ::LoadIconA(instance, MAKEINTRESOURCEA(IDI_VIGILUMEN));
-    look.smallIcon = static_cast<HICON>(::LoadImageA(instance, MAKEINTRESOURCEA(IDI_VIGILUMEN), IMAGE_ICON,
+    look.icon = ::LoadIconW(instance, MAKEINTRESOURCE(IDI_VIGILUMEN));
+    look.smallIcon = static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCE(IDI_VIGILUMEN), IMAGE_ICON,
                                                      ::GetSystemMetrics(SM_CXSMICON),
                                                      ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
     look.background = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
@@ -60,9 +58,10 @@ bool MainForm::CreateAndLoad(HINSTANCE instance, bool configuring) {
 
     twips_ = ScreenTwips();
     const int dpiY = static_cast<int>(std::lround(1440.0 / twips_.perPixelY));
-    font_.reset(::CreateFontA(-::MulDiv(8, dpiY, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                              OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, "MS Shell Dlg"));
-    hiddenOwner_.reset(::CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr));
+    font_.reset(::CreateFontW(-::MulDiv(8, dpiY, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                              OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH,
+                              L"MS Shell Dlg"));
+    hiddenOwner_.reset(::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr));
 
     const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
     const DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
@@ -70,8 +69,8 @@ bool MainForm::CreateAndLoad(HINSTANCE instance, bool configuring) {
     ::AdjustWindowRectEx(&r, style, FALSE, exStyle);
     const int width = r.right - r.left, height = r.bottom - r.top;
     RECT work{};
-    ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
-    if (!::CreateWindowExA(exStyle, kMainClassName, "", style, work.left + (work.right - work.left - width) / 2,
+    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    if (!::CreateWindowExW(exStyle, kMainClassName, L"", style, work.left + (work.right - work.left - width) / 2,
                            work.top + (work.bottom - work.top - height) / 2, width, height, hiddenOwner_.get(), nullptr,
                            instance, this))
         return false;
@@ -81,16 +80,16 @@ bool MainForm::CreateAndLoad(HINSTANCE instance, bool configuring) {
 }
 
 void MainForm::CreateControls() {
-    tabStrip_ = CreateControl(hwnd_, WC_TABCONTROLA, "", WS_VISIBLE | WS_TABSTOP | WS_CLIPSIBLINGS,
+    tabStrip_ = CreateControl(hwnd_, WC_TABCONTROL, L"", WS_VISIBLE | WS_TABSTOP | WS_CLIPSIBLINGS,
                               {90, 90, 4965, 5415}, kTabStrip, font_.get(), twips_);
     for (size_t i = 0; i < kTabs.size(); ++i) {
-        TCITEMA item{};
+        TCITEMW item{};
         item.mask = TCIF_TEXT;
-        item.pszText = const_cast<char*>(kTabs[i]);
-        ::SendMessageA(tabStrip_, TCM_INSERTITEMA, i, reinterpret_cast<LPARAM>(&item));
+        item.pszText = const_cast<wchar_t*>(kTabs[i]);
+        ::SendMessageW(tabStrip_, TCM_INSERTITEM, i, reinterpret_cast<LPARAM>(&item));
     }
     for (size_t i = 0; i < kActions.size(); ++i)
-        cmdAct_[i] = CreateControl(hwnd_, "BUTTON", kActions[i],
+        cmdAct_[i] = CreateControl(hwnd_, L"BUTTON", kActions[i],
                                    WS_VISIBLE | WS_TABSTOP | (i == 0 ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON),
                                    {1800.0 + 1080 * i, 5625, 990, 345}, kActionIds[i], font_.get(), twips_);
     saverPage_ = std::make_unique<SaverPage>(*this);
@@ -106,7 +105,7 @@ void MainForm::CreateControls() {
 void MainForm::Form_Load() {
     IsFillingControls = true;
     timer1Interval_ = kWatchdogIntervalMs;
-    ::SetWindowTextA(hwnd_, kCaption);
+    ::SetWindowTextW(hwnd_, kCaption);
 
     ShowPage(saverPage_->Frame());
     TabCtrl_SetCurSel(tabStrip_, 0);
@@ -137,7 +136,7 @@ void MainForm::Form_Load() {
 
 void MainForm::ShowList() {
     saverPage_->ShowList();
-    if (::SendMessageA(saverPage_->VisibleList(), LB_GETCURSEL, 0, 0) != LB_ERR) {
+    if (::SendMessageW(saverPage_->VisibleList(), LB_GETCURSEL, 0, 0) != LB_ERR) {
         IsFillingControls = true;
         pollingPage_->ShowAppRow();
         IsFillingControls = false;
@@ -174,9 +173,9 @@ bool MainForm::PressFocusedButton(const MSG& msg) {
     if (msg.message != WM_KEYDOWN || msg.wParam != VK_RETURN) return false;
     HWND focus = ::GetFocus();
     if (!focus || !::IsChild(hwnd_, focus)) return false;
-    const LRESULT code = ::SendMessageA(focus, WM_GETDLGCODE, 0, 0);
+    const LRESULT code = ::SendMessageW(focus, WM_GETDLGCODE, 0, 0);
     if (!(code & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON))) return false;
-    ::SendMessageA(focus, BM_CLICK, 0, 0);
+    ::SendMessageW(focus, BM_CLICK, 0, 0);
     return true;
 }
 
@@ -225,7 +224,7 @@ void MainForm::cmdAct_Click(int index) {
 bool MainForm::Save() {
     const SaveReport report = SaveAll(false, owner_.State(), owner_.Store(), *this, Choices());
     if (report.outcome != SaveOutcome::Failed) return true;
-    ::MessageBoxA(hwnd_, SaveFailedText(owner_.Store().FilePath(), report.reason).c_str(), kCaption,
+    ::MessageBoxW(hwnd_, Wide(SaveFailedText(owner_.Store().FilePath(), report.reason)).c_str(), kCaption,
                   MB_OK | MB_ICONERROR);
     return false;
 }
@@ -265,10 +264,10 @@ void MainForm::ShowModal() {
     ::ShowWindow(hwnd_, SW_SHOWNORMAL);
     ::SetForegroundWindow(hwnd_);
     MSG msg;
-    while (Exists() && ::GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        if (Exists() && (PressFocusedButton(msg) || ::IsDialogMessageA(hwnd_, &msg))) continue;
+    while (Exists() && ::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        if (Exists() && (PressFocusedButton(msg) || ::IsDialogMessageW(hwnd_, &msg))) continue;
         ::TranslateMessage(&msg);
-        ::DispatchMessageA(&msg);
+        ::DispatchMessageW(&msg);
     }
 }
 

@@ -2,7 +2,7 @@
 // host of every run-time timer in every mode.
 #pragma once
 
-#include <windows.h>
+#include "platform/win32_api.h"
 
 #include <memory>
 #include <string>

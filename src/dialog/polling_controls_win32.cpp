@@ -1,6 +1,6 @@
 #include "dialog/polling_controls_win32.h"
 
-#include <commctrl.h>
+#include <algorithm>
 
 #include "dialog/controls_win32.h"
 #include "platform/win32_util.h"
@@ -10,14 +10,14 @@
 namespace vl {
 namespace {
 
-constexpr char kMessageTitle[] = "Corvane Vigilumen";
-constexpr char kIconNotLoaded[] = "File couldn't be loaded";
+constexpr wchar_t kMessageTitle[] = L"Corvane Vigilumen";
+constexpr wchar_t kIconNotLoaded[] = L"File couldn't be loaded";
 
 LPARAM RowParam(HWND list, int row) {
-    LVITEMA item{};
+    LVITEMW item{};
     item.mask = LVIF_PARAM;
     item.iItem = row;
-    return ::SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)) ? item.lParam : -1;
+    return ::SendMessageW(list, LVM_GETITEM, 0, reinterpret_cast<LPARAM>(&item)) ? item.lParam : -1;
 }
 
 void Show(HWND control, bool shown) { ::ShowWindow(control, shown ? SW_SHOWNA : SW_HIDE); }
@@ -49,13 +49,13 @@ void AppListView::Write(int index, const AppListRow& row) {
 }
 
 int AppListView::Insert(int at, const AppListRow& row) {
-    LVITEMA item{};
+    LVITEMW item{};
     item.mask = LVIF_TEXT | LVIF_PARAM;
     item.iItem = at;
-    item.pszText = LPSTR_TEXTCALLBACKA;
+    item.pszText = LPSTR_TEXTCALLBACKW;
     item.lParam = nextRowId_++;
     rows_[item.lParam] = row;  // before the insert: the list may ask for its text at once
-    const int inserted = static_cast<int>(::SendMessageA(list_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+    const int inserted = static_cast<int>(::SendMessageW(list_, LVM_INSERTITEM, 0, reinterpret_cast<LPARAM>(&item)));
     if (inserted < 0) {
         rows_.erase(item.lParam);
         return inserted;
@@ -77,36 +77,30 @@ void AppListView::Clear() {
 }
 
 void AppListView::FillCell(NMHDR* header) const {
-    // The list's window is ANSI, but a parent may be asked either way.
-    if (header->code == LVN_GETDISPINFOA) {
-        LVITEMA& item = reinterpret_cast<NMLVDISPINFOA*>(header)->item;
-        const AppListRow* row = RowOf(item.lParam ? item.lParam : RowParam(list_, item.iItem));
-        if (!(item.mask & LVIF_TEXT) || !item.pszText || item.cchTextMax <= 0) return;
-        item.pszText[0] = '\0';
-        if (!row) return;
-        if (item.iSubItem < 0 || item.iSubItem > static_cast<int>(row->subItems.size())) return;
-        const std::string& text = item.iSubItem == 0 ? row->text : row->subItems[item.iSubItem - 1];
-        lstrcpynA(item.pszText, text.c_str(), item.cchTextMax);
-    } else if (header->code == LVN_GETDISPINFOW) {
-        LVITEMW& item = reinterpret_cast<NMLVDISPINFOW*>(header)->item;
-        const AppListRow* row = RowOf(item.lParam ? item.lParam : RowParam(list_, item.iItem));
-        if (!(item.mask & LVIF_TEXT) || !item.pszText || item.cchTextMax <= 0) return;
-        item.pszText[0] = L'\0';
-        if (!row) return;
-        if (item.iSubItem < 0 || item.iSubItem > static_cast<int>(row->subItems.size())) return;
-        const std::string& text = item.iSubItem == 0 ? row->text : row->subItems[item.iSubItem - 1];
-        const int n = ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, item.pszText, item.cchTextMax);
-        if (n == 0) item.pszText[item.cchTextMax - 1] = L'\0';  // cut: what fits
-    }
+    if (header->code != LVN_GETDISPINFOW) return;
+    LVITEMW& item = reinterpret_cast<NMLVDISPINFOW*>(header)->item;
+    const AppListRow* row = RowOf(item.lParam ? item.lParam : RowParam(list_, item.iItem));
+    if (!(item.mask & LVIF_TEXT) || !item.pszText || item.cchTextMax <= 0) return;
+    item.pszText[0] = L'\0';
+    if (!row) return;
+    if (item.iSubItem < 0 || item.iSubItem > static_cast<int>(row->subItems.size())) return;
+    const std::string& text = item.iSubItem == 0 ? row->text : row->subItems[item.iSubItem - 1];
+    // Copied into the list's own buffer: the wide text lives only for this call.
+    const std::wstring wide = Wide(text);
+    size_t n = std::min(wide.size(), static_cast<size_t>(item.cchTextMax) - 1);
+    // A cut between the two halves of a surrogate pair would leave half a character.
+    if (n < wide.size() && n > 0 && IS_HIGH_SURROGATE(wide[n - 1])) --n;
+    std::copy_n(wide.begin(), n, item.pszText);
+    item.pszText[n] = L'\0';
 }
 
 void AppListView::BeginFill(int rows) {
-    ::SendMessageA(list_, WM_SETREDRAW, FALSE, 0);
+    ::SendMessageW(list_, WM_SETREDRAW, FALSE, 0);
     ListView_SetItemCountEx(list_, rows, LVSICF_NOINVALIDATEALL);
 }
 
 void AppListView::EndFill() {
-    ::SendMessageA(list_, WM_SETREDRAW, TRUE, 0);
+    ::SendMessageW(list_, WM_SETREDRAW, TRUE, 0);
     ::InvalidateRect(list_, nullptr, TRUE);
 }
 
@@ -125,7 +119,7 @@ void AppListView::FocusList() { ::SetFocus(list_); }
 
 void EditorBoxes::ShowProgramIcon(HINSTANCE instance) {
     SetIcon(
-        UniqueIcon(static_cast<HICON>(::LoadImageA(instance, MAKEINTRESOURCEA(IDI_VIGILUMEN), IMAGE_ICON, 32, 32, 0))));
+        UniqueIcon(static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCE(IDI_VIGILUMEN), IMAGE_ICON, 32, 32, 0))));
 }
 
 std::string EditorBoxes::Name() const { return ControlText(h_.name); }
@@ -142,7 +136,7 @@ void EditorBoxes::ShowMethod(int method, const MethodControls& look) {
     for (int i = 0; i < 3; ++i) SetChecked(h_.options[i], i == method);
     if (look.labelShown) SetControlText(h_.textLabel, std::string(look.labelCaption));
     Show(h_.textLabel, look.labelShown);
-    if (look.textEmptied) SetControlText(h_.text, "");
+    if (look.textEmptied) SetControlText(h_.text, L"");
     Show(h_.text, look.textShown);
     Show(h_.fileBrowse, look.browseShown);
 }
@@ -160,7 +154,7 @@ bool EditorBoxes::ShowIcon(const std::string& path) {
     UniqueIcon icon;
     if (!path.empty()) {
         icon.reset(static_cast<HICON>(
-            ::LoadImageA(nullptr, path.c_str(), IMAGE_ICON, 0, 0, LR_LOADFROMFILE | LR_DEFAULTSIZE)));
+            ::LoadImageW(nullptr, Wide(path).c_str(), IMAGE_ICON, 0, 0, LR_LOADFROMFILE | LR_DEFAULTSIZE)));
         if (!icon) return false;
     }
     SetIcon(std::move(icon));
@@ -169,24 +163,24 @@ bool EditorBoxes::ShowIcon(const std::string& path) {
 
 void EditorBoxes::SetIcon(UniqueIcon icon) {
     // The control must let go of the old icon before it is destroyed.
-    ::SendMessageA(h_.icon, STM_SETICON, reinterpret_cast<WPARAM>(icon.get()), 0);
+    ::SendMessageW(h_.icon, STM_SETICON, reinterpret_cast<WPARAM>(icon.get()), 0);
     icon_ = std::move(icon);
 }
 
 void EditorBoxes::ShowError(const EditorError& error) {
-    MessageToUser(ErrorText(error).c_str(), MB_ICONEXCLAMATION | MB_OK);
+    MessageToUser(Wide(ErrorText(error)).c_str(), MB_ICONEXCLAMATION | MB_OK);
 }
 
 void EditorBoxes::IconNotLoaded() { MessageToUser(kIconNotLoaded, MB_ICONERROR | MB_OK); }
 
-void EditorBoxes::MessageToUser(const char* text, UINT style) const {
-    ::MessageBoxA(h_.form, text, kMessageTitle, style);
+void EditorBoxes::MessageToUser(const wchar_t* text, UINT style) const {
+    ::MessageBoxW(h_.form, text, kMessageTitle, style);
 }
 
 void EditorBoxes::Beep() { ::MessageBeep(MB_OK); }
 
 void EditorBoxes::FocusName() {
-    ::SendMessageA(h_.name, EM_SETSEL, 0, -1);
+    ::SendMessageW(h_.name, EM_SETSEL, 0, -1);
     ::SetFocus(h_.name);
 }
 
@@ -195,7 +189,7 @@ bool EditorBoxes::FocusIsInsideForm() const {
     return focus && ::IsChild(h_.form, focus);
 }
 
-bool EditorBoxes::FileExists(const std::string& path) const { return FileExistsA(path); }
+bool EditorBoxes::FileExists(const std::string& path) const { return IsExistingFile(path); }
 
 std::optional<std::string> EditorBoxes::FileDate(const std::string& path) const {
     return FileModifiedGeneralDate(path);

@@ -1,7 +1,7 @@
 // The "Polling" page's list view and editor controls, as the row editor sees them.
 #pragma once
 
-#include <windows.h>
+#include "platform/win32_api.h"
 
 #include <array>
 #include <map>
@@ -14,13 +14,13 @@ namespace vl {
 
 // A report-style list view with check boxes; the row's copy of its record
 // lies in zero-width columns. The texts are kept here and handed to the list
-// when it draws or is asked (LPSTR_TEXTCALLBACK): a list of thousands of
+// when it draws or is asked (LPSTR_TEXTCALLBACKW): a list of thousands of
 // records then fills with one message per row instead of eight.
 class AppListView final : public RowListView {
 public:
     void Attach(HWND list) { list_ = list; }
     [[nodiscard]] HWND get() const { return list_; }
-    // LVN_GETDISPINFO: the text of one cell.
+    // LVN_GETDISPINFOW: the text of one cell, cut to the list's buffer.
     void FillCell(NMHDR* header) const;
     // Many rows are about to be inserted: no repaint until the last.
     void BeginFill(int rows);
@@ -84,7 +84,7 @@ public:
 
 private:
     void SetIcon(UniqueIcon icon);
-    void MessageToUser(const char* text, UINT style) const;
+    void MessageToUser(const wchar_t* text, UINT style) const;
 
     Handles h_;
     UniqueIcon icon_;  // what the picture shows

@@ -32,19 +32,19 @@ enum ControlId : int {
 };
 
 // Two visible columns; six of zero width keep the row's copy of the record.
-constexpr std::array<const char*, 8> kColumns = {"Application", "Polling method", "Method Id", "Icon",
-                                                 "Text",        "Enabled",        "Data",      "Id"};
+constexpr std::array<const wchar_t*, 8> kColumns = {L"Application", L"Polling method", L"Method Id", L"Icon",
+                                                    L"Text",        L"Enabled",        L"Data",      L"Id"};
 
 // cmdRow(0..3), left to right.
 struct RowButton {
     int index;
-    const char* caption;
+    const wchar_t* caption;
     TwipsRect at;
 };
-constexpr std::array<RowButton, 4> kRowButtons = {{{0, "Add", {90, 2270, 960, 280}},
-                                                   {3, "Remove", {1080, 2270, 960, 280}},
-                                                   {1, "update", {3285, 2270, 735, 280}},
-                                                   {2, "reset", {4050, 2270, 735, 280}}}};
+constexpr std::array<RowButton, 4> kRowButtons = {{{0, L"Add", {90, 2270, 960, 280}},
+                                                   {3, L"Remove", {1080, 2270, 960, 280}},
+                                                   {1, L"update", {3285, 2270, 735, 280}},
+                                                   {2, L"reset", {4050, 2270, 735, 280}}}};
 
 // The editor's geometry is given relative to its frames; the controls all
 // live on the page, so their places add up.
@@ -72,22 +72,22 @@ void PollingPage::Create() {
     HFONT font = host_.Font();
     frame_ = CreatePageFrame(host_.FormWindow(), this, t, {kPageParkedLeft, 450, kPageWidth, kPageHeight});
     // Rows are never renamed in the list itself: no LVS_EDITLABELS.
-    HWND list = CreateControl(frame_, WC_LISTVIEWA, "",
+    HWND list = CreateControl(frame_, WC_LISTVIEW, L"",
                               WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS,
                               {90, 180, 4695, 2040}, kAppList, font, t, WS_EX_CLIENTEDGE);
     list_.Attach(list);
     ListView_SetExtendedListViewStyle(list, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
     for (size_t i = 0; i < kColumns.size(); ++i) {
-        LVCOLUMNA col{};
+        LVCOLUMNW col{};
         col.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-        col.pszText = const_cast<char*>(kColumns[i]);
+        col.pszText = const_cast<wchar_t*>(kColumns[i]);
         col.iSubItem = static_cast<int>(i);
-        ::SendMessageA(list, LVM_INSERTCOLUMNA, i, reinterpret_cast<LPARAM>(&col));
+        ::SendMessageW(list, LVM_INSERTCOLUMN, i, reinterpret_cast<LPARAM>(&col));
     }
     // Created left to right, which is also the tab order.
     std::array<HWND, 4> cmdRow{};
     for (const RowButton& b : kRowButtons)
-        cmdRow[b.index] = CreateControl(frame_, "BUTTON", b.caption, WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, b.at,
+        cmdRow[b.index] = CreateControl(frame_, L"BUTTON", b.caption, WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, b.at,
                                         kAdd + b.index, font, t);
     CreateEditor(t, font, cmdRow[3]);
     // "update" and "reset" are never enabled.
@@ -100,36 +100,36 @@ void PollingPage::CreateEditor(const TwipsScale& t, HFONT font, HWND remove) {
     h.form = host_.FormWindow();
     h.remove = remove;
     const DWORD box = WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL;
-    CreateControl(frame_, "STATIC", "Display name", WS_VISIBLE | SS_LEFT, Inside(kFrame3At, {90, 180, 1050, 285}),
+    CreateControl(frame_, L"STATIC", L"Display name", WS_VISIBLE | SS_LEFT, Inside(kFrame3At, {90, 180, 1050, 285}),
                   kNameLabel, font, t);
-    h.name = CreateControl(frame_, "EDIT", kInitialName.data(), box, Inside(kFrame3At, {90, 405, 1905, 330}), kName,
-                           font, t, WS_EX_CLIENTEDGE);
-    CreateControl(frame_, "STATIC", "Icon", WS_VISIBLE | SS_LEFT, Inside(kFrame3At, {90, 810, 510, 240}), kIconLabel,
+    h.name = CreateControl(frame_, L"EDIT", Wide(kInitialName).c_str(), box, Inside(kFrame3At, {90, 405, 1905, 330}),
+                           kName, font, t, WS_EX_CLIENTEDGE);
+    CreateControl(frame_, L"STATIC", L"Icon", WS_VISIBLE | SS_LEFT, Inside(kFrame3At, {90, 810, 510, 240}), kIconLabel,
                   font, t);
     // The icon sits centred in the box; the box's top line is drawn half a
     // line of text below its top, hence the larger top margin.
-    h.icon = CreateControl(frame_, "STATIC", "", WS_VISIBLE | SS_ICON | SS_CENTERIMAGE,
+    h.icon = CreateControl(frame_, L"STATIC", L"", WS_VISIBLE | SS_ICON | SS_CENTERIMAGE,
                            {kFrame5At.left + 45, kFrame5At.top + 135, kFrame5At.width - 90, kFrame5At.height - 180},
                            kIcon, font, t);
-    CreateControl(frame_, "BUTTON", "Browse", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
+    CreateControl(frame_, L"BUTTON", L"Browse", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
                   Inside(kFrame3At, {1035, 2025, 960, 285}), kIconBrowse, font, t);
     for (int i = 0; i < 3; ++i)
-        h.options[i] = CreateControl(frame_, "BUTTON", std::string(MethodCaption(i)).c_str(),
+        h.options[i] = CreateControl(frame_, L"BUTTON", Wide(MethodCaption(i)).c_str(),
                                      WS_VISIBLE | WS_TABSTOP | BS_AUTORADIOBUTTON | (i == 0 ? WS_GROUP : 0),
                                      Inside(kFrame4At, {90, 270.0 + 315 * i, 2400, 240}), kOptFileUpdate + i, font, t);
-    h.textLabel = CreateControl(frame_, "STATIC", "File name", WS_VISIBLE | WS_GROUP | SS_LEFT,
+    h.textLabel = CreateControl(frame_, L"STATIC", L"File name", WS_VISIBLE | WS_GROUP | SS_LEFT,
                                 Inside(kFrame4At, {135, 1215, 2355, 240}), kTextLabel, font, t);
-    h.text = CreateControl(frame_, "EDIT", "", box, Inside(kFrame4At, {135, 1485, 2355, 285}), kText1, font, t,
+    h.text = CreateControl(frame_, L"EDIT", L"", box, Inside(kFrame4At, {135, 1485, 2355, 285}), kText1, font, t,
                            WS_EX_CLIENTEDGE);
-    h.fileBrowse = CreateControl(frame_, "BUTTON", "Browse", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
+    h.fileBrowse = CreateControl(frame_, L"BUTTON", L"Browse", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
                                  Inside(kFrame4At, {1530, 1845, 960, 285}), kFileBrowse, font, t);
 
     // The boxes go in last and under everything, and clip what lies above
     // them, so that the outer box never paints over the inner ones' lines.
     const DWORD groupBox = WS_VISIBLE | WS_CLIPSIBLINGS | BS_GROUPBOX;
-    HWND frame3 = CreateControl(frame_, "BUTTON", "", groupBox, kFrame3At, kFrame3, font, t);
-    h.methodFrame = CreateControl(frame_, "BUTTON", "Polling method", groupBox, kFrame4At, kFrame4, font, t);
-    HWND frame5 = CreateControl(frame_, "BUTTON", "", groupBox, kFrame5At, kFrame5, font, t);
+    HWND frame3 = CreateControl(frame_, L"BUTTON", L"", groupBox, kFrame3At, kFrame3, font, t);
+    h.methodFrame = CreateControl(frame_, L"BUTTON", L"Polling method", groupBox, kFrame4At, kFrame4, font, t);
+    HWND frame5 = CreateControl(frame_, L"BUTTON", L"", groupBox, kFrame5At, kFrame5, font, t);
     for (HWND frame : {frame5, h.methodFrame, frame3})
         ::SetWindowPos(frame, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 
@@ -192,10 +192,8 @@ LRESULT PollingPage::OnNotify(NMHDR* header) {
                                   (change.uOldState & LVIS_SELECTED) != 0, (change.uNewState & LVIS_SELECTED) != 0});
             return 0;
         }
-        case LVN_GETDISPINFOA:
-        case LVN_GETDISPINFOW: list_.FillCell(header); return 0;
-        case LVN_BEGINLABELEDITA:
-        case LVN_BEGINLABELEDITW: return lvAppList_BeforeLabelEdit();
+        case LVN_GETDISPINFO: list_.FillCell(header); return 0;
+        case LVN_BEGINLABELEDIT: return lvAppList_BeforeLabelEdit();
         case NM_CLICK:
         case NM_DBLCLK:
         case NM_RCLICK:

@@ -3,8 +3,7 @@
 // turns their messages into the editor's calls.
 #pragma once
 
-#include <windows.h>
-#include <commctrl.h>
+#include "platform/win32_api.h"
 
 #include "dialog/common_dialog_win32.h"
 #include "dialog/controls_win32.h"

@@ -1,7 +1,5 @@
 #include "dialog/position_page_win32.h"
 
-#include <windowsx.h>
-
 #include <algorithm>
 
 #include "platform/win32_window.h"
@@ -22,12 +20,12 @@ enum ControlId : int {
     kImgDrag = 408,
 };
 
-constexpr char kPointerClass[] = "Vigilumen.Pointer";
+constexpr wchar_t kPointerClass[] = L"Vigilumen.Pointer";
 constexpr double kOutlineTwips = 30;  // thickness of the dragged outline
 constexpr COLORREF kPointerFill = RGB(220, 32, 24);
 constexpr COLORREF kPointerMark = RGB(255, 255, 255);
 
-HCURSOR ArrowCursor() { return ::LoadCursorA(nullptr, MAKEINTRESOURCEA(32512)); }  // IDC_ARROW, shared
+HCURSOR ArrowCursor() { return ::LoadCursorW(nullptr, IDC_ARROW); }  // shared
 
 // Mouse coordinates of a window with the capture may lie outside it, and
 // left of or above a second monitor they are negative.
@@ -52,7 +50,7 @@ MouseButton ButtonOf(UINT msg) {
 // around it. The top-left pixel is background.
 void PaintBackgroundAsPage(HBITMAP picture) {
     DIBSECTION dib{};
-    if (::GetObjectA(picture, sizeof dib, &dib) != sizeof dib) return;  // not a DIB section: left as drawn
+    if (::GetObjectW(picture, sizeof dib, &dib) != sizeof dib) return;  // not a DIB section: left as drawn
     const BITMAP& bm = dib.dsBm;
     if (!bm.bmBits || (bm.bmBitsPixel != 24 && bm.bmBitsPixel != 32)) return;
     ::GdiFlush();
@@ -77,46 +75,46 @@ void PaintBackgroundAsPage(HBITMAP picture) {
 
 PositionPage::~PositionPage() {
     drag_.Abandon();
-    if (PicPointer_ && ::IsWindow(PicPointer_)) ::SetWindowLongPtrA(PicPointer_, GWLP_USERDATA, 0);
+    if (PicPointer_ && ::IsWindow(PicPointer_)) ::SetWindowLongPtrW(PicPointer_, GWLP_USERDATA, 0);
 }
 
 void PositionPage::Create() {
     const TwipsScale& t = host_.Twips();
     HFONT font = host_.Font();
     frame_ = CreatePageFrame(host_.FormWindow(), this, t, {kPageParkedLeft, 450, kPageWidth, kPageHeight});
-    label_ = CreateControl(frame_, "STATIC",
-                           "Drag-and-drop pointer to set up on-screen postion  where notification would be displayed.",
+    label_ = CreateControl(frame_, L"STATIC",
+                           L"Drag-and-drop pointer to set up on-screen postion  where notification would be displayed.",
                            WS_VISIBLE | SS_LEFT, {540, 3105, 3615, 510}, kLabel, font, t);
-    arrange_ = CreateControl(frame_, "BUTTON", "Arrange icons ", WS_VISIBLE | BS_GROUPBOX, {540, 3555, 3660, 690},
+    arrange_ = CreateControl(frame_, L"BUTTON", L"Arrange icons ", WS_VISIBLE | BS_GROUPBOX, {540, 3555, 3660, 690},
                              kArrange, font, t);
     // The options lie inside Frame7 on the form; as siblings placed over the
     // group box they keep their notifications on this page.
-    optHor_ = CreateControl(frame_, "BUTTON", "Horizontally", WS_VISIBLE | WS_TABSTOP | WS_GROUP | BS_AUTORADIOBUTTON,
+    optHor_ = CreateControl(frame_, L"BUTTON", L"Horizontally", WS_VISIBLE | WS_TABSTOP | WS_GROUP | BS_AUTORADIOBUTTON,
                             {540 + 135, 3555 + 315, 1600, 255}, kHorizontal, font, t);
-    optVer_ = CreateControl(frame_, "BUTTON", "Vertically", WS_VISIBLE | WS_TABSTOP | BS_AUTORADIOBUTTON,
+    optVer_ = CreateControl(frame_, L"BUTTON", L"Vertically", WS_VISIBLE | WS_TABSTOP | BS_AUTORADIOBUTTON,
                             {540 + 1890, 3555 + 315, 1600, 255}, kVertical, font, t);
-    chkBlink_ = CreateControl(frame_, "BUTTON", "Blinking", WS_VISIBLE | WS_TABSTOP | WS_GROUP | BS_AUTOCHECKBOX,
+    chkBlink_ = CreateControl(frame_, L"BUTTON", L"Blinking", WS_VISIBLE | WS_TABSTOP | WS_GROUP | BS_AUTOCHECKBOX,
                               {675, 4320, 1500, 255}, kBlink, font, t);
-    chkEnlarge_ = CreateControl(frame_, "BUTTON", "Enlarged Icons", WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX,
+    chkEnlarge_ = CreateControl(frame_, L"BUTTON", L"Enlarged Icons", WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX,
                                 {2430, 4320, 1800, 255}, kEnlarge, font, t);
     ::SetWindowPos(arrange_, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 
     const TwipsRect screenAt{kPicScreenLeft, kPicScreenTop, kPicScreenWidth, kPicScreenHeight};
-    PicScreen_ =
-        CreateControl(frame_, "STATIC", "", WS_VISIBLE | WS_CLIPSIBLINGS | SS_BITMAP, screenAt, kPicScreen, nullptr, t);
+    PicScreen_ = CreateControl(frame_, L"STATIC", L"", WS_VISIBLE | WS_CLIPSIBLINGS | SS_BITMAP, screenAt, kPicScreen,
+                               nullptr, t);
     // Loaded at the picture's size in pixels, so that at any DPI the glass
     // lies where the miniature's twips say.
     const RECT screenPx = ToPixels(t, screenAt);
     monitorPicture_.reset(static_cast<HBITMAP>(
-        ::LoadImageA(host_.Instance(), MAKEINTRESOURCEA(IDB_MONITOR), IMAGE_BITMAP, screenPx.right - screenPx.left,
+        ::LoadImageW(host_.Instance(), MAKEINTRESOURCE(IDB_MONITOR), IMAGE_BITMAP, screenPx.right - screenPx.left,
                      screenPx.bottom - screenPx.top, LR_DEFAULTCOLOR | LR_CREATEDIBSECTION)));
     PaintBackgroundAsPage(monitorPicture_.get());
-    ::SendMessageA(PicScreen_, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(monitorPicture_.get()));
+    ::SendMessageW(PicScreen_, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(monitorPicture_.get()));
 
-    imgDrag_ = CreateControl(frame_, "STATIC", "", SS_ICON, {4200, 225, 480, 480}, kImgDrag, nullptr, t);
+    imgDrag_ = CreateControl(frame_, L"STATIC", L"", SS_ICON, {4200, 225, 480, 480}, kImgDrag, nullptr, t);
     noEntryIcon_.reset(static_cast<HICON>(
-        ::LoadImageA(host_.Instance(), MAKEINTRESOURCEA(IDI_NODROP), IMAGE_ICON, 32, 32, LR_DEFAULTCOLOR)));
-    ::SendMessageA(imgDrag_, STM_SETICON, reinterpret_cast<WPARAM>(noEntryIcon_.get()), 0);
+        ::LoadImageW(host_.Instance(), MAKEINTRESOURCE(IDI_NODROP), IMAGE_ICON, 32, 32, LR_DEFAULTCOLOR)));
+    ::SendMessageW(imgDrag_, STM_SETICON, reinterpret_cast<WPARAM>(noEntryIcon_.get()), 0);
     CreateNoEntryCursor();
     outlineThickness_ = t.PxX(kOutlineTwips);
     CreatePointer();
@@ -130,7 +128,7 @@ void PositionPage::CreatePointer() {
     pointerSize_ = kPointerAtLoad;
     pointerAt_ = PlacePointer({0, 0}, 1, 1, pointerSize_);
     const RECT r = ToPixels(host_.Twips(), {pointerAt_.x, pointerAt_.y, pointerSize_.width, pointerSize_.height});
-    PicPointer_ = ::CreateWindowExA(0, kPointerClass, "", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, r.left, r.top,
+    PicPointer_ = ::CreateWindowExW(0, kPointerClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, r.left, r.top,
                                     r.right - r.left, r.bottom - r.top, frame_,
                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(kPicPointer)), instance, this);
     // A window of its own above the picture: always drawn over it.
@@ -144,7 +142,7 @@ void PositionPage::CreateNoEntryCursor() {
     if (!noEntryIcon_ || !::GetIconInfo(noEntryIcon_.get(), &info)) return;
     UniqueBitmap colour(info.hbmColor), mask(info.hbmMask);
     BITMAP bm{};
-    if (!::GetObjectA(mask.get(), sizeof bm, &bm)) return;
+    if (!::GetObjectW(mask.get(), sizeof bm, &bm)) return;
     info.fIcon = FALSE;
     info.xHotspot = static_cast<DWORD>(bm.bmWidth / 2);
     info.yHotspot = static_cast<DWORD>((colour ? bm.bmHeight : bm.bmHeight / 2) / 2);  // a bare mask is doubled
@@ -167,7 +165,7 @@ LRESULT PositionPage::PointerMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) 
                 PicScreen_DragDrop(*drop);
             return 0;
         case WM_CAPTURECHANGED: drag_.CaptureLost(); return 0;
-        default: return ::DefWindowProcA(hwnd, msg, wp, lp);
+        default: return ::DefWindowProcW(hwnd, msg, wp, lp);
     }
 }
 

@@ -1,7 +1,7 @@
 // The "Position" page: where notifications appear, and how.
 #pragma once
 
-#include <windows.h>
+#include "platform/win32_api.h"
 
 #include <optional>
 

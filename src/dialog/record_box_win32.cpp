@@ -1,7 +1,5 @@
 #include "dialog/record_box_win32.h"
 
-#include <commctrl.h>
-
 #include "dialog/app_editor.h"
 #include "dialog/controls_win32.h"
 
@@ -25,13 +23,14 @@ private:
 };
 
 bool ClipboardHasSemicolon(HWND owner) {
-    if (!::IsClipboardFormatAvailable(CF_TEXT)) return false;
+    if (!::IsClipboardFormatAvailable(CF_UNICODETEXT)) return false;
     OpenedClipboard clipboard(owner);
     if (!clipboard.open()) return false;
-    HANDLE data = ::GetClipboardData(CF_TEXT);
-    const auto* text = data ? static_cast<const char*>(::GlobalLock(data)) : nullptr;
+    HANDLE data = ::GetClipboardData(CF_UNICODETEXT);
+    const auto* text = data ? static_cast<const wchar_t*>(::GlobalLock(data)) : nullptr;
     if (!text) return false;
-    const bool found = !FitsInRecord(text);
+    // Bounded by the block's size: another program's text may lack its NUL.
+    const bool found = !FitsInRecord(NarrowUpToNul(text, ::GlobalSize(data) / sizeof(wchar_t)));
     ::GlobalUnlock(data);
     return found;
 }
@@ -54,7 +53,8 @@ void RecordBox::OnChange() {
     ::MessageBeep(MB_OK);
     const std::string good = accepted_;  // setting the text reports a change again
     SetControlText(edit_, good);
-    ::SendMessageA(edit_, EM_SETSEL, good.size(), good.size());
+    const size_t end = Wide(good).size();  // the caret counts UTF-16 units
+    ::SendMessageW(edit_, EM_SETSEL, end, end);
 }
 
 LRESULT CALLBACK RecordBox::Proc(HWND edit, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR self) {

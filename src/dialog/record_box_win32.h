@@ -4,7 +4,7 @@
 // keep to themselves.
 #pragma once
 
-#include <windows.h>
+#include "platform/win32_api.h"
 
 #include <functional>
 #include <string>

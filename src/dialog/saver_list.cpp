@@ -1,10 +1,11 @@
 #include "dialog/saver_list.h"
 
 #include "core/text.h"
+#include "core/utf.h"
 
 namespace vl {
 std::string SaverDisplayName(const std::string& fileName, const std::optional<std::string>& description) {
-    if (description && !description->empty()) return description->substr(0, kMaxSaverNameLength);
+    if (description && !description->empty()) return Utf8Prefix(*description, kMaxSaverNameLength);
     return fileName.substr(0, fileName.find('.'));
 }
 

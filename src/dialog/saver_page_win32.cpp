@@ -1,5 +1,6 @@
 #include "dialog/saver_page_win32.h"
 
+#include <iterator>
 #include <vector>
 
 #include "host/host_win32.h"
@@ -11,14 +12,14 @@ namespace {
 
 enum ControlId : int { kVisibleList = 200, kPathList = 201, kSettingsButton = 202 };
 
-std::string WindowsFolder(UINT(WINAPI* query)(LPSTR, UINT)) {
-    std::vector<char> buffer(MAX_PATH);
+std::string WindowsFolder(UINT(WINAPI* query)(LPWSTR, UINT)) {
+    std::vector<wchar_t> buffer(MAX_PATH);
     UINT n = query(buffer.data(), static_cast<UINT>(buffer.size()));
     if (n >= buffer.size()) {  // too small: n is the size needed
         buffer.resize(n + 1);
         n = query(buffer.data(), static_cast<UINT>(buffer.size()));
     }
-    return n > 0 && n < buffer.size() ? std::string(buffer.data(), n) : std::string();
+    return n > 0 && n < buffer.size() ? Narrow(std::wstring_view(buffer.data(), n)) : std::string();
 }
 
 // Savers are looked at as data only: loading them as modules would run their
@@ -28,25 +29,28 @@ public:
     bool IsThisProgram(const std::string& path) override { return vl::IsThisProgram(path); }
     std::vector<std::string> SaverFiles(const std::string& folder) override {
         std::vector<std::string> files;
-        WIN32_FIND_DATAA found{};
-        UniqueFind find(::FindFirstFileA((folder + "\\*.scr").c_str(), &found));
+        WIN32_FIND_DATAW found{};
+        UniqueFind find(::FindFirstFileW(Wide(folder + "\\*.scr").c_str(), &found));
         if (!find) return files;
         do {
             const DWORD skip = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-            if (!(found.dwFileAttributes & skip)) files.emplace_back(found.cFileName);
-        } while (::FindNextFileA(find.get(), &found));
+            if (!(found.dwFileAttributes & skip))
+                files.push_back(NarrowUpToNul(found.cFileName, std::size(found.cFileName)));
+        } while (::FindNextFileW(find.get(), &found));
         return files;
     }
 
     std::optional<std::string> Description(const std::string& path) override {
+        const std::wstring widePath = Wide(path);
         UniqueModule file(
-            ::LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
-        if (!file) file.reset(::LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+            ::LoadLibraryExW(widePath.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
+        if (!file) file.reset(::LoadLibraryExW(widePath.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
         if (!file) return std::nullopt;
-        char text[kMaxSaverNameLength + 1] = {};
-        const int n = ::LoadStringA(file.get(), 1, text, sizeof text);
+        // Counted in characters; a count of zero would ask for a pointer into the resource instead.
+        wchar_t text[kMaxSaverNameLength + 1] = {};
+        const int n = ::LoadStringW(file.get(), 1, text, static_cast<int>(std::size(text)));
         if (n <= 0) return std::nullopt;
-        return std::string(text, static_cast<size_t>(n));
+        return Narrow(std::wstring_view(text, static_cast<size_t>(n)));
     }
 };
 
@@ -56,11 +60,11 @@ void SaverPage::Create() {
     const TwipsScale& t = host_.Twips();
     HFONT font = host_.Font();
     frame_ = CreatePageFrame(host_.FormWindow(), this, t, {kPageShownLeft, 495, kSaverPageWidth, kPageHeight - 45});
-    list_ = CreateControl(frame_, "LISTBOX", "",
+    list_ = CreateControl(frame_, L"LISTBOX", L"",
                           WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | LBS_SORT | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
                           {90, 180, 3345, 4350}, kVisibleList, font, t, WS_EX_CLIENTEDGE);
-    paths_ = CreateControl(frame_, "LISTBOX", "", 0, {90, 180, 3345, 4350}, kPathList, font, t);
-    settings_ = CreateControl(frame_, "BUTTON", "Settings...", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
+    paths_ = CreateControl(frame_, L"LISTBOX", L"", 0, {90, 180, 3345, 4350}, kPathList, font, t);
+    settings_ = CreateControl(frame_, L"BUTTON", L"Settings...", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
                               {3510, 180, 1035, 375}, kSettingsButton, font, t);
 }
 
@@ -68,18 +72,18 @@ void SaverPage::ShowList() {
     RuntimeState& state = host_.State();
     if (!state.host.SaverNames) state.host.SaverNames.emplace();
     Win32SaverScan scan;
-    SaverList list = BuildSaverList(scan, WindowsFolder(::GetWindowsDirectoryA), WindowsFolder(::GetSystemDirectoryA),
+    SaverList list = BuildSaverList(scan, WindowsFolder(::GetWindowsDirectoryW), WindowsFolder(::GetSystemDirectoryW),
                                     state.host.ScreenSaverPath, *state.host.SaverNames);
     for (size_t i = 0; i < list.entries.size(); ++i) {
         const int at = ListBoxAddString(list_, list.entries[i].name);
-        ::SendMessageA(paths_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(list.entries[i].path.c_str()));
-        if (at >= 0) ::SendMessageA(list_, LB_SETITEMDATA, at, static_cast<LPARAM>(i));
+        ListBoxAddString(paths_, list.entries[i].path);
+        if (at >= 0) ListBox_SetItemData(list_, at, static_cast<LPARAM>(i));
     }
     if (list.currentIndex < 0) return;
-    const int count = static_cast<int>(::SendMessageA(list_, LB_GETCOUNT, 0, 0));
+    const int count = static_cast<int>(::SendMessageW(list_, LB_GETCOUNT, 0, 0));
     for (int i = 0; i < count; ++i) {
-        if (static_cast<int>(::SendMessageA(list_, LB_GETITEMDATA, i, 0)) == list.currentIndex) {
-            ::SendMessageA(list_, LB_SETCURSEL, i, 0);
+        if (static_cast<int>(ListBox_GetItemData(list_, i)) == list.currentIndex) {
+            ::SendMessageW(list_, LB_SETCURSEL, i, 0);
             lst_Click(0);  // as the list's own click would
             break;
         }
@@ -88,20 +92,20 @@ void SaverPage::ShowList() {
 }
 
 bool SaverPage::SelectFirstIfNone() {
-    if (::SendMessageA(list_, LB_GETCOUNT, 0, 0) <= 0 || ::SendMessageA(list_, LB_GETCURSEL, 0, 0) != LB_ERR)
+    if (::SendMessageW(list_, LB_GETCOUNT, 0, 0) <= 0 || ::SendMessageW(list_, LB_GETCURSEL, 0, 0) != LB_ERR)
         return false;
-    ::SendMessageA(list_, LB_SETCURSEL, 0, 0);
+    ::SendMessageW(list_, LB_SETCURSEL, 0, 0);
     lst_Click(0);  // counts as the user's choice
     return true;
 }
 
 void SaverPage::ReadChoice(DialogChoices& choices) const {
-    const LRESULT selected = ::SendMessageA(list_, LB_GETCURSEL, 0, 0);
+    const LRESULT selected = ::SendMessageW(list_, LB_GETCURSEL, 0, 0);
     if (selected == LB_ERR) {
         choices.saver = DialogChoices::Saver::NotSelected;
         return;
     }
-    const int k = static_cast<int>(::SendMessageA(list_, LB_GETITEMDATA, selected, 0));
+    const int k = static_cast<int>(ListBox_GetItemData(list_, static_cast<int>(selected)));
     if (k < 0) {
         choices.saver = DialogChoices::Saver::NoSaver;
         return;
@@ -120,18 +124,19 @@ void SaverPage::lst_Click(int index) {
 }
 
 void SaverPage::Command1_Click() {
-    const LRESULT selected = ::SendMessageA(list_, LB_GETCURSEL, 0, 0);
+    const LRESULT selected = ::SendMessageW(list_, LB_GETCURSEL, 0, 0);
     if (selected == LB_ERR) return;
-    const int k = static_cast<int>(::SendMessageA(list_, LB_GETITEMDATA, selected, 0));
+    const int k = static_cast<int>(ListBox_GetItemData(list_, static_cast<int>(selected)));
     if (k < 0) return;
-    std::string commandLine = SaverCommandLine(ListBoxText(paths_, k), "/c");
-    STARTUPINFOA si{};
+    // Writable: CreateProcessW may change the command line in place.
+    std::wstring commandLine = Wide(SaverCommandLine(ListBoxText(paths_, k), "/c"));
+    STARTUPINFOW si{};
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESHOWWINDOW;
     si.wShowWindow = SW_SHOWNORMAL;
     PROCESS_INFORMATION pi{};
     // A saver that cannot be started changes nothing; the handles are not needed.
-    if (::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    if (::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
         UniqueProcessInformation discard(pi);
 }
 

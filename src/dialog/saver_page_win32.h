@@ -1,7 +1,7 @@
 // The "Screen Saver" page: the list of installed savers and "Settings...".
 #pragma once
 
-#include <windows.h>
+#include "platform/win32_api.h"
 
 #include "dialog/controls_win32.h"
 #include "dialog/dialog_host_win32.h"

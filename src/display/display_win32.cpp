@@ -7,14 +7,15 @@
 namespace vl {
 namespace {
 
-// TextOutA on the screen, with the DC's defaults: line 0 at (1,1), each
+// TextOut on the screen, with the DC's defaults: line 0 at (1,1), each
 // further line one text height lower.
 void WriteScreenText(std::string_view text, int line) {
     UniqueWindowDc screen = GetWindowDc(nullptr);
     if (!screen) return;
-    TEXTMETRICA metrics{};
-    ::GetTextMetricsA(screen.get(), &metrics);
-    ::TextOutA(screen.get(), 1, 1 + line * metrics.tmHeight, text.data(), static_cast<int>(text.size()));
+    TEXTMETRICW metrics{};
+    ::GetTextMetricsW(screen.get(), &metrics);
+    const std::wstring units = Wide(text);
+    ::TextOutW(screen.get(), 1, 1 + line * metrics.tmHeight, units.data(), static_cast<int>(units.size()));
 }
 
 }  // namespace
@@ -22,7 +23,7 @@ void WriteScreenText(std::string_view text, int line) {
 void Win32Display::CreateCarrier(bool enlarged) {
     const int size = enlarged ? kEnlargedIconPixels : kIconPixels;
     appIcon_.reset(
-        static_cast<HICON>(::LoadImageA(instance_, MAKEINTRESOURCEA(IDI_VIGILUMEN), IMAGE_ICON, size, size, 0)));
+        static_cast<HICON>(::LoadImageW(instance_, MAKEINTRESOURCEW(IDI_VIGILUMEN), IMAGE_ICON, size, size, 0)));
     carrier_.CreateParked(instance_, twips_, enlarged, appIcon_.get(), FallbackIcon());
     carrier_.SetIconSource([this](const std::string& path) { return FileIcon(path); });
 }
@@ -30,7 +31,7 @@ void Win32Display::CreateCarrier(bool enlarged) {
 HICON Win32Display::FallbackIcon() {
     if (!fallbackIcon_)
         fallbackIcon_.reset(
-            static_cast<HICON>(::LoadImageA(instance_, MAKEINTRESOURCEA(IDI_NODROP), IMAGE_ICON,
+            static_cast<HICON>(::LoadImageW(instance_, MAKEINTRESOURCEW(IDI_NODROP), IMAGE_ICON,
                                             ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON), 0)));
     return fallbackIcon_.get();
 }
@@ -40,7 +41,7 @@ HICON Win32Display::FileIcon(const std::string& path) {
     return icon ? icon : FallbackIcon();
 }
 
-bool Win32Display::FileExists(const std::string& path) { return FileExistsA(path); }
+bool Win32Display::FileExists(const std::string& path) { return IsExistingFile(path); }
 
 std::uintptr_t Win32Display::WindowAtProbePoint() {
     return reinterpret_cast<std::uintptr_t>(::WindowFromPoint(POINT{1, 1}));

@@ -2,7 +2,7 @@
 // and the screen, as the display rules use them.
 #pragma once
 
-#include <windows.h>
+#include "platform/win32_api.h"
 
 #include <string>
 

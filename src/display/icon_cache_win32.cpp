@@ -4,7 +4,7 @@ namespace vl {
 
 HICON IconCache::Get(const std::string& path) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) ||
+    if (!::GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &data) ||
         (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
         icons_.erase(path);
         return nullptr;
@@ -18,8 +18,9 @@ HICON IconCache::Get(const std::string& path) {
     Entry entry;
     entry.size = size;
     entry.written = data.ftLastWriteTime;
-    entry.icon.reset(static_cast<HICON>(::LoadImageA(nullptr, path.c_str(), IMAGE_ICON, ::GetSystemMetrics(SM_CXICON),
-                                                     ::GetSystemMetrics(SM_CYICON), LR_LOADFROMFILE)));
+    entry.icon.reset(static_cast<HICON>(::LoadImageW(nullptr, Wide(path).c_str(), IMAGE_ICON,
+                                                     ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON),
+                                                     LR_LOADFROMFILE)));
     HICON icon = entry.icon.get();
     icons_[path] = std::move(entry);  // a file that is no icon is remembered too, until it changes
     return icon;

@@ -2,7 +2,7 @@
 // file's size or date changes: the overlay timer draws them twice a second.
 #pragma once
 
-#include <windows.h>
+#include "platform/win32_api.h"
 
 #include <map>
 #include <string>

@@ -8,7 +8,7 @@
 namespace vl {
 namespace {
 
-constexpr char kCarrierClass[] = "Vigilumen.frmIcon";
+constexpr wchar_t kCarrierClass[] = L"Vigilumen.frmIcon";
 
 // Per-window DPI awareness exists from Windows 10 on; older systems run
 // without it, so the functions are looked up at run time.
@@ -18,7 +18,7 @@ using AreDpiAwarenessContextsEqualFn = BOOL(WINAPI*)(HANDLE, HANDLE);
 
 template <typename Fn>
 Fn User32Function(const char* name) {
-    return reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("user32.dll"), name)));
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), name)));
 }
 
 }  // namespace
@@ -42,8 +42,8 @@ LRESULT IconCarrier::HandleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
                 (void)window_.release();  // destroyed with the saver's window: nothing left to close
                 dc_ = nullptr;
             }
-            return ::DefWindowProcA(hwnd, msg, wp, lp);
-        default: return ::DefWindowProcA(hwnd, msg, wp, lp);
+            return ::DefWindowProcW(hwnd, msg, wp, lp);
+        default: return ::DefWindowProcW(hwnd, msg, wp, lp);
     }
 }
 
@@ -77,7 +77,7 @@ void IconCarrier::DrawTickIcon(int x, int y, const std::string& path) {
 
 bool IconCarrier::CreateWindowUnderCurrentContext(int left, int top, int width, int height) {
     // Built aside first: a carrier that cannot be made again keeps the old one.
-    UniqueWindow created(::CreateWindowExA(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, kCarrierClass, "", WS_POPUP, left, top,
+    UniqueWindow created(::CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, kCarrierClass, L"", WS_POPUP, left, top,
                                            width, height, nullptr, nullptr, instance_, this));
     if (!created) return false;
     window_ = std::move(created);
@@ -132,15 +132,15 @@ void IconCarrier::BecomeChildOf(HWND saverWindow) {
     RecreateInContextOf(saverWindow);
     HWND carrier = window_.get();
     // A child that keeps WS_POPUP reports its owner as its parent.
-    const LONG style = ::GetWindowLongA(carrier, GWL_STYLE);
-    ::SetWindowLongA(carrier, GWL_STYLE, (style & ~WS_POPUP) | WS_CHILD);
+    const LONG style = ::GetWindowLongW(carrier, GWL_STYLE);
+    ::SetWindowLongW(carrier, GWL_STYLE, (style & ~WS_POPUP) | WS_CHILD);
     isChild_ = ::SetParent(carrier, saverWindow) != nullptr && ::GetParent(carrier) == saverWindow;
     if (isChild_) return;
     // Refused: the icons must still be seen, from a topmost window that
     // never takes the activation (that would end most savers).
     ::SetParent(carrier, nullptr);
-    ::SetWindowLongA(carrier, GWL_STYLE, (style & ~WS_CHILD) | WS_POPUP);
-    ::SetWindowLongA(carrier, GWL_EXSTYLE, WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE | WS_EX_TOPMOST);
+    ::SetWindowLongW(carrier, GWL_STYLE, (style & ~WS_CHILD) | WS_POPUP);
+    ::SetWindowLongW(carrier, GWL_EXSTYLE, WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE | WS_EX_TOPMOST);
     ::SetWindowPos(carrier, HWND_TOPMOST, 0, 0, 0, 0,
                    SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_FRAMECHANGED | SWP_SHOWWINDOW);
 }
@@ -158,7 +158,7 @@ bool IconCarrier::LoadElementPicture(int k, const std::string& path) {
     if (k >= static_cast<int>(elements_.size())) return false;
     Element& e = elements_[k];
     UniqueIcon icon(static_cast<HICON>(
-        ::LoadImageA(nullptr, path.c_str(), IMAGE_ICON, ElementWidth(k), ElementHeight(k), LR_LOADFROMFILE)));
+        ::LoadImageW(nullptr, Wide(path).c_str(), IMAGE_ICON, ElementWidth(k), ElementHeight(k), LR_LOADFROMFILE)));
     if (!icon) return false;
     e.own = std::move(icon);
     e.shown = e.own.get();

@@ -3,7 +3,7 @@
 // icon it becomes a child window of the saver's window.
 #pragma once
 
-#include <windows.h>
+#include "platform/win32_api.h"
 
 #include <functional>
 #include <map>

@@ -1,7 +1,5 @@
 #include "host/host_win32.h"
 
-#include <tlhelp32.h>
-
 #include <cstring>
 #include <vector>
 
@@ -13,17 +11,18 @@ namespace vl {
 UniqueProcessInformation StartSaver(const std::string& saverPath, std::string_view arguments) {
     // The saver's folder becomes the current folder; a DLL planted there must
     // not be loaded into this program by a later LoadLibrary.
-    ::SetDllDirectoryA("");
+    ::SetDllDirectoryW(L"");
     const std::string folder = FolderOf(saverPath);
-    if (!folder.empty()) ::SetCurrentDirectoryA(folder.c_str());  // failure ignored: the start is still tried
+    if (!folder.empty()) ::SetCurrentDirectoryW(Wide(folder).c_str());  // failure ignored: the start is still tried
 
-    std::string commandLine = SaverCommandLine(saverPath, arguments);
-    STARTUPINFOA si{};
+    // CreateProcess may write into the command line: a copy of our own.
+    std::wstring commandLine = Wide(SaverCommandLine(saverPath, arguments));
+    STARTUPINFOW si{};
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESHOWWINDOW;
     si.wShowWindow = SW_SHOWMINIMIZED;
     PROCESS_INFORMATION pi{};
-    if (!::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
         return {};
     return UniqueProcessInformation(pi);
 }
@@ -32,9 +31,9 @@ std::optional<std::vector<ProcessEntry>> SnapshotAllProcesses() {
     UniqueSnapshot snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     if (!snapshot) return std::nullopt;
     std::vector<ProcessEntry> entries;
-    PROCESSENTRY32 entry{};
+    PROCESSENTRY32W entry{};
     entry.dwSize = sizeof entry;
-    for (BOOL more = ::Process32First(snapshot.get(), &entry); more; more = ::Process32Next(snapshot.get(), &entry))
+    for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more; more = ::Process32NextW(snapshot.get(), &entry))
         entries.push_back({entry.th32ProcessID, entry.th32ParentProcessID});
     return entries;
 }
@@ -97,7 +96,7 @@ namespace vl {
 namespace {
 
 std::optional<BY_HANDLE_FILE_INFORMATION> FileIdentity(const std::string& path) {
-    const UniqueFileHandle file(::CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
+    const UniqueFileHandle file(::CreateFileW(Wide(path).c_str(), FILE_READ_ATTRIBUTES,
                                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     BY_HANDLE_FILE_INFORMATION info{};
@@ -105,13 +104,13 @@ std::optional<BY_HANDLE_FILE_INFORMATION> FileIdentity(const std::string& path) 
     return info;
 }
 
-std::string VersionString(const std::vector<char>& data, const char* name) {
-    char* value = nullptr;
-    UINT length = 0;
-    const std::string key = std::string("\\StringFileInfo\\040904b0\\") + name;
-    if (!::VerQueryValueA(data.data(), key.c_str(), reinterpret_cast<void**>(&value), &length) || !value || length == 0)
+std::wstring VersionString(const std::vector<char>& data, const wchar_t* name) {
+    wchar_t* value = nullptr;
+    UINT length = 0;  // in characters
+    const std::wstring key = std::wstring(L"\\StringFileInfo\\040904b0\\") + name;
+    if (!::VerQueryValueW(data.data(), key.c_str(), reinterpret_cast<void**>(&value), &length) || !value || length == 0)
         return {};
-    return std::string(value, strnlen(value, length));
+    return std::wstring(value, wcsnlen(value, length));
 }
 
 }  // namespace
@@ -126,11 +125,12 @@ bool IsThisProgram(const std::string& path) {
         a->nFileIndexLow == b->nFileIndexLow)
         return true;
     DWORD ignored = 0;
-    const DWORD size = ::GetFileVersionInfoSizeA(path.c_str(), &ignored);
+    const std::wstring file = Wide(path);
+    const DWORD size = ::GetFileVersionInfoSizeW(file.c_str(), &ignored);
     if (size == 0) return false;
     std::vector<char> data(size);
-    if (!::GetFileVersionInfoA(path.c_str(), 0, size, data.data())) return false;
-    return VersionString(data, "InternalName") == "Vigilumen" && VersionString(data, "CompanyName") == "Corvane";
+    if (!::GetFileVersionInfoW(file.c_str(), 0, size, data.data())) return false;
+    return VersionString(data, L"InternalName") == L"Vigilumen" && VersionString(data, L"CompanyName") == L"Corvane";
 }
 
 }  // namespace vl

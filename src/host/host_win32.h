@@ -2,7 +2,7 @@
 // processes, the probe point, the diagnostic log.
 #pragma once
 
-#include <windows.h>
+#include "platform/win32_api.h"
 
 #include <cstdint>
 #include <optional>

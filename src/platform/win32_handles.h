@@ -2,8 +2,7 @@
 // handle released with the wrong function does not compile.
 #pragma once
 
-#include <windows.h>
-#include <tlhelp32.h>
+#include "platform/win32_api.h"
 
 #include "platform/unique_handle.h"
 

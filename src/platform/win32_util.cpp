@@ -7,17 +7,17 @@
 namespace vl {
 
 std::string ModuleFileName() {
-    std::vector<char> buffer(MAX_PATH);
+    std::vector<wchar_t> buffer(MAX_PATH);
     for (;;) {
-        DWORD n = ::GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        DWORD n = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
         if (n == 0) return {};
-        if (n < buffer.size()) return std::string(buffer.data(), n);
+        if (n < buffer.size()) return Narrow(std::wstring_view(buffer.data(), n));
         buffer.resize(buffer.size() * 2);  // a long path was cut: ask again
     }
 }
 
 bool AppendDiagnosticLog(std::string_view text) {
-    UniqueFileHandle log(::CreateFileA("c:\\log.txt", FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    UniqueFileHandle log(::CreateFileW(L"c:\\log.txt", FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                        OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!log) return false;
     DWORD written = 0;
@@ -31,9 +31,9 @@ std::string ProgramFolder() {
     return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
-bool FileExistsA(const std::string& path) {
+bool IsExistingFile(const std::string& path) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (path.empty() || !::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return false;
+    if (path.empty() || !::GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &data)) return false;
     return (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
@@ -44,12 +44,12 @@ TwipsScale ScreenTwips() {
 }
 
 std::string WindowTextOf(HWND window) {
-    int n = ::GetWindowTextLengthA(window);
+    int n = ::GetWindowTextLengthW(window);
     if (n <= 0) return {};
-    std::string text(static_cast<size_t>(n) + 1, '\0');
-    int got = ::GetWindowTextA(window, text.data(), n + 1);
+    std::wstring text(static_cast<size_t>(n) + 1, L'\0');
+    int got = ::GetWindowTextW(window, text.data(), n + 1);
     text.resize(got > 0 ? static_cast<size_t>(got) : 0);
-    return text;
+    return Narrow(text);
 }
 
 }  // namespace vl

@@ -1,7 +1,7 @@
 // Small Win32 helpers shared by the windows and adapters.
 #pragma once
 
-#include <windows.h>
+#include "platform/win32_api.h"
 
 #include <string>
 
@@ -19,7 +19,7 @@ std::string ModuleFileName();
 std::string ProgramFolder();
 
 // True when the file's length can be read: it exists and is not a folder.
-bool FileExistsA(const std::string& path);
+bool IsExistingFile(const std::string& path);
 
 // The screen's twips per pixel from its logical DPI.
 TwipsScale ScreenTwips();

@@ -2,20 +2,20 @@
 
 namespace vl {
 
-bool RegisterWindowClass(HINSTANCE instance, const char* name, WNDPROC proc, const WindowClassLook& look) {
-    WNDCLASSEXA wc{};
-    if (::GetClassInfoExA(instance, name, &wc)) return true;
-    wc = WNDCLASSEXA{};
+bool RegisterWindowClass(HINSTANCE instance, const wchar_t* name, WNDPROC proc, const WindowClassLook& look) {
+    WNDCLASSEXW wc{};
+    if (::GetClassInfoExW(instance, name, &wc)) return true;
+    wc = WNDCLASSEXW{};
     wc.cbSize = sizeof wc;
     wc.style = look.style;
     wc.lpfnWndProc = proc;
     wc.hInstance = instance;
     wc.hIcon = look.icon;
     wc.hIconSm = look.smallIcon;
-    wc.hCursor = look.cursor ? look.cursor : ::LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
+    wc.hCursor = look.cursor ? look.cursor : ::LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = look.background;
     wc.lpszClassName = name;
-    return ::RegisterClassExA(&wc) != 0;
+    return ::RegisterClassExW(&wc) != 0;
 }
 
 }  // namespace vl

@@ -3,7 +3,7 @@
 // a member of it.
 #pragma once
 
-#include <windows.h>
+#include "platform/win32_api.h"
 
 namespace vl {
 
@@ -17,23 +17,23 @@ struct WindowClassLook {
 
 // Registers the class unless this process already did; false when it is not
 // registered afterwards.
-bool RegisterWindowClass(HINSTANCE instance, const char* name, WNDPROC proc, const WindowClassLook& look);
+bool RegisterWindowClass(HINSTANCE instance, const wchar_t* name, WNDPROC proc, const WindowClassLook& look);
 
 // The object is kept with the window from WM_NCCREATE on; WM_NCDESTROY is
 // the last message it sees.
 template <typename T, LRESULT (T::*Handler)(HWND, UINT, WPARAM, LPARAM)>
 LRESULT CALLBACK ObjectWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_NCCREATE)
-        ::SetWindowLongPtrA(hwnd, GWLP_USERDATA,
-                            reinterpret_cast<LONG_PTR>(reinterpret_cast<const CREATESTRUCTA*>(lp)->lpCreateParams));
-    auto* self = reinterpret_cast<T*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-    if (!self) return ::DefWindowProcA(hwnd, msg, wp, lp);
-    if (msg == WM_NCDESTROY) ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA,
+                            reinterpret_cast<LONG_PTR>(reinterpret_cast<const CREATESTRUCTW*>(lp)->lpCreateParams));
+    auto* self = reinterpret_cast<T*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (!self) return ::DefWindowProcW(hwnd, msg, wp, lp);
+    if (msg == WM_NCDESTROY) ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
     return (self->*Handler)(hwnd, msg, wp, lp);
 }
 
 template <typename T, LRESULT (T::*Handler)(HWND, UINT, WPARAM, LPARAM) = &T::HandleMessage>
-bool RegisterObjectWindowClass(HINSTANCE instance, const char* name, const WindowClassLook& look = {}) {
+bool RegisterObjectWindowClass(HINSTANCE instance, const wchar_t* name, const WindowClassLook& look = {}) {
     return RegisterWindowClass(instance, name, &ObjectWindowProc<T, Handler>, look);
 }
 

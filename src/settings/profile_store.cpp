@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "core/utf.h"
+
 namespace vl {
 
 std::string ProfileStore::Read(std::string_view section, std::string_view key, std::string_view fallback) {
@@ -9,10 +11,23 @@ std::string ProfileStore::Read(std::string_view section, std::string_view key, s
 }
 
 void ProfileStore::Write(std::string_view section, std::string_view key, std::string_view value) {
+    // A new file, or an ANSI one about to receive text its code page lacks
+    // (which would turn into "?"), becomes UTF-16 first with all it holds.
+    if (!fs_.Holds(path_, std::string(section).append(key).append(value))) {
+        const std::optional<std::string> text = fs_.WholeText(path_);
+        if (text) ReplaceWith(Utf16LeFileBytes(*text));
+    }
     fs_.WriteString(path_, section, key, value);  // failures are not reported to anyone
 }
 
 ReplaceResult ProfileStore::ReplaceAll(const std::vector<IniEntry>& entries) {
+    // One write, whatever the number or length of the records: the profile
+    // calls would take a pass over the file per key. UTF-16 holds any text,
+    // and every version of the profile calls reads it.
+    return ReplaceWith(Utf16LeFileBytes(ProfileText(entries)));
+}
+
+ReplaceResult ProfileStore::ReplaceWith(const std::string& bytes) {
     // New files of saves that never finished (an older version named its
     // own "<file>.new") are not this save's business, but nobody else cleans them.
     fs_.RemoveOlderThan(path_ + "*.new", kAbandonedSaveMs);
@@ -25,9 +40,7 @@ ReplaceResult ProfileStore::ReplaceAll(const std::vector<IniEntry>& entries) {
     };
     // A leftover of an interrupted save must not lend its keys to this one.
     if (!fs_.Remove(temp)) return {false, fs_.LastFailure()};
-    // One write, whatever the number or length of the records: the profile
-    // calls would take a pass over the file per key.
-    if (!fs_.WriteWholeFile(temp, ProfileText(entries))) return failed();
+    if (!fs_.WriteWholeFile(temp, bytes)) return failed();
     if (!fs_.Flush(temp) || !fs_.Rename(temp, path_)) return failed();
     return {true, {}};
 }

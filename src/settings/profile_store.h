@@ -1,12 +1,15 @@
 // The settings file kept through private-profile calls. A full save writes a
 // complete new file beside the old one, in one write and in the format the
 // profile calls read, and swaps it in with one rename, so a crash or power
-// cut at any moment leaves either the old or the new file.
+// cut at any moment leaves either the old or the new file. Files written
+// whole are UTF-16; a per-key write keeps the file's encoding, unless that
+// would lose a character (then the file turns UTF-16 first, whole).
 // The new file's name is this process's own, so two programs saving at once
 // each swap in a whole file.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "settings/settings_store.h"
@@ -24,6 +27,13 @@ public:
     // Every "key=value" line of a section; empty when there is none.
     virtual KeyValues ReadSection(const std::string& path, std::string_view section) = 0;
     virtual std::vector<std::string> SectionNames(const std::string& path) = 0;
+    // True when a per-key write of this text keeps it whole: the file is in
+    // a Unicode encoding, or its code page has every character. False for a
+    // missing or empty file.
+    virtual bool Holds(const std::string& path, std::string_view text) = 0;
+    // The file's text decoded from its encoding; empty for a missing file,
+    // nothing when it cannot be read.
+    virtual std::optional<std::string> WholeText(const std::string& path) = 0;
     // Creates or replaces the file with exactly these bytes.
     virtual bool WriteWholeFile(const std::string& path, std::string_view content) = 0;
     virtual bool Flush(const std::string& path) = 0;                          // commits cached writes to the disk
@@ -61,6 +71,9 @@ public:
     [[nodiscard]] std::string TemporaryPath() const { return path_ + "." + processTag_ + ".new"; }
 
 private:
+    // Swaps in a new file of these bytes in one rename.
+    ReplaceResult ReplaceWith(const std::string& bytes);
+
     ProfileFileSystem& fs_;
     std::string path_;
     std::string processTag_;

@@ -18,6 +18,8 @@ public:
     bool WriteString(const std::string& path, std::string_view section, std::string_view key,
                      std::string_view value) override;
     KeyValues ReadSection(const std::string& path, std::string_view section) override;
+    bool Holds(const std::string& path, std::string_view text) override;
+    std::optional<std::string> WholeText(const std::string& path) override;
     std::vector<std::string> SectionNames(const std::string& path) override;
     bool WriteWholeFile(const std::string& path, std::string_view content) override;
     bool Flush(const std::string& path) override;

@@ -11,7 +11,7 @@ namespace vl {
 namespace {
 
 // Any instance of the program, in any mode, holds this while it lives.
-constexpr char kInstanceMutexName[] = "Local\\Corvane.Vigilumen.Instance";
+constexpr wchar_t kInstanceMutexName[] = L"Local\\Corvane.Vigilumen.Instance";
 
 }  // namespace
 
@@ -23,7 +23,7 @@ App::App(HINSTANCE instance)
       form_(*this) {}
 
 bool App::AnotherInstanceRuns() {
-    instanceMutex_.reset(::CreateMutexA(nullptr, FALSE, kInstanceMutexName));
+    instanceMutex_.reset(::CreateMutexW(nullptr, FALSE, kInstanceMutexName));
     return instanceMutex_ && ::GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
@@ -32,7 +32,7 @@ int App::Main() {
     state_.host.ScreenSaverPath = store_.Read(kSettingsSection, "scrfile", "");
     // Chosen as its own saver, the program would start itself in a chain.
     if (IsThisProgram(state_.host.ScreenSaverPath)) state_.host.ScreenSaverPath.clear();
-    arguments_ = std::string(ArgumentsOf(::GetCommandLineA()));
+    arguments_ = std::string(ArgumentsOf(Narrow(::GetCommandLineW())));
     const Mode mode = ModeOfSwitch(ReduceSwitch(arguments_));
     // The saver first: the settings and a long list are nothing it needs,
     // and the user sees it the sooner.
@@ -65,7 +65,7 @@ void App::RunConfiguration() {
     state_.host.IsConfigMode = true;
     state_.host.SaverNames.emplace();
     form_.ShowList();
-    HWND displayProperties = ::FindWindowA(nullptr, "display properties");
+    HWND displayProperties = ::FindWindowW(nullptr, L"display properties");
     state_.host.DisplayPropertiesWindow = reinterpret_cast<std::uintptr_t>(displayProperties);
     if (displayProperties) state_.host.DisplayPropertiesTimer = form_.ArmDisplayPropertiesWatch();
     form_.ShowModal();
@@ -110,23 +110,23 @@ int App::MessageLoop() {
             OnSaverProcessEnded(state_, host_, *this);
         }
         MSG msg;
-        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             if (msg.message == WM_QUIT) return static_cast<int>(msg.wParam);
             ::TranslateMessage(&msg);
-            ::DispatchMessageA(&msg);
+            ::DispatchMessageW(&msg);
         }
     }
 }
 
 void App::PumpPendingMessages() {
     MSG msg;
-    while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
         if (msg.message == WM_QUIT) {
             ::PostQuitMessage(static_cast<int>(msg.wParam));
             return;
         }
         ::TranslateMessage(&msg);
-        ::DispatchMessageA(&msg);
+        ::DispatchMessageW(&msg);
     }
 }
 

@@ -2,7 +2,7 @@
 // form and one adapter per room, and wires the rooms' rules together.
 #pragma once
 
-#include <windows.h>
+#include "platform/win32_api.h"
 
 #include <string>
 

@@ -1,6 +1,4 @@
-// Entry point of Vigilumen.scr.
-#include <windows.h>
-
+// Entry point of Vigilumen.scr. The command line is read wide, inside.
 #include "startup/app_win32.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {

@@ -1,7 +1,5 @@
 #include "watch/mail_worker_win32.h"
 
-#include <objbase.h>
-
 #include "watch/mail_check.h"
 #include "watch/watch_win32.h"
 
@@ -9,7 +7,7 @@ namespace vl {
 
 // What the UI thread and the worker share; the last of the two lets it go.
 struct MailWorker::Shared {
-    UniqueKernelHandle wake{::CreateEventA(nullptr, FALSE, FALSE, nullptr)};  // auto-reset
+    UniqueKernelHandle wake{::CreateEventW(nullptr, FALSE, FALSE, nullptr)};  // auto-reset
     SRWLOCK lock = SRWLOCK_INIT;
     volatile LONG busy = 0;  // a check is asked for or running
     volatile LONG stop = 0;  // the owner is gone
@@ -39,7 +37,7 @@ DWORD WINAPI MailThread(void* param) {
     owned.reset();
     const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     MSG msg;
-    ::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);  // gives the thread its message queue
+    ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);  // gives the thread its message queue
     {
         Win32Mapi mapi;  // loaded, used and released on this thread only
         HANDLE wake = shared->wake.get();
@@ -47,9 +45,9 @@ DWORD WINAPI MailThread(void* param) {
             const DWORD woke = ::MsgWaitForMultipleObjects(1, &wake, FALSE, INFINITE, QS_ALLINPUT);
             if (shared->stop) break;
             if (woke == WAIT_OBJECT_0 + 1) {
-                while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
                     ::TranslateMessage(&msg);
-                    ::DispatchMessageA(&msg);
+                    ::DispatchMessageW(&msg);
                 }
                 continue;
             }

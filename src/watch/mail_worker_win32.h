@@ -3,7 +3,7 @@
 // and notices its end, never waits for it.
 #pragma once
 
-#include <windows.h>
+#include "platform/win32_api.h"
 
 #include <memory>
 #include <optional>

@@ -1,6 +1,6 @@
 #include "watch/watch_win32.h"
 
-#include <oleauto.h>
+#include <iterator>
 
 #include "platform/win32_util.h"
 #include "watch/general_date.h"
@@ -16,19 +16,19 @@ BOOL CALLBACK CollectCaption(HWND window, LPARAM param) {
     return TRUE;  // every top-level window, always
 }
 
-std::string LocaleText(int(WINAPI* format)(LCID, DWORD, const SYSTEMTIME*, LPCSTR, LPSTR, int), DWORD flags,
+std::string LocaleText(int(WINAPI* format)(LCID, DWORD, const SYSTEMTIME*, LPCWSTR, LPWSTR, int), DWORD flags,
                        const SYSTEMTIME& t) {
-    char buffer[128] = {};
-    int n = format(LOCALE_USER_DEFAULT, flags, &t, nullptr, buffer, sizeof buffer);
-    return n > 0 ? std::string(buffer, static_cast<size_t>(n - 1)) : std::string();
+    wchar_t buffer[128] = {};
+    int n = format(LOCALE_USER_DEFAULT, flags, &t, nullptr, buffer, static_cast<int>(std::size(buffer)));
+    return n > 0 ? Narrow(std::wstring_view(buffer, static_cast<size_t>(n - 1))) : std::string();
 }
 
 std::string GeneralDateOf(const SYSTEMTIME& t, bool hasDate) {
     DateParts parts;
     parts.hasDate = hasDate;
     parts.midnight = t.wHour == 0 && t.wMinute == 0 && t.wSecond == 0;
-    if (hasDate) parts.shortDate = LocaleText(::GetDateFormatA, DATE_SHORTDATE, t);
-    parts.longTime = LocaleText(::GetTimeFormatA, 0, t);
+    if (hasDate) parts.shortDate = LocaleText(::GetDateFormatW, DATE_SHORTDATE, t);
+    parts.longTime = LocaleText(::GetTimeFormatW, 0, t);
     return GeneralDateText(parts);
 }
 
@@ -45,7 +45,7 @@ std::optional<std::string> FileModifiedGeneralDate(const std::string& path) {
     SYSTEMTIME utc{}, t{};
     // The daylight-saving offset in force when the file was written, not
     // today's: otherwise every clock change would report every file once.
-    if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) ||
+    if (!::GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &data) ||
         !::FileTimeToSystemTime(&data.ftLastWriteTime, &utc) || !::SystemTimeToTzSpecificLocalTime(nullptr, &utc, &t))
         return std::nullopt;
     return GeneralDateOf(t, true);
@@ -53,9 +53,7 @@ std::optional<std::string> FileModifiedGeneralDate(const std::string& path) {
 
 std::string NormalizeGeneralDate(const std::string& text) {
     if (text.empty()) return text;
-    const int n = ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-    std::wstring wide(static_cast<size_t>(n), L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), n);
+    std::wstring wide = Wide(text);
     DATE date = 0;
     SYSTEMTIME t{};
     if (FAILED(::VarDateFromStr(wide.data(), LOCALE_USER_DEFAULT, 0, &date)) || !::VariantTimeToSystemTime(date, &t))
@@ -65,11 +63,11 @@ std::string NormalizeGeneralDate(const std::string& text) {
 
 bool Win32Mapi::Available() {
     if (library_) return true;
-    char system[MAX_PATH] = {};
-    const UINT n = ::GetSystemDirectoryA(system, MAX_PATH);
+    wchar_t system[MAX_PATH] = {};
+    const UINT n = ::GetSystemDirectoryW(system, MAX_PATH);
     if (n == 0 || n >= MAX_PATH) return false;
-    const std::string path = std::string(system, n) + "\\MAPI32.DLL";
-    UniqueModule library(::LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+    const std::wstring path = std::wstring(system, n) + L"\\MAPI32.DLL";
+    UniqueModule library(::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
     if (!library) return false;
     auto logon = reinterpret_cast<LogonFn>(reinterpret_cast<void*>(::GetProcAddress(library.get(), "MAPILogon")));
     auto find = reinterpret_cast<FindNextFn>(reinterpret_cast<void*>(::GetProcAddress(library.get(), "MAPIFindNext")));

@@ -1,7 +1,7 @@
 // The desktop, the file system and Simple MAPI as the poll cycle sees them.
 #pragma once
 
-#include <windows.h>
+#include "platform/win32_api.h"
 
 #include <optional>
 #include <string>
@@ -51,7 +51,7 @@ public:
     std::vector<std::string> TopLevelCaptions() override { return AllTopLevelCaptions(); }
     void RequestMailCheck() override { mail_.Request(); }
     std::optional<std::string> LastMailAnswer() override { return mail_.LastAnswer(); }
-    bool FileExists(const std::string& path) override { return FileExistsA(path); }
+    bool FileExists(const std::string& path) override { return IsExistingFile(path); }
     std::optional<std::string> FileDate(const std::string& path) override { return FileModifiedGeneralDate(path); }
     std::string NormalizeDate(const std::string& stored) override { return NormalizeGeneralDate(stored); }
 

@@ -52,7 +52,7 @@ def centre(r: tuple[int, ...]) -> tuple[int, int]:
 def saver_starts(saver: Path, role: str = "") -> list[str]:
     """The fake saver's "start" log lines, of one role (main, child) if given."""
     log = saver.with_name("FakeSaver.log")
-    lines = log.read_text(errors="replace").splitlines() if log.exists() else []
+    lines = log.read_text(encoding="utf-8", errors="replace").splitlines() if log.exists() else []
     return [l for l in lines if l.startswith("start ") and f"role={role}" in l]
 
 
@@ -312,15 +312,20 @@ class Harness:
         return target
 
     # ----- app folders ----------------------------------------------------
-    def app_folder(self, ini: str | None = None, name: str = "app", data_folder: bool = True) -> "AppFolder":
-        return AppFolder(self.dir / name, self.config.product, ini, data_folder)
+    def app_folder(self, ini: str | None = None, name: str = "app", data_folder: bool = True,
+                   encoding: str = "cp1252") -> "AppFolder":
+        return AppFolder(self.dir / name, self.config.product, ini, data_folder, encoding)
 
-    def fake_saver(self, folder: Path, **cfg) -> Path:
-        """Copies the fake saver into folder with its settings; returns its path."""
+    def fake_saver(self, folder: Path, name: str = "FakeSaver.scr", **cfg) -> Path:
+        """Copies the fake saver into folder with its settings; returns its
+        path. Outside this scenario's folder (in the prefix's Windows folder,
+        say) everything it leaves is removed when the scenario ends."""
         folder.mkdir(parents=True, exist_ok=True)
-        exe = folder / "FakeSaver.scr"
+        exe = folder / name
         shutil.copy2(self.config.helpers["FakeSaver"], exe)
         (folder / "FakeSaver.cfg").write_text("".join(f"{k}={v}\n" for k, v in cfg.items()))
+        if not folder.resolve().is_relative_to(self.dir.resolve()):
+            self._placed += [exe] + [folder / f"FakeSaver.{kind}" for kind in ("cfg", "log", "stop", "repaint")]
         return exe
 
     def caption_window(self, caption: str, stop: Path | None = None) -> tuple[Path, int]:
@@ -351,9 +356,9 @@ class Harness:
 
     def wait_file_text(self, path: Path, needle: str, timeout: float) -> str:
         def found():
-            return path.exists() and needle in path.read_text(errors="replace")
+            return path.exists() and needle in path.read_text(encoding="utf-8", errors="replace")
         self.wait_until(found, timeout, f"'{needle}' in {path.name}")
-        return path.read_text(errors="replace")
+        return path.read_text(encoding="utf-8", errors="replace")
 
     # ----- screen ---------------------------------------------------------
     def xdotool(self, *args):
@@ -445,7 +450,7 @@ def close_to(rgb: tuple[int, int, int], want: tuple[int, int, int], tolerance: i
 class AppFolder:
     """An installed copy of the product: the .scr and its data folder."""
 
-    def __init__(self, root: Path, product: Path, ini: str | None, data_folder: bool):
+    def __init__(self, root: Path, product: Path, ini: str | None, data_folder: bool, encoding: str = "cp1252"):
         self.root = root
         root.mkdir(parents=True, exist_ok=True)
         self.scr = root / "Vigilumen.scr"
@@ -455,15 +460,21 @@ class AppFolder:
         if data_folder:
             self.data.mkdir(exist_ok=True)
             if ini is not None:
-                # Private-profile files are ANSI text with CR LF line ends.
-                self.ini.write_bytes(ini.replace("\r\n", "\n").replace("\n", "\r\n").encode("cp1252"))
+                # Private-profile files: ANSI text ("cp1252", Wine's code page
+                # here) or UTF-16LE behind its mark ("utf-16"), CR LF line ends.
+                self.ini.write_bytes(ini.replace("\r\n", "\n").replace("\n", "\r\n").encode(encoding))
+
+    def ini_text(self) -> str:
+        """The settings file's text, read as the profile calls read it."""
+        data = self.ini.read_bytes()
+        return data.decode("utf-16") if data[:2] == b"\xff\xfe" else data.decode("cp1252")
 
     def read_ini(self) -> dict[str, dict[str, str]]:
         sections: dict[str, dict[str, str]] = {}
         current = None
         if not self.ini.exists():
             return sections
-        for line in self.ini.read_bytes().decode("cp1252").splitlines():
+        for line in self.ini_text().splitlines():
             line = line.strip()
             if line.startswith("[") and line.endswith("]"):
                 current = sections.setdefault(line[1:-1].lower(), {})

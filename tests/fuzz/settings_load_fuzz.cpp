@@ -8,6 +8,7 @@
 
 #include "core/limits.h"
 #include "core/text.h"
+#include "core/utf.h"
 #include "fuzz_check.h"
 #include "profile_text.h"
 #include "settings/profile_store.h"
@@ -28,7 +29,7 @@ public:
 
     bool WriteWholeFile(const std::string& path, std::string_view content) override {
         if (!FakeProfileFs::WriteWholeFile(path, content)) return false;
-        files[path] = vlfuzz::ParseProfileText(content);
+        files[path] = vlfuzz::ParseProfileText(vl::TextOfFileBytes(content));
         bytes[path] = std::string(content);
         return true;
     }
@@ -161,7 +162,9 @@ void LoadOnce(std::string_view text, const vltest::ProfileFile& parsed, bool fol
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
-    const std::string_view text = vlfuzz::AsText(data, size);
+    // The wide profile calls hand over text decoded from the file's encoding:
+    // valid, whatever the bytes were.
+    const std::string text = vl::Utf8FromUtf16(vl::Utf16FromUtf8(vlfuzz::AsText(data, size)));
     const vltest::ProfileFile parsed = vlfuzz::ParseProfileText(text);
     for (int mode = 0; mode < 8; ++mode) LoadOnce(text, parsed, mode & 1, mode & 2, mode & 4);
     return 0;

@@ -7,11 +7,14 @@
 #include <cctype>
 #include <cstdint>
 #include <map>
+#include <optional>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "core/utf.h"
 #include "settings/profile_store.h"
 
 namespace vltest {
@@ -40,6 +43,8 @@ public:
     bool targetLocked = false;   // renaming onto an existing file fails: held open, or read-only
     std::map<std::string, std::uint64_t> ageMs;  // since a file was last written; new files are young
     std::string failure;                         // the reason of the last failure
+    std::map<std::string, std::string> wholeFileBytes;  // as last written whole
+    std::set<std::string> ansiFiles;  // in a code page of the first 256 code points; the rest are UTF-16
     int operations = 0;
     int cutAfter = -1;  // operations allowed before the power cut; -1 = never
 
@@ -81,14 +86,34 @@ public:
         return names;
     }
 
+    bool Holds(const std::string& path, std::string_view text) override {
+        const auto f = files.find(path);
+        if (f == files.end() || f->second.empty()) return false;
+        if (!ansiFiles.count(path)) return true;
+        const std::u16string units = vl::Utf16FromUtf8(text);
+        return std::all_of(units.begin(), units.end(), [](char16_t u) { return u < 0x100; });
+    }
+
+    std::optional<std::string> WholeText(const std::string& path) override {
+        if (folderMissing) return std::nullopt;
+        std::vector<vl::IniEntry> entries;
+        const auto f = files.find(path);
+        if (f == files.end()) return std::string();
+        for (const Section& s : f->second)
+            for (const auto& [key, value] : s.second) entries.push_back({s.first, key, value});
+        return vl::ProfileText(entries);
+    }
+
     // Reads the text back the way the profile calls would.
-    bool WriteWholeFile(const std::string& path, std::string_view content) override {
+    bool WriteWholeFile(const std::string& path, std::string_view bytes) override {
         Tick();
         if (folderMissing) return Fail("The system cannot find the path specified.");
+        wholeFileBytes[path] = std::string(bytes);
+        const std::string content = vl::TextOfFileBytes(bytes);
         ProfileFile file;
         for (size_t at = 0; at < content.size();) {
             size_t end = content.find("\r\n", at);
-            if (end == std::string_view::npos) end = content.size();
+            if (end == std::string::npos) end = content.size();
             const std::string line(content.substr(at, end - at));
             at = end + 2;
             if (line.size() >= 2 && line.front() == '[' && line.back() == ']')
@@ -97,6 +122,7 @@ public:
                 file.back().second.push_back({line.substr(0, eq), line.substr(eq + 1)});
         }
         files[path] = std::move(file);
+        ansiFiles.erase(path);
         ageMs[path] = 0;
         return true;
     }
@@ -111,6 +137,9 @@ public:
         if (targetLocked && files.count(to)) return Fail("Access is denied.");
         files[to] = f->second;
         files.erase(from);
+        const bool ansi = ansiFiles.erase(from) > 0;
+        ansiFiles.erase(to);
+        if (ansi) ansiFiles.insert(to);
         ageMs[to] = ageMs[from];
         ageMs.erase(from);
         return true;

@@ -70,6 +70,7 @@ TEST_F(SettingsTest, FirstStartUsesDefaultsAndWritesOnlyTheBuiltInRecord) {
     EXPECT_EQ(Shown(), kDefaults);
     ASSERT_EQ(state.apps.AppTable, std::vector<std::string>{kMailRecord});
     EXPECT_EQ(fs.files[kIni], (ProfileFile{{"applist", {{"app0", kMailRecord}}}}));
+    EXPECT_EQ(fs.wholeFileBytes[kIni + ".0.new"], "\xFF\xFE");  // begun empty as UTF-16: it can hold any path
     EXPECT_EQ(files.iconsWritten, std::vector<std::string>{"C:\\Saver\\QVX_data\\mail.ico"});
 }
 
@@ -247,6 +248,38 @@ TEST_F(SaveTest, ExitSaveWritesOnlyTheListIntoTheExistingFile) {
     ASSERT_TRUE(Save(true));
     EXPECT_EQ(fs.files[kIni], (ProfileFile{{"settings", {{"position", "1;2"}, {"custom", "kept"}}},
                                            {"applist", {{"app0", "r0"}, {"app1", "r2"}}}}));
+}
+
+// Text beyond the ANSI code page survives every write: a file written whole
+// is UTF-16 behind its mark; a per-key write keeps an ANSI file ANSI while
+// its code page has the text, and turns it UTF-16, whole, first when not.
+TEST_F(SaveTest, TextBeyondTheCodePageSurvivesWholeAndPerKeyWrites) {
+    const std::string zoe = "1;0;1;Zo\xC3\xAB;;1;Wait for window;;Zo\xC3\xAB;";
+    const std::string wide = "1;0;1;\xD0\x96\xE6\x97\xA5\xF0\x9F\x90\x9D;;1;Wait for window;;\xF0\x9F\x90\x9D;";
+    const ProfileFile ansiFile = {{"settings", {{"position", "1;2"}}}, {"applist", {{"app0", zoe}}}};
+    fs.files[kIni] = ansiFile;
+    fs.ansiFiles.insert(kIni);
+    state.host.IsConfigMode = false;
+    state.host.IsSaverRunning = true;
+    state.apps.AppTable = {zoe, "r1"};
+    ASSERT_TRUE(Save(true));  // the code page has it: the file stays ANSI
+    EXPECT_EQ(fs.ansiFiles.count(kIni), 1u);
+    EXPECT_EQ(fs.Get(kIni, "applist", "app1"), "r1");
+
+    state.apps.AppTable = {zoe, wide};
+    dirty.dirty = true;
+    ASSERT_TRUE(Save(true));  // it has not: UTF-16 first, with everything it held
+    EXPECT_EQ(fs.ansiFiles.count(kIni), 0u);
+    EXPECT_EQ(fs.files[kIni], (ProfileFile{{"settings", {{"position", "1;2"}}}, {"applist", {{"app0", zoe}, {"app1", wide}}}}));
+
+    state.host.IsConfigMode = true;
+    state.apps.AppTable = {wide};
+    dirty.dirty = true;
+    ASSERT_TRUE(Save());
+    EXPECT_EQ(fs.wholeFileBytes.begin()->second.substr(0, 2), "\xFF\xFE");
+    EXPECT_EQ(fs.Get(kIni, "applist", "app0"), wide);
+    Load();
+    EXPECT_EQ(state.apps.AppTable, std::vector<std::string>{wide});
 }
 
 // A file held open by another program or made read-only refuses the save:

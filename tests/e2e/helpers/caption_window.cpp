@@ -1,13 +1,14 @@
 // CaptionWindow.exe: a top-level window with a caption chosen by the test,
 // for checks that look windows up by caption.
 //   CaptionWindow.exe --caption <text> --stop <file> [--ready <file>] [--visible]
+// The caption is taken exactly as given, in any script (UTF-16 on the window).
 #include <string>
 
 #include "helper_common.h"
 
 namespace {
 
-constexpr char kClass[] = "VigilumenCaptionWindow";
+constexpr wchar_t kClass[] = L"VigilumenCaptionWindow";
 constexpr UINT_PTR kStopPollTimer = 1;
 constexpr UINT_PTR kSafetyTimer = 2;
 constexpr UINT kStopPollMs = 50;
@@ -53,7 +54,7 @@ class CaptionWindow {
   CaptionWindow& operator=(const CaptionWindow&) = delete;
   ~CaptionWindow() {
     if (hwnd_ != nullptr && IsWindow(hwnd_)) DestroyWindow(hwnd_);
-    if (registered_) UnregisterClassA(kClass, GetModuleHandleA(nullptr));
+    if (registered_) UnregisterClassW(kClass, GetModuleHandleW(nullptr));
   }
 
   int Run() {
@@ -62,26 +63,26 @@ class CaptionWindow {
         !helpers::WriteFileAtomically(opts_.ready_file, std::to_string(GetCurrentProcessId())))
       return kExitFailure;
     MSG msg;
-    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
       TranslateMessage(&msg);
-      DispatchMessageA(&msg);
+      DispatchMessageW(&msg);
     }
     return exit_code_;
   }
 
  private:
   bool Create() {
-    WNDCLASSEXA wc{};
+    WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
     wc.lpfnWndProc = &CaptionWindow::WindowProc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     wc.lpszClassName = kClass;
-    registered_ = RegisterClassExA(&wc) != 0;
+    registered_ = RegisterClassExW(&wc) != 0;
     if (!registered_) return false;
-    hwnd_ = CreateWindowExA(0, kClass, opts_.caption.c_str(), WS_OVERLAPPEDWINDOW, 100, 100, 320,
-                            200, nullptr, nullptr, wc.hInstance, this);
+    hwnd_ = CreateWindowExW(0, kClass, vl::Wide(opts_.caption).c_str(), WS_OVERLAPPEDWINDOW, 100, 100,
+                            320, 200, nullptr, nullptr, wc.hInstance, this);
     if (hwnd_ == nullptr) return false;
     SetTimer(hwnd_, kStopPollTimer, kStopPollMs, nullptr);
     SetTimer(hwnd_, kSafetyTimer, kSafetyMs, nullptr);
@@ -92,10 +93,10 @@ class CaptionWindow {
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_NCCREATE) {
       auto* self =
-          static_cast<CaptionWindow*>(reinterpret_cast<CREATESTRUCTA*>(lp)->lpCreateParams);
-      SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+          static_cast<CaptionWindow*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
+      SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     }
-    auto* self = reinterpret_cast<CaptionWindow*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    auto* self = reinterpret_cast<CaptionWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (self != nullptr && msg == WM_TIMER) {
       self->OnTimer(wp);
       return 0;
@@ -104,7 +105,7 @@ class CaptionWindow {
       self->OnDestroy();
       return 0;
     }
-    return DefWindowProcA(hwnd, msg, wp, lp);
+    return DefWindowProcW(hwnd, msg, wp, lp);
   }
 
   void OnTimer(UINT_PTR id) {

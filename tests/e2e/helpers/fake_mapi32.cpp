@@ -6,6 +6,8 @@
 //     (hang: MAPILogon never returns); a later word delay=MS makes every
 //     call take that long first, like a busy mail client.
 //   FAKE_MAPI_LOG   (default C:\fake_mapi.log)
+// The Simple MAPI calls exist only in the ANSI form, so their texts stay
+// narrow; the paths above are read in any script (UTF-8 in the helpers).
 #include <cctype>
 #include <cstdlib>
 #include <string>
@@ -31,9 +33,9 @@ constexpr char kUnreadId[] = "00000001";
 constexpr size_t kMessageIdBuffer = 512;  // what Simple MAPI callers provide
 
 std::string EnvOr(const char* name, const char* fallback) {
-  char buf[MAX_PATH * 2];
-  const DWORD n = GetEnvironmentVariableA(name, buf, sizeof buf);
-  return (n > 0 && n < sizeof buf) ? std::string(buf, n) : std::string(fallback);
+  wchar_t buf[MAX_PATH * 2];
+  const DWORD n = GetEnvironmentVariableW(vl::Wide(name).c_str(), buf, MAX_PATH * 2);
+  return (n > 0 && n < MAX_PATH * 2) ? vl::Narrow(std::wstring_view(buf, n)) : std::string(fallback);
 }
 
 void Log(const std::string& line) {

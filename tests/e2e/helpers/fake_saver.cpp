@@ -2,7 +2,8 @@
 // tests. The product fixes its command line, so the behaviour comes from
 // FakeSaver.cfg beside the executable; everything it does is appended to
 // FakeSaver.log there, and FakeSaver.stop there ends it (FakeSaver.repaint
-// there repaints its window once).
+// there repaints its window once). The folder and the file name may be in
+// any script: every path is UTF-8 here and wide at the Windows calls.
 #include <cctype>
 #include <cstdlib>
 #include <string>
@@ -14,9 +15,9 @@ namespace {
 using helpers::Format;
 using helpers::Hex;
 
-constexpr char kControlClass[] = "VigilumenFakeSaverControl";
-constexpr char kSaverClass[] = "VigilumenFakeSaverWindow";
-constexpr char kSaverCaption[] = "FakeSaver";
+constexpr wchar_t kControlClass[] = L"VigilumenFakeSaverControl";
+constexpr wchar_t kSaverClass[] = L"VigilumenFakeSaverWindow";
+constexpr wchar_t kSaverCaption[] = L"FakeSaver";
 
 constexpr UINT_PTR kStopPollTimer = 1;
 constexpr UINT_PTR kLifetimeTimer = 2;
@@ -97,27 +98,27 @@ std::string Describe(const Config& c) {
 
 class ScopedClass {
  public:
-  ScopedClass(HINSTANCE instance, const char* name, WNDPROC proc, HBRUSH background)
+  ScopedClass(HINSTANCE instance, const wchar_t* name, WNDPROC proc, HBRUSH background)
       : instance_(instance), name_(name) {
-    WNDCLASSEXA wc{};
+    WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
     wc.lpfnWndProc = proc;
     wc.hInstance = instance;
-    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = background;
     wc.lpszClassName = name;
-    atom_ = RegisterClassExA(&wc);
+    atom_ = RegisterClassExW(&wc);
   }
   ScopedClass(const ScopedClass&) = delete;
   ScopedClass& operator=(const ScopedClass&) = delete;
   ~ScopedClass() {
-    if (atom_ != 0) UnregisterClassA(name_, instance_);
+    if (atom_ != 0) UnregisterClassW(name_, instance_);
   }
   bool ok() const { return atom_ != 0; }
 
  private:
   HINSTANCE instance_;
-  const char* name_;
+  const wchar_t* name_;
   ATOM atom_ = 0;
 };
 
@@ -180,7 +181,7 @@ int FakeSaver::Run() {
   // A message-only window owns the process-level timers, so they run
   // whether or not a saver window exists yet.
   control_.reset(
-      CreateWindowExA(0, kControlClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance_, this));
+      CreateWindowExW(0, kControlClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance_, this));
   if (control_.get() == nullptr) return 1;
   SetTimer(control_.get(), kStopPollTimer, kStopPollMs, nullptr);
 
@@ -198,20 +199,20 @@ int FakeSaver::Run() {
   }
 
   MSG msg;
-  while (!finished_ && GetMessageA(&msg, nullptr, 0, 0) > 0) {
+  while (!finished_ && GetMessageW(&msg, nullptr, 0, 0) > 0) {
     TranslateMessage(&msg);
-    DispatchMessageA(&msg);
+    DispatchMessageW(&msg);
   }
   return 0;
 }
 
 FakeSaver* FakeSaver::From(HWND hwnd, UINT msg, LPARAM lp) {
   if (msg == WM_NCCREATE) {
-    auto* self = static_cast<FakeSaver*>(reinterpret_cast<CREATESTRUCTA*>(lp)->lpCreateParams);
-    SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    auto* self = static_cast<FakeSaver*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     return self;
   }
-  return reinterpret_cast<FakeSaver*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+  return reinterpret_cast<FakeSaver*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
 }
 
 LRESULT CALLBACK FakeSaver::ControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -220,12 +221,12 @@ LRESULT CALLBACK FakeSaver::ControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM l
     self->OnTimer(wp);
     return 0;
   }
-  return DefWindowProcA(hwnd, msg, wp, lp);
+  return DefWindowProcW(hwnd, msg, wp, lp);
 }
 
 LRESULT CALLBACK FakeSaver::SaverProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   FakeSaver* self = From(hwnd, msg, lp);
-  return self != nullptr ? self->HandleSaver(hwnd, msg, wp, lp) : DefWindowProcA(hwnd, msg, wp, lp);
+  return self != nullptr ? self->HandleSaver(hwnd, msg, wp, lp) : DefWindowProcW(hwnd, msg, wp, lp);
 }
 
 LRESULT FakeSaver::HandleSaver(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -252,7 +253,7 @@ LRESULT FakeSaver::HandleSaver(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       Finish("close");
       return 0;
     default:
-      return DefWindowProcA(hwnd, msg, wp, lp);
+      return DefWindowProcW(hwnd, msg, wp, lp);
   }
 }
 
@@ -281,7 +282,7 @@ void FakeSaver::OnStopPoll() {
   // FakeSaver.repaint: paint the whole window again (wiping whatever others
   // drew over it), as a real saver's next frame would.
   const std::string repaint = dir_ + "FakeSaver.repaint";
-  if (saver_.get() != nullptr && helpers::FileExists(repaint) && DeleteFileA(repaint.c_str())) {
+  if (saver_.get() != nullptr && helpers::FileExists(repaint) && DeleteFileW(vl::Wide(repaint).c_str())) {
     RedrawWindow(saver_.get(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
     Log("repainted");
   }
@@ -298,7 +299,7 @@ void FakeSaver::OnStopPoll() {
 void FakeSaver::ShowSaverWindow() {
   RECT r{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
   if (cfg_.uncover) r = RECT{200, 200, 600, 500};  // leaves (1,1) uncovered
-  saver_.reset(CreateWindowExA(WS_EX_TOPMOST, kSaverClass, kSaverCaption, WS_POPUP, r.left, r.top,
+  saver_.reset(CreateWindowExW(WS_EX_TOPMOST, kSaverClass, kSaverCaption, WS_POPUP, r.left, r.top,
                                r.right - r.left, r.bottom - r.top, nullptr, nullptr, instance_,
                                this));
   if (saver_.get() == nullptr) {
@@ -312,12 +313,12 @@ void FakeSaver::ShowSaverWindow() {
 }
 
 void FakeSaver::SpawnChild() {
-  const std::string exe = helpers::ModulePath();
-  std::string cmdline = "\"" + exe + "\" --child";
-  STARTUPINFOA si{};
+  const std::wstring exe = vl::Wide(helpers::ModulePath());
+  std::wstring cmdline = L"\"" + exe + L"\" --child";
+  STARTUPINFOW si{};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
-  if (!CreateProcessA(exe.c_str(), cmdline.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+  if (!CreateProcessW(exe.c_str(), cmdline.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                       &si, &pi)) {
     Log(Format("spawn error=%lu", GetLastError()));
     Finish("spawnfailed");
@@ -398,7 +399,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   };
 
   log(Format("start pid=%lu ppid=%lu role=%s cmdline=%s", pid, helpers::ParentPid(pid),
-             is_child ? "child" : "main", GetCommandLineA()));
+             is_child ? "child" : "main", vl::Narrow(GetCommandLineW()).c_str()));
   const Config cfg = LoadConfig(dir + "FakeSaver.cfg");
   log(Describe(cfg));
 

@@ -23,7 +23,7 @@ DWORD Snap(SnapRequest& req) {
   // The window belongs to another thread of this process: make sure that
   // thread answers before PrintWindow, which would wait for it forever.
   DWORD_PTR ignored = 0;
-  if (!SendMessageTimeoutA(req.hwnd, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kAnswerMs, &ignored)) {
+  if (!SendMessageTimeoutW(req.hwnd, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kAnswerMs, &ignored)) {
     req.last_error = GetLastError();
     return kNotAnswering;
   }
@@ -45,7 +45,7 @@ DWORD Snap(SnapRequest& req) {
       result = kByWmPrint;
       GdiFlush();
       std::memset(bits, 0, bi.bmiHeader.biSizeImage);
-      if (!SendMessageTimeoutA(req.hwnd, WM_PRINT, reinterpret_cast<WPARAM>(dc.get()),
+      if (!SendMessageTimeoutW(req.hwnd, WM_PRINT, reinterpret_cast<WPARAM>(dc.get()),
                                kPrintFlags, SMTO_ABORTIFHUNG, kAnswerMs, &ignored)) {
         req.last_error = GetLastError();
         return kNotPainted;

@@ -17,7 +17,7 @@ struct SnapRequest {
   LONG height;       // out
   LONG blank;        // out: 1 when every pixel came out black
   DWORD last_error;  // out: GetLastError of the step that failed
-  char path[MAX_PATH * 2];
+  char path[MAX_PATH * 4];  // UTF-8: room for a full path of MAX_PATH wide characters in any script
 };
 
 // SnapWindow's thread exit codes; kept clear of STILL_ACTIVE (259).
@@ -66,12 +66,13 @@ inline bool AllBlack(const void* bits, DWORD size) {
   return true;
 }
 
+// path: UTF-8.
 inline bool WriteBmp(const std::string& path, const BITMAPINFOHEADER& info, const void* bits) {
   BITMAPFILEHEADER file{};
   file.bfType = 0x4D42;  // "BM"
   file.bfOffBits = sizeof file + sizeof info;
   file.bfSize = file.bfOffBits + info.biSizeImage;
-  vl::UniqueFileHandle out(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+  vl::UniqueFileHandle out(CreateFileW(vl::Wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                        CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   DWORD w1 = 0, w2 = 0, w3 = 0;
   return out.valid() && WriteFile(out.get(), &file, sizeof file, &w1, nullptr) &&

@@ -1,6 +1,6 @@
 // UiProbe.exe: command-line window inspector and driver for the end-to-end
 // harness. A console program, so under Wine its output reaches the Linux
-// caller. Run without arguments for the command list.
+// caller (as UTF-8). Run without arguments for the command list.
 #include "ui_probe.h"
 
 #include <fcntl.h>
@@ -71,28 +71,34 @@ bool ParseHex(const std::string& s, std::uintptr_t& out) {
   return end != nullptr && *end == '\0';
 }
 
-std::string ClassOf(HWND hwnd) {
-  char buf[256] = {};
-  const int n = GetClassNameA(hwnd, buf, sizeof buf);
-  return std::string(buf, n > 0 ? n : 0);
+namespace {
+
+std::wstring WideClassOf(HWND hwnd) {
+  wchar_t buf[256] = {};
+  const int n = GetClassNameW(hwnd, buf, 256);
+  return std::wstring(buf, n > 0 ? n : 0);
 }
 
+}  // namespace
+
+std::string ClassOf(HWND hwnd) { return vl::Narrow(WideClassOf(hwnd)); }
+
 std::string CaptionOf(HWND hwnd) {
-  char buf[1024] = {};
-  const int n = GetWindowTextA(hwnd, buf, sizeof buf);
-  return std::string(buf, n > 0 ? n : 0);
+  wchar_t buf[1024] = {};
+  const int n = GetWindowTextW(hwnd, buf, 1024);
+  return vl::Narrow(std::wstring_view(buf, n > 0 ? n : 0));
 }
 
 std::string ControlText(HWND hwnd) {
   bool done = false;
   const LRESULT len = SendTimed(hwnd, WM_GETTEXTLENGTH, 0, 0, &done, 1000);
   if (!done) return CaptionOf(hwnd);
-  std::string text(static_cast<size_t>(len) + 1, '\0');
+  std::wstring text(static_cast<size_t>(len) + 1, L'\0');
   const LRESULT got =
       SendTimed(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), &done, 1000);
   if (!done) return CaptionOf(hwnd);
   text.resize(got >= 0 && static_cast<size_t>(got) < text.size() ? static_cast<size_t>(got) : 0);
-  return text;
+  return vl::Narrow(text);
 }
 
 DWORD OwnerPid(HWND hwnd) {
@@ -105,12 +111,12 @@ std::string RectText(const RECT& r) {
   return helpers::Format("%ld,%ld,%ld,%ld", r.left, r.top, r.right, r.bottom);
 }
 
-bool IsClass(HWND hwnd, const char* cls) { return lstrcmpiA(ClassOf(hwnd).c_str(), cls) == 0; }
+bool IsClass(HWND hwnd, const wchar_t* cls) { return lstrcmpiW(WideClassOf(hwnd).c_str(), cls) == 0; }
 
 LRESULT SendTimed(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, bool* done, UINT timeout_ms) {
   DWORD_PTR result = 0;
   const bool ok =
-      SendMessageTimeoutA(hwnd, msg, wp, lp, SMTO_ABORTIFHUNG, timeout_ms, &result) != 0;
+      SendMessageTimeoutW(hwnd, msg, wp, lp, SMTO_ABORTIFHUNG, timeout_ms, &result) != 0;
   if (done != nullptr) *done = ok;
   return static_cast<LRESULT>(result);
 }
@@ -127,13 +133,7 @@ std::string ItemText(HWND hwnd, UINT len_msg, UINT text_msg, WPARAM index) {
       static_cast<LRESULT>(got) <= 0)
     return {};
   wide.resize(got < wide.size() ? got : wide.size() - 1);
-  const int n = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr,
-                                    0, nullptr, nullptr);
-  std::string text(n > 0 ? n : 0, '\0');
-  if (n > 0)
-    WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), text.data(), n,
-                        nullptr, nullptr);
-  return text;
+  return vl::Narrow(wide);
 }
 
 namespace {
@@ -180,7 +180,7 @@ HWND BestMatch(const std::vector<HWND>& matches) {
   HWND best = nullptr;
   int best_rank = -1;
   for (HWND h : matches) {
-    const int rank = (IsWindowVisible(h) ? 2 : 0) + (IsClass(h, "Button") ? 1 : 0);
+    const int rank = (IsWindowVisible(h) ? 2 : 0) + (IsClass(h, L"Button") ? 1 : 0);
     if (rank > best_rank) {
       best = h;
       best_rank = rank;
@@ -204,7 +204,7 @@ HWND ResolveWindow(const std::string& target) {
     return IsWindow(hwnd) ? hwnd : nullptr;
   }
   if (target.rfind("sub:", 0) == 0) return FindTopLevelContaining(target.substr(4));
-  return FindWindowA(nullptr, target.c_str());
+  return FindWindowW(nullptr, vl::Wide(target).c_str());
 }
 
 HWND ResolveControl(HWND root, const std::string& target) {
@@ -226,7 +226,7 @@ HWND ResolveControl(HWND root, const std::string& target) {
   return BestMatch(matches);
 }
 
-HWND FindDescendantOfClass(HWND root, const char* cls) {
+HWND FindDescendantOfClass(HWND root, const wchar_t* cls) {
   if (IsClass(root, cls)) return root;
   for (HWND h : Descendants(root))
     if (IsClass(h, cls)) return h;
@@ -240,8 +240,8 @@ void PrintTopLevel(HWND hwnd, bool with_styles) {
   rec.Hwnd("hwnd", hwnd).Num("pid", OwnerPid(hwnd)).Text("class", ClassOf(hwnd));
   rec.Num("visible", IsWindowVisible(hwnd) ? 1 : 0).Raw("rect", RectText(r));
   if (with_styles) {
-    rec.Hex("style", static_cast<DWORD>(GetWindowLongA(hwnd, GWL_STYLE)));
-    rec.Hex("exstyle", static_cast<DWORD>(GetWindowLongA(hwnd, GWL_EXSTYLE)));
+    rec.Hex("style", static_cast<DWORD>(GetWindowLongW(hwnd, GWL_STYLE)));
+    rec.Hex("exstyle", static_cast<DWORD>(GetWindowLongW(hwnd, GWL_EXSTYLE)));
   }
   rec.Text("caption", CaptionOf(hwnd)).Print();
 }
@@ -277,7 +277,7 @@ int CmdWhoAt(const Args& a) {
 
 int CmdFind(const Args& a) {
   if (a.size() != 1) return kUsage;
-  HWND hwnd = FindWindowA(nullptr, a[0].c_str());
+  HWND hwnd = FindWindowW(nullptr, vl::Wide(a[0]).c_str());
   if (hwnd == nullptr) return Fail(kNotFound, "no window with caption " + a[0]);
   PrintTopLevel(hwnd, false);
   return kOk;
@@ -329,7 +329,7 @@ int CmdClose(const Args& a) {
   if (a.size() != 1) return kUsage;
   HWND hwnd = ResolveWindow(a[0]);
   if (hwnd == nullptr) return Fail(kNotFound, "no window " + a[0]);
-  const bool ok = PostMessageA(hwnd, WM_CLOSE, 0, 0) != 0;
+  const bool ok = PostMessageW(hwnd, WM_CLOSE, 0, 0) != 0;
   Record().Hwnd("hwnd", hwnd).Num("ok", ok).Print();
   return ok ? kOk : kFailed;
 }
@@ -338,14 +338,14 @@ int CmdProcs(const Args& a) {
   if (!a.empty()) return kUsage;
   vl::UniqueSnapshot snap(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
   if (!snap.valid()) return Fail(kFailed, "CreateToolhelp32Snapshot failed");
-  PROCESSENTRY32 e{};
+  PROCESSENTRY32W e{};
   e.dwSize = sizeof e;
-  for (BOOL more = Process32First(snap.get(), &e); more; more = Process32Next(snap.get(), &e)) {
+  for (BOOL more = Process32FirstW(snap.get(), &e); more; more = Process32NextW(snap.get(), &e)) {
     Record()
         .Num("pid", e.th32ProcessID)
         .Num("ppid", e.th32ParentProcessID)
         .Num("threads", e.cntThreads)
-        .Text("exe", e.szExeFile)
+        .Text("exe", vl::NarrowUpToNul(e.szExeFile, MAX_PATH))
         .Print();
   }
   return kOk;
@@ -384,9 +384,12 @@ constexpr char kUsageText[] =
 extern "C" int _dowildcard;
 int _dowildcard = 0;
 
-int main(int argc, char** argv) {
-  // "\n" only: the reader is on Linux.
+// Wide arguments (linked with -municode): a caption or a path in any script
+// arrives whole, whatever the ANSI code page holds.
+int wmain(int argc, wchar_t** argv) {
+  // "\n" only: the reader is on Linux. Bytes as they are: the text is UTF-8.
   _setmode(_fileno(stdout), _O_BINARY);
+  const std::vector<std::string> args = helpers::Utf8Args(argc, argv);
   const std::map<std::string, int (*)(const Args&)> commands = {
       {"whoat", CmdWhoAt},       {"find", CmdFind},         {"findsub", CmdFindSub},
       {"windows", CmdWindows},   {"wait", CmdWait},         {"activate", CmdActivate},
@@ -398,9 +401,9 @@ int main(int argc, char** argv) {
       {"cmdline", CmdCmdline},   {"mapi", CmdMapi},         {"loadicon", CmdLoadIcon},
       {"snap", CmdSnap},         {"resources", CmdResources},
   };
-  const auto it = argc >= 2 ? commands.find(argv[1]) : commands.end();
+  const auto it = args.size() >= 2 ? commands.find(args[1]) : commands.end();
   int rc = kUsage;
-  if (it != commands.end()) rc = it->second(Args(argv + 2, argv + argc));
+  if (it != commands.end()) rc = it->second(Args(args.begin() + 2, args.end()));
   if (rc == kUsage) std::fputs(kUsageText, stderr);
   std::fflush(stdout);
   return rc;

@@ -1,11 +1,11 @@
 // UiProbe.exe: shared declarations of the window inspector/driver used by
 // the end-to-end harness. Output is one record per line, TAB-separated
 // key=value fields, free text last with TAB/CR/LF escaped as \t \r \n.
+// Every text, printed or taken from the command line, is UTF-8; the
+// windows are asked and driven through the wide calls and messages.
 #pragma once
 
-#include <windows.h>
-// commctrl.h needs windows.h first.
-#include <commctrl.h>
+#include "platform/win32_api.h"
 
 #include <string>
 #include <vector>
@@ -16,7 +16,7 @@ namespace probe {
 
 enum ExitCode : int { kOk = 0, kNotFound = 1, kUsage = 2, kFailed = 3 };
 
-using Args = std::vector<std::string>;  // the arguments after the command name
+using Args = std::vector<std::string>;  // the arguments after the command name, UTF-8
 
 class Record {
  public:
@@ -44,14 +44,13 @@ std::string CaptionOf(HWND hwnd);    // stored text; never sends a message
 std::string ControlText(HWND hwnd);  // WM_GETTEXT, so edit contents are current
 DWORD OwnerPid(HWND hwnd);
 std::string RectText(const RECT& r);
-bool IsClass(HWND hwnd, const char* cls);
+bool IsClass(HWND hwnd, const wchar_t* cls);
 
 // Sends across processes without letting a hung or modal target block the
 // probe; *done tells whether the target answered in time.
 LRESULT SendTimed(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, bool* done = nullptr,
                   UINT timeout_ms = 2000);
-// List box / combo box item text. Read through the wide message because
-// Wine 8 hands UTF-16 to an ANSI caller of LB_GETTEXT from another process.
+// List box / combo box item text.
 std::string ItemText(HWND hwnd, UINT len_msg, UINT text_msg, WPARAM index);
 
 // <window>: 0x<hex hwnd> | sub:<caption part> | <exact caption, any case>
@@ -59,7 +58,7 @@ HWND ResolveWindow(const std::string& target);
 // <control>: 0x<hex hwnd> | id:<n> | <text, & accelerators ignored>
 HWND ResolveControl(HWND root, const std::string& target);
 // The root itself or its first descendant of that class.
-HWND FindDescendantOfClass(HWND root, const char* cls);
+HWND FindDescendantOfClass(HWND root, const wchar_t* cls);
 std::vector<HWND> Descendants(HWND root);
 
 // The `find` record: hwnd pid class visible rect [style exstyle] caption.

@@ -30,10 +30,10 @@ Target WindowAndControl(const Args& a) {
   return t;
 }
 
-HWND ControlOfClass(const std::string& window, const char* cls, int& error) {
+HWND ControlOfClass(const std::string& window, const wchar_t* cls, int& error) {
   HWND root = ResolveWindow(window);
   HWND found = root != nullptr ? FindDescendantOfClass(root, cls) : nullptr;
-  if (found == nullptr) error = Fail(kNotFound, std::string("no ") + cls + " in " + window);
+  if (found == nullptr) error = Fail(kNotFound, "no " + vl::Narrow(cls) + " in " + window);
   return found;
 }
 
@@ -44,7 +44,7 @@ void NotifyParent(HWND control, WORD code) {
 }
 
 bool SetListViewState(HWND lv, RemoteBuffer& mem, int index, UINT mask, UINT state) {
-  LVITEMA item{};
+  LVITEMW item{};
   item.stateMask = mask;
   item.state = state;
   return mem.Write(0, item) && SendTimed(lv, LVM_SETITEMSTATE, index, mem.At(0)) != 0;
@@ -101,7 +101,7 @@ int CmdCommand(const Args& a) {
   if (a.size() != 2 || !ParseInt(a[1], id)) return kUsage;
   HWND hwnd = ResolveWindow(a[0]);
   if (hwnd == nullptr) return Fail(kNotFound, "no window " + a[0]);
-  const bool ok = PostMessageA(hwnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0) != 0;
+  const bool ok = PostMessageW(hwnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0) != 0;
   Record().Hwnd("hwnd", hwnd).Num("id", id).Num("ok", ok ? 1 : 0).Print();
   return ok ? kOk : kFailed;
 }
@@ -110,7 +110,7 @@ int CmdTab(const Args& a) {
   long long index = 0;
   if (a.size() != 2 || !ParseInt(a[1], index)) return kUsage;
   int error = kOk;
-  HWND tab = ControlOfClass(a[0], WC_TABCONTROLA, error);
+  HWND tab = ControlOfClass(a[0], WC_TABCONTROLW, error);
   if (tab == nullptr) return error;
   if (index < 0 || index >= SendTimed(tab, TCM_GETITEMCOUNT, 0, 0))
     return Fail(kNotFound, "no such tab");
@@ -132,7 +132,7 @@ int CmdLbSelect(const Args& a) {
   if (a.size() != 3 || !ParseInt(a[2], index)) return kUsage;
   const Target t = WindowAndControl(a);
   if (t.error != kOk) return t.error;
-  if (GetWindowLongA(t.control, GWL_STYLE) & (LBS_MULTIPLESEL | LBS_EXTENDEDSEL)) {
+  if (GetWindowLongW(t.control, GWL_STYLE) & (LBS_MULTIPLESEL | LBS_EXTENDEDSEL)) {
     SendTimed(t.control, LB_SETSEL, FALSE, -1);
     SendTimed(t.control, LB_SETSEL, TRUE, index);
     SendTimed(t.control, LB_SETCARETINDEX, index, FALSE);
@@ -161,12 +161,12 @@ int CmdLvSelect(const Args& a) {
   long long index = 0;
   if (a.size() != 2 || !ParseInt(a[1], index)) return kUsage;
   int error = kOk;
-  HWND lv = ControlOfClass(a[0], WC_LISTVIEWA, error);
+  HWND lv = ControlOfClass(a[0], WC_LISTVIEWW, error);
   if (lv == nullptr) return error;
-  RemoteBuffer mem(lv, sizeof(LVITEMA));
+  RemoteBuffer mem(lv, sizeof(LVITEMW));
   if (!mem.ok()) return Fail(kFailed, mem.error());
   // Like a plain click: only this row ends up selected and focused.
-  if (!(GetWindowLongA(lv, GWL_STYLE) & LVS_SINGLESEL))
+  if (!(GetWindowLongW(lv, GWL_STYLE) & LVS_SINGLESEL))
     SetListViewState(lv, mem, -1, LVIS_SELECTED, 0);
   const UINT both = LVIS_SELECTED | LVIS_FOCUSED;
   SetListViewState(lv, mem, static_cast<int>(index), both, both);
@@ -184,9 +184,9 @@ int CmdLvCheck(const Args& a) {
   long long index = 0, check = 0;
   if (a.size() != 3 || !ParseInt(a[1], index) || !ParseInt(a[2], check)) return kUsage;
   int error = kOk;
-  HWND lv = ControlOfClass(a[0], WC_LISTVIEWA, error);
+  HWND lv = ControlOfClass(a[0], WC_LISTVIEWW, error);
   if (lv == nullptr) return error;
-  RemoteBuffer mem(lv, sizeof(LVITEMA));
+  RemoteBuffer mem(lv, sizeof(LVITEMW));
   if (!mem.ok()) return Fail(kFailed, mem.error());
   // State image 1 is the empty box, 2 the ticked one.
   SetListViewState(lv, mem, static_cast<int>(index), LVIS_STATEIMAGEMASK,
@@ -202,7 +202,8 @@ int CmdSetText(const Args& a) {
   const Target t = WindowAndControl(a);
   if (t.error != kOk) return t.error;
   bool done = false;
-  SendTimed(t.control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(a[2].c_str()), &done);
+  const std::wstring text = vl::Wide(a[2]);  // any script, emoji as surrogate pairs
+  SendTimed(t.control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), &done);
   // Not every edit control reports a WM_SETTEXT change to its parent.
   NotifyParent(t.control, EN_CHANGE);
   Record()
@@ -218,11 +219,11 @@ int CmdKey(const Args& a) {
   if (a.size() != 3 || !ParseInt(a[2], vk)) return kUsage;
   const Target t = WindowAndControl(a);
   if (t.error != kOk) return t.error;
-  const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyA(static_cast<UINT>(vk), MAPVK_VK_TO_VSC))
+  const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyW(static_cast<UINT>(vk), MAPVK_VK_TO_VSC))
                       << 16;
   const LPARAM up_bits = static_cast<LPARAM>(0xC0000000u);  // was down, now going up
-  const bool ok = PostMessageA(t.control, WM_KEYDOWN, vk, 1 | scan) &&
-                  PostMessageA(t.control, WM_KEYUP, vk, 1 | scan | up_bits);
+  const bool ok = PostMessageW(t.control, WM_KEYDOWN, vk, 1 | scan) &&
+                  PostMessageW(t.control, WM_KEYUP, vk, 1 | scan | up_bits);
   Record().Hwnd("hwnd", t.control).Num("vk", vk).Num("ok", ok ? 1 : 0).Print();
   return ok ? kOk : kFailed;
 }

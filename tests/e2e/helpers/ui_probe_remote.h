@@ -2,7 +2,7 @@
 // messages whose pointers the system does not marshal between processes
 // (list view, tab control, WM_NOTIFY).
 //
-// The structures written here (LVITEMA, TCITEMA, NMHDR, RECT) are laid out
+// The structures written here (LVITEMW, TCITEMW, NMHDR, RECT) are laid out
 // for the probe's own architecture, so the probe must be built for the
 // same architecture as the target: the harness runs the win32 UiProbe
 // against 32-bit programs and the win64 one against 64-bit programs. A
@@ -69,18 +69,15 @@ class RemoteBuffer {
            ReadProcessMemory(process_.get(), Remote(offset), data, n, &done) && done == n;
   }
 
-  // A NUL-terminated string anywhere in the target, e.g. where a control
-  // chose to point pszText instead of filling our buffer.
-  std::string ReadString(const void* remote, SIZE_T max_chars) const {
-    std::string text(max_chars, '\0');
+  // A NUL-terminated wide string anywhere in the target, e.g. where a
+  // control chose to point pszText instead of filling our buffer; UTF-8.
+  std::string ReadWideString(const void* remote, SIZE_T max_chars) const {
+    std::wstring text(max_chars, L'\0');
     SIZE_T done = 0;
     if (remote == nullptr ||
-        !ReadProcessMemory(process_.get(), remote, text.data(), max_chars, &done))
+        !ReadProcessMemory(process_.get(), remote, text.data(), max_chars * sizeof(wchar_t), &done))
       return {};
-    text.resize(done);
-    const auto nul = text.find('\0');
-    if (nul != std::string::npos) text.resize(nul);
-    return text;
+    return vl::NarrowUpToNul(text.data(), done / sizeof(wchar_t));
   }
 
  private:

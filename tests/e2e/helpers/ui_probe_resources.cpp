@@ -5,7 +5,7 @@
 // the process environment block points, one 24-byte entry per handle whose
 // type byte is 0 when free.
 #include "ui_probe.h"
-// psapi.h needs windows.h first.
+// psapi.h needs the Windows headers first: platform/win32_api.h, through ui_probe.h.
 #include <psapi.h>
 
 #include <optional>

@@ -71,15 +71,16 @@ bool RunRemote(HANDLE process, const void* fn, void* arg, DWORD& exit_code, std:
   return true;
 }
 
-const char* FileName(const std::string& path) {
-  const auto slash = path.find_last_of("\\/");
-  return path.c_str() + (slash == std::string::npos ? 0 : slash + 1);
+const wchar_t* FileName(const std::wstring& path) {
+  const auto slash = path.find_last_of(L"\\/");
+  return path.c_str() + (slash == std::wstring::npos ? 0 : slash + 1);
 }
 
 // Base of a module in another process: the same full path wins, else the
 // same file name. Toolhelp, because LoadLibrary's exit code is only the
-// low 32 bits of the base on 64-bit.
+// low 32 bits of the base on 64-bit. path: UTF-8.
 HMODULE RemoteModule(DWORD pid, const std::string& path) {
+  const std::wstring wide_path = vl::Wide(path);
   vl::UniqueSnapshot snap;
   for (int attempt = 0; attempt < 10 && !snap.valid(); ++attempt) {
     // Fails transiently (ERROR_BAD_LENGTH) while the target loads modules.
@@ -88,11 +89,11 @@ HMODULE RemoteModule(DWORD pid, const std::string& path) {
   }
   if (!snap.valid()) return nullptr;
   HMODULE by_name = nullptr;
-  MODULEENTRY32 e{};
+  MODULEENTRY32W e{};
   e.dwSize = sizeof e;
-  for (BOOL more = Module32First(snap.get(), &e); more; more = Module32Next(snap.get(), &e)) {
-    if (lstrcmpiA(e.szExePath, path.c_str()) == 0) return e.hModule;
-    if (by_name == nullptr && lstrcmpiA(e.szModule, FileName(path)) == 0) by_name = e.hModule;
+  for (BOOL more = Module32FirstW(snap.get(), &e); more; more = Module32NextW(snap.get(), &e)) {
+    if (lstrcmpiW(e.szExePath, wide_path.c_str()) == 0) return e.hModule;
+    if (by_name == nullptr && lstrcmpiW(e.szModule, FileName(wide_path)) == 0) by_name = e.hModule;
   }
   return by_name;
 }
@@ -100,9 +101,9 @@ HMODULE RemoteModule(DWORD pid, const std::string& path) {
 // A function of ours at the same offset in the target's copy of its module.
 const void* RemoteAddress(DWORD pid, const void* local) {
   HMODULE module = nullptr;
-  if (!GetModuleHandleExA(
+  if (!GetModuleHandleExW(
           GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-          static_cast<LPCSTR>(local), &module))
+          static_cast<LPCWSTR>(local), &module))
     return nullptr;
   HMODULE remote = RemoteModule(pid, helpers::ModulePath(module));
   if (remote == nullptr) return nullptr;
@@ -111,19 +112,21 @@ const void* RemoteAddress(DWORD pid, const void* local) {
 }
 
 const void* Kernel32Function(const char* name) {
-  return reinterpret_cast<const void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), name));
+  return reinterpret_cast<const void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), name));
 }
 
 // The DLL loaded in the target; unloaded again on the way out unless a
-// thread may still be running inside it (Keep).
+// thread may still be running inside it (Keep). path: UTF-8, handed to the
+// target's LoadLibraryW as UTF-16.
 class RemoteLibrary {
  public:
   RemoteLibrary(HANDLE process, DWORD pid, const std::string& path)
       : process_(process), pid_(pid) {
-    RemoteMemory arg(process, path.c_str(), path.size() + 1);
-    const void* load = RemoteAddress(pid, Kernel32Function("LoadLibraryA"));
+    const std::wstring wide_path = vl::Wide(path);
+    RemoteMemory arg(process, wide_path.c_str(), (wide_path.size() + 1) * sizeof(wchar_t));
+    const void* load = RemoteAddress(pid, Kernel32Function("LoadLibraryW"));
     if (arg.get() == nullptr || load == nullptr) {
-      error_ = "cannot prepare LoadLibraryA in the target";
+      error_ = "cannot prepare LoadLibraryW in the target";
       return;
     }
     DWORD ignored = 0;
@@ -132,7 +135,7 @@ class RemoteLibrary {
       return;
     }
     base_ = RemoteModule(pid, path);
-    if (base_ == nullptr) error_ = "LoadLibraryA of " + path + " failed in the target";
+    if (base_ == nullptr) error_ = "LoadLibraryW of " + path + " failed in the target";
   }
   RemoteLibrary(const RemoteLibrary&) = delete;
   RemoteLibrary& operator=(const RemoteLibrary&) = delete;
@@ -164,13 +167,15 @@ int CmdSnap(const Args& a) {
 
   SnapRequest request{};
   request.hwnd = hwnd;
-  char full[MAX_PATH * 2] = {};
-  const DWORD n = GetFullPathNameA(a[1].c_str(), sizeof full, full, nullptr);
-  if (n == 0 || n >= sizeof request.path) return Fail(kFailed, "bad output path " + a[1]);
-  std::memcpy(request.path, full, n + 1);
+  wchar_t full[MAX_PATH * 2] = {};
+  const DWORD n = GetFullPathNameW(vl::Wide(a[1]).c_str(), MAX_PATH * 2, full, nullptr);
+  const std::string full_path = n > 0 && n < MAX_PATH * 2 ? vl::Narrow(std::wstring_view(full, n)) : "";
+  if (full_path.empty() || full_path.size() >= sizeof request.path)
+    return Fail(kFailed, "bad output path " + a[1]);
+  std::memcpy(request.path, full_path.c_str(), full_path.size() + 1);
 
   const std::string dll = helpers::ExeDir() + kDllName;
-  vl::UniqueModule local(LoadLibraryA(dll.c_str()));
+  vl::UniqueModule local(LoadLibraryW(vl::Wide(dll).c_str()));
   const void* entry =
       local.get() != nullptr ? reinterpret_cast<const void*>(GetProcAddress(local.get(), kEntry))
                              : nullptr;

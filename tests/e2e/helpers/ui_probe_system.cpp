@@ -1,5 +1,6 @@
 // UiProbe commands that look past windows: a process's command line, the
 // mail library as the product calls it, and whether Windows loads an icon.
+// The mail library's calls exist only in the ANSI form; its texts are ids.
 #include "ui_probe.h"
 
 #include <cstdio>
@@ -41,19 +42,11 @@ bool ReadRemote(HANDLE process, const void* at, T* out) {
   return ReadProcessMemory(process, at, out, sizeof(T), &got) && got == sizeof(T);
 }
 
-std::string Narrow(const std::wstring& w) {
-  if (w.empty()) return {};
-  const int n = WideCharToMultiByte(CP_ACP, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
-  std::string s(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_ACP, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
-  return s;
-}
-
 }  // namespace
 
 void* PebAddress(HANDLE process) {
   auto query = reinterpret_cast<NtQueryInformationProcessFn>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationProcess")));
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")));
   BasicInformation info{};
   if (!query || query(process, 0, &info, sizeof info, nullptr) != 0) return nullptr;
   return info.pebBaseAddress;
@@ -76,16 +69,17 @@ int CmdCmdline(const Args& a) {
   SIZE_T got = 0;
   if (!text.empty() && !ReadProcessMemory(process.get(), line.buffer, text.data(), line.length, &got))
     return Fail(kFailed, "cannot read the command line");
-  Record().Num("pid", pid).Text("cmdline", Narrow(text)).Print();
+  Record().Num("pid", pid).Text("cmdline", vl::Narrow(text)).Print();
   return kOk;
 }
 
 int CmdMapi(const Args& a) {
   if (!a.empty()) return kUsage;
-  char system[MAX_PATH] = {};
-  const UINT n = GetSystemDirectoryA(system, MAX_PATH);
-  const std::string path = std::string(system, n) + "\\MAPI32.DLL";
-  HMODULE mapi = LoadLibraryA(path.c_str());
+  wchar_t system[MAX_PATH] = {};
+  const UINT n = GetSystemDirectoryW(system, MAX_PATH);
+  const std::string path = vl::Narrow(std::wstring_view(system, n < MAX_PATH ? n : 0)) + "\\MAPI32.DLL";
+  const vl::UniqueModule owned(LoadLibraryW(vl::Wide(path).c_str()));
+  HMODULE mapi = owned.get();
   if (!mapi) return Fail(kNotFound, "no mail library at " + path);
   using Logon = ULONG(WINAPI*)(ULONG_PTR, LPSTR, LPSTR, ULONG, ULONG, ULONG_PTR*);
   using FindNext = ULONG(WINAPI*)(ULONG_PTR, ULONG_PTR, LPSTR, LPSTR, ULONG, ULONG, LPSTR);
@@ -93,10 +87,7 @@ int CmdMapi(const Args& a) {
   auto logon = reinterpret_cast<Logon>(reinterpret_cast<void*>(GetProcAddress(mapi, "MAPILogon")));
   auto find = reinterpret_cast<FindNext>(reinterpret_cast<void*>(GetProcAddress(mapi, "MAPIFindNext")));
   auto logoff = reinterpret_cast<Logoff>(reinterpret_cast<void*>(GetProcAddress(mapi, "MAPILogoff")));
-  if (!logon || !find || !logoff) {
-    FreeLibrary(mapi);
-    return Fail(kFailed, "entry point missing");
-  }
+  if (!logon || !find || !logoff) return Fail(kFailed, "entry point missing");
   char empty1[1] = "", empty2[1] = "", empty3[1] = "", empty4[1] = "";
   ULONG_PTR session = 0;
   Record rec;
@@ -109,23 +100,22 @@ int CmdMapi(const Args& a) {
     rec.Num("logoff_rc", logoff(session, 0, 0, 0));
   }
   rec.Print();
-  FreeLibrary(mapi);
   return kOk;
 }
 
 int CmdLoadIcon(const Args& a) {
   long long size = 0;
   if (a.size() != 2 || !ParseInt(a[1], size)) return kUsage;
-  HICON icon = static_cast<HICON>(LoadImageA(nullptr, a[0].c_str(), IMAGE_ICON, static_cast<int>(size),
-                                             static_cast<int>(size), LR_LOADFROMFILE));
+  const vl::UniqueIcon icon(static_cast<HICON>(LoadImageW(nullptr, vl::Wide(a[0]).c_str(), IMAGE_ICON,
+                                                           static_cast<int>(size), static_cast<int>(size),
+                                                           LR_LOADFROMFILE)));
   if (!icon) return Fail(kFailed, helpers::Format("not loadable as an icon (error %lu)", GetLastError()));
   ICONINFO info{};
   BITMAP colour{};
-  const bool ok = GetIconInfo(icon, &info) != 0;
-  if (ok && info.hbmColor) GetObjectA(info.hbmColor, sizeof colour, &colour);
-  if (info.hbmColor) DeleteObject(info.hbmColor);
-  if (info.hbmMask) DeleteObject(info.hbmMask);
-  DestroyIcon(icon);
+  const bool ok = GetIconInfo(icon.get(), &info) != 0;
+  const vl::UniqueBitmap colour_bitmap(info.hbmColor);  // GetIconInfo hands over copies
+  const vl::UniqueBitmap mask_bitmap(info.hbmMask);
+  if (ok && colour_bitmap) GetObjectW(colour_bitmap.get(), sizeof colour, &colour);
   if (!ok) return Fail(kFailed, "GetIconInfo failed");
   Record().Num("width", colour.bmWidth).Num("height", colour.bmHeight).Num("bits", colour.bmBitsPixel).Print();
   return kOk;

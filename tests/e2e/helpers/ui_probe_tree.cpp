@@ -9,10 +9,12 @@ namespace {
 constexpr int kMaxWindows = 5000;  // guards against windows appearing mid-walk
 constexpr int kTextChars = 1024;
 
-// Remote layout for the item queries: the structure, then its text buffer.
+// Remote layout for the item queries: the structure, then its wide text buffer.
 constexpr SIZE_T kTextOffset = 256;
-constexpr SIZE_T kRemoteSize = kTextOffset + kTextChars;
-static_assert(sizeof(LVITEMA) <= kTextOffset && sizeof(TCITEMA) <= kTextOffset);
+constexpr SIZE_T kRemoteSize = kTextOffset + kTextChars * sizeof(wchar_t);
+static_assert(sizeof(LVITEMW) <= kTextOffset && sizeof(TCITEMW) <= kTextOffset);
+
+wchar_t* RemoteText(RemoteBuffer& mem) { return reinterpret_cast<wchar_t*>(mem.Remote(kTextOffset)); }
 
 void AddListBoxFields(HWND lb, Record& rec, std::vector<Record>& extra, bool combo) {
   const UINT count_msg = combo ? CB_GETCOUNT : LB_GETCOUNT;
@@ -43,17 +45,17 @@ std::string ListViewRowRect(HWND lv, RemoteBuffer& mem, int row) {
 }
 
 std::string ListViewText(HWND lv, RemoteBuffer& mem, int row, int column) {
-  LVITEMA item{};
+  LVITEMW item{};
   item.iSubItem = column;
-  item.pszText = mem.Remote(kTextOffset);
+  item.pszText = RemoteText(mem);
   item.cchTextMax = kTextChars;
-  const char nul = '\0';
+  const wchar_t nul = L'\0';
   if (!mem.Write(0, item) || !mem.Write(kTextOffset, nul)) return {};
-  SendTimed(lv, LVM_GETITEMTEXTA, row, mem.At(0));
+  SendTimed(lv, LVM_GETITEMTEXTW, row, mem.At(0));
   // The control may answer with a pointer to its own copy instead.
-  LVITEMA back{};
+  LVITEMW back{};
   if (!mem.Read(0, back)) return {};
-  return mem.ReadString(back.pszText, kTextChars);
+  return mem.ReadWideString(back.pszText, kTextChars);
 }
 
 void AddListViewFields(HWND lv, Record& rec, std::vector<Record>& extra) {
@@ -86,14 +88,14 @@ void AddTabFields(HWND tab, Record& rec, std::vector<Record>& extra) {
   if (!mem.ok()) rec.Text("remote_error", mem.error());
   for (LRESULT i = 0; i < count; ++i) {
     std::string text;
-    TCITEMA item{};
+    TCITEMW item{};
     item.mask = TCIF_TEXT;
-    item.pszText = mem.Remote(kTextOffset);
+    item.pszText = RemoteText(mem);
     item.cchTextMax = kTextChars;
-    const char nul = '\0';
+    const wchar_t nul = L'\0';
     if (mem.ok() && mem.Write(0, item) && mem.Write(kTextOffset, nul) &&
-        SendTimed(tab, TCM_GETITEMA, i, mem.At(0)) && mem.Read(0, item))
-      text = mem.ReadString(item.pszText, kTextChars);
+        SendTimed(tab, TCM_GETITEMW, i, mem.At(0)) && mem.Read(0, item))
+      text = mem.ReadWideString(item.pszText, kTextChars);
     Record line;
     line.Word("tab").Num("index", i).Text("text", text);
     extra.push_back(line);
@@ -119,7 +121,7 @@ class TreeDump {
 
  private:
   void PrintOne(HWND hwnd, int depth) const {
-    const LONG style = GetWindowLongA(hwnd, GWL_STYLE);
+    const LONG style = GetWindowLongW(hwnd, GWL_STYLE);
     RECT r{}, client{};
     GetWindowRect(hwnd, &r);
     GetClientRect(hwnd, &client);
@@ -132,15 +134,15 @@ class TreeDump {
     rec.Raw("rect", RectText(r))
         .Raw("client", helpers::Format("%ld,%ld", client.right, client.bottom));
     std::vector<Record> extra;
-    if (IsClass(hwnd, "Button"))
+    if (IsClass(hwnd, L"Button"))
       rec.Num("check", SendTimed(hwnd, BM_GETCHECK, 0, 0));
-    else if (IsClass(hwnd, "ListBox") || IsClass(hwnd, "ComboLBox"))
+    else if (IsClass(hwnd, L"ListBox") || IsClass(hwnd, L"ComboLBox"))
       AddListBoxFields(hwnd, rec, extra, false);
-    else if (IsClass(hwnd, "ComboBox"))
+    else if (IsClass(hwnd, L"ComboBox"))
       AddListBoxFields(hwnd, rec, extra, true);
-    else if (IsClass(hwnd, WC_LISTVIEWA))
+    else if (IsClass(hwnd, WC_LISTVIEWW))
       AddListViewFields(hwnd, rec, extra);
-    else if (IsClass(hwnd, WC_TABCONTROLA))
+    else if (IsClass(hwnd, WC_TABCONTROLW))
       AddTabFields(hwnd, rec, extra);
     rec.Text("text", ControlText(hwnd)).Print();
     for (const Record& line : extra) line.Print();

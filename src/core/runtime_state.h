@@ -18,7 +18,8 @@ struct HostState {
     bool IsSaverRunning = false;  // run mode, sole instance, saver to launch
     bool IsConfigMode = false;
     std::uintptr_t DisplayPropertiesWindow = 0;
-    std::uintptr_t DisplayPropertiesTimer = 0;        // 0 = not armed
+    std::uintptr_t SettingsWindow = 0;                // the window that passed "/c:HWND"; it owns the dialog
+    std::uintptr_t DisplayPropertiesTimer = 0;        // 0 = not armed; watches both windows
     std::uintptr_t OverlayTimer = 0;                  // 0 = not armed
     std::optional<std::set<std::string>> SaverNames;  // configuration mode only
     std::uint32_t ShellTaskId = 0;

@@ -1,5 +1,6 @@
 #include "dialog/main_form_win32.h"
 
+#include <algorithm>
 #include <array>
 
 #include "platform/win32_util.h"
@@ -23,6 +24,25 @@ constexpr std::array<const wchar_t*, 4> kTabs = {L"Screen Saver", L"Polling", L"
 constexpr std::array<const wchar_t*, 3> kActions = {L"OK", L"Cancel", L"Apply"};
 constexpr std::array<int, 3> kActionIds = {kOk, kCancel, kApply};
 
+// Centred over the window that asked for the settings, or over the work
+// area, and kept whole inside the work area of that window's screen.
+POINT DialogPlace(HWND owner, int width, int height) {
+    RECT work{}, over{};
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    if (owner && ::GetWindowRect(owner, &over) &&
+        ::GetMonitorInfoW(::MonitorFromWindow(owner, MONITOR_DEFAULTTONEAREST), &monitor)) {
+        work = monitor.rcWork;
+    } else {
+        ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+        over = work;
+    }
+    const LONG x = over.left + (over.right - over.left - width) / 2;
+    const LONG y = over.top + (over.bottom - over.top - height) / 2;
+    return {std::clamp(x, work.left, std::max(work.left, work.right - width)),
+            std::clamp(y, work.top, std::max(work.top, work.bottom - height))};
+}
+
 }  // namespace
 
 MainForm::MainForm(FormOwner& owner) : owner_(owner) {}
@@ -43,7 +63,7 @@ LRESULT MainForm::HandleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     }
 }
 
-bool MainForm::CreateAndLoad(HINSTANCE instance, bool configuring) {
+bool MainForm::CreateAndLoad(HINSTANCE instance, bool configuring, HWND modalOwner) {
     instance_ = instance;
     configuring_ = configuring;
     WindowClassLook look;
@@ -61,18 +81,19 @@ bool MainForm::CreateAndLoad(HINSTANCE instance, bool configuring) {
     font_.reset(::CreateFontW(-::MulDiv(8, dpiY, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                               OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH,
                               L"MS Shell Dlg"));
-    hiddenOwner_.reset(::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr));
+    modalOwner_ = modalOwner;
+    if (!modalOwner_)
+        hiddenOwner_.reset(
+            ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr));
 
     const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
     const DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
     RECT r{0, 0, twips_.PxX(kClientWidthTwips), twips_.PxY(kClientHeightTwips)};
     ::AdjustWindowRectEx(&r, style, FALSE, exStyle);
     const int width = r.right - r.left, height = r.bottom - r.top;
-    RECT work{};
-    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    if (!::CreateWindowExW(exStyle, kMainClassName, L"", style, work.left + (work.right - work.left - width) / 2,
-                           work.top + (work.bottom - work.top - height) / 2, width, height, hiddenOwner_.get(), nullptr,
-                           instance, this))
+    const POINT at = DialogPlace(modalOwner_, width, height);
+    if (!::CreateWindowExW(exStyle, kMainClassName, L"", style, at.x, at.y, width, height,
+                           modalOwner_ ? modalOwner_ : hiddenOwner_.get(), nullptr, instance, this))
         return false;
     CreateControls();
     Form_Load();
@@ -256,11 +277,14 @@ void MainForm::OnNcDestroy() {
 }
 
 void MainForm::Close() {
+    // The owner first, or Windows activates some other program's window.
+    if (modalOwner_) ::EnableWindow(modalOwner_, TRUE);
     if (Exists()) ::DestroyWindow(hwnd_);
 }
 
 void MainForm::ShowModal() {
     if (!Exists()) return;
+    if (modalOwner_) ::EnableWindow(modalOwner_, FALSE);
     ::ShowWindow(hwnd_, SW_SHOWNORMAL);
     ::SetForegroundWindow(hwnd_);
     MSG msg;

@@ -34,8 +34,10 @@ public:
     MainForm& operator=(const MainForm&) = delete;
 
     // Creates the window hidden and runs the load sequence; only the dialog
-    // (configuring) fills the list of watched applications.
-    bool CreateAndLoad(HINSTANCE instance, bool configuring);
+    // (configuring) fills the list of watched applications. With a modal
+    // owner (the window that asked for the settings) the dialog is centred
+    // over it, stays in front of it and disables it while shown.
+    bool CreateAndLoad(HINSTANCE instance, bool configuring, HWND modalOwner = nullptr);
     // Fills the saver chooser (configuration mode).
     void ShowList();
     // Shows the form as the modal dialog; returns when it has closed.
@@ -99,6 +101,7 @@ private:
     HINSTANCE instance_ = nullptr;
     HWND hwnd_ = nullptr;
     UniqueWindow hiddenOwner_;  // an owned window gets no task-bar button
+    HWND modalOwner_ = nullptr;  // another program's window: never ours to destroy
     UniqueFont font_;
     TwipsScale twips_;
     HWND tabStrip_ = nullptr;

@@ -109,9 +109,13 @@ void DisplayPropertiesTimerProc(RuntimeState& state, HostPorts& ports, RunContro
         run.KillFormTimer(state.host.DisplayPropertiesTimer);
         return;
     }
-    if (ports.WindowExists(state.host.DisplayPropertiesWindow)) return;
-    run.KillFormTimer(state.host.DisplayPropertiesTimer);
-    run.FinishAll();
+    // The settings end with either window they were opened from.
+    for (const std::uintptr_t window : {state.host.DisplayPropertiesWindow, state.host.SettingsWindow}) {
+        if (window == 0 || ports.WindowExists(window)) continue;
+        run.KillFormTimer(state.host.DisplayPropertiesTimer);
+        run.FinishAll();
+        return;
+    }
 }
 
 }  // namespace vl

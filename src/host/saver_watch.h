@@ -85,7 +85,8 @@ bool OverlayTickOwnership(RuntimeState& state, HostPorts& ports, RunControl& run
 // The started process has ended: test at once rather than at the next tick.
 void OnSaverProcessEnded(RuntimeState& state, HostPorts& ports, RunControl& run);
 
-// The configuration-mode watch on the Display Properties window (100 ms).
+// The configuration-mode watch (100 ms) on the Display Properties window and
+// on the window that passed its handle with the switch.
 void DisplayPropertiesTimerProc(RuntimeState& state, HostPorts& ports, RunControl& run);
 
 }  // namespace vl

@@ -13,6 +13,18 @@ namespace {
 // Any instance of the program, in any mode, holds this while it lives.
 constexpr wchar_t kInstanceMutexName[] = L"Local\\Corvane.Vigilumen.Instance";
 
+// A top-level window of another program; a number that names no such window
+// (a closed one, a control, one of ours) is ignored.
+HWND ForeignTopLevelWindow(std::optional<std::uintptr_t> handle) {
+    if (!handle) return nullptr;
+    HWND window = reinterpret_cast<HWND>(*handle);
+    DWORD pid = 0;
+    if (!::IsWindow(window) || (::GetWindowLongW(window, GWL_STYLE) & WS_CHILD) ||
+        !::GetWindowThreadProcessId(window, &pid) || pid == ::GetCurrentProcessId())
+        return nullptr;
+    return window;
+}
+
 }  // namespace
 
 App::App(HINSTANCE instance)
@@ -37,7 +49,9 @@ int App::Main() {
     // The saver first: the settings and a long list are nothing it needs,
     // and the user sees it the sooner.
     if ((mode == Mode::Run && !previousInstance) || mode == Mode::Preview) StartChosenSaver();
-    if (!form_.CreateAndLoad(instance_, mode == Mode::Configure)) return 1;
+    HWND settingsWindow = mode == Mode::Configure ? ForeignTopLevelWindow(SettingsWindowOf(arguments_)) : nullptr;
+    state_.host.SettingsWindow = reinterpret_cast<std::uintptr_t>(settingsWindow);
+    if (!form_.CreateAndLoad(instance_, mode == Mode::Configure, settingsWindow)) return 1;
     form_.SetTimer1Enabled(false);
 
     state_.host.IsSaverRunning = false;
@@ -67,7 +81,8 @@ void App::RunConfiguration() {
     form_.ShowList();
     HWND displayProperties = ::FindWindowW(nullptr, L"display properties");
     state_.host.DisplayPropertiesWindow = reinterpret_cast<std::uintptr_t>(displayProperties);
-    if (displayProperties) state_.host.DisplayPropertiesTimer = form_.ArmDisplayPropertiesWatch();
+    if (displayProperties || state_.host.SettingsWindow)
+        state_.host.DisplayPropertiesTimer = form_.ArmDisplayPropertiesWatch();
     form_.ShowModal();
     FinishAll();
 }

@@ -1,6 +1,7 @@
 #include "startup/mode.h"
 
 #include <cctype>
+#include <limits>
 
 namespace vl {
 
@@ -28,6 +29,30 @@ Mode ModeOfSwitch(std::string_view s) {
     if (s == "/s" || s == "-s") return Mode::Run;
     if (s == "/p" || s == "-p") return Mode::Preview;
     return Mode::None;
+}
+
+std::optional<std::uintptr_t> SettingsWindowOf(std::string_view arguments) {
+    if (ModeOfSwitch(ReduceSwitch(arguments)) != Mode::Configure || arguments.size() < 3) return std::nullopt;
+    std::string_view rest = arguments.substr(2);
+    if (rest.front() == ':') {
+        rest.remove_prefix(1);
+    } else if (rest.front() == ' ' || rest.front() == '\t') {
+        while (!rest.empty() && (rest.front() == ' ' || rest.front() == '\t')) rest.remove_prefix(1);
+    } else {
+        return std::nullopt;
+    }
+    while (!rest.empty() && (rest.back() == ' ' || rest.back() == '\t')) rest.remove_suffix(1);
+    if (rest.empty()) return std::nullopt;
+    std::uintptr_t value = 0;
+    constexpr std::uintptr_t kMax = std::numeric_limits<std::uintptr_t>::max();
+    for (const char c : rest) {
+        if (c < '0' || c > '9') return std::nullopt;
+        const auto digit = static_cast<std::uintptr_t>(c - '0');
+        if (value > (kMax - digit) / 10) return std::nullopt;
+        value = value * 10 + digit;
+    }
+    if (value == 0) return std::nullopt;
+    return value;
 }
 
 }  // namespace vl

@@ -1,6 +1,8 @@
 // How the screen-saver switches on the command line select what the program does.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -18,5 +20,10 @@ std::string_view ArgumentsOf(std::string_view fullCommandLine);
 std::string ReduceSwitch(std::string_view arguments);
 
 Mode ModeOfSwitch(std::string_view reducedSwitch);
+
+// The window that asked for the settings: Windows passes its handle in
+// decimal as "/c:HWND" or "/c HWND". Nothing for any other form, a zero or
+// a number too large for a handle.
+std::optional<std::uintptr_t> SettingsWindowOf(std::string_view arguments);
 
 }  // namespace vl

@@ -328,12 +328,12 @@ class Harness:
             self._placed += [exe] + [folder / f"FakeSaver.{kind}" for kind in ("cfg", "log", "stop", "repaint")]
         return exe
 
-    def caption_window(self, caption: str, stop: Path | None = None) -> tuple[Path, int]:
+    def caption_window(self, caption: str, stop: Path | None = None, visible: bool = False) -> tuple[Path, int]:
         """Opens a top-level window with this caption until `stop` exists: (stop, its pid)."""
         stop = stop or self.dir / "caption.stop"
         ready = self.dir / f"caption-{len(self._started)}.ready"
         self.start(self.config.helpers["CaptionWindow"], "--caption", caption, "--stop", winpath(stop),
-                   "--ready", winpath(ready))
+                   "--ready", winpath(ready), *(["--visible"] if visible else []))
         self.wait_until(ready.exists, 15, f"the window {caption!r}")
         return stop, int(ready.read_text().strip())
 
@@ -488,9 +488,9 @@ class ConfigDialog:
     """The configuration dialog of a program started with /c, addressed by its
     handle (message boxes share its caption), opened on page `tab`."""
 
-    def __init__(self, h: Harness, app: AppFolder, tab: int | None = None):
+    def __init__(self, h: Harness, app: AppFolder, tab: int | None = None, args: tuple[str, ...] = ("/c",)):
         self.h = h
-        self.product = h.start(app.scr, "/c")
+        self.product = h.start(app.scr, *args)
         # Wine draws no message box after an Open dialog (see the harness
         # scenario): from then on boxes are checked by their texts only.
         self.open_dialog_shown = False

@@ -21,3 +21,14 @@ TEST(CommandLine, FirstTwoCharactersLowerCasedSelectTheMode) {
     for (const auto& [arguments, mode] : cases)
         EXPECT_EQ(vl::ModeOfSwitch(vl::ReduceSwitch(arguments)), mode) << arguments;
 }
+
+TEST(CommandLine, TheSettingsWindowComesAfterAColonOrABlank) {
+    const std::pair<const char*, std::optional<std::uintptr_t>> cases[] = {
+        {"/c:1234", 1234},     {"/C 1234", 1234},   {"-c:66050 ", 66050}, {"/c   7", 7},
+        {"/c", std::nullopt},  {"", std::nullopt},  {"/c:", std::nullopt}, {"/c:0", std::nullopt},
+        {"/c:12ab", std::nullopt}, {"/c:-5", std::nullopt}, {"/c1234", std::nullopt}, {"/c:1 2", std::nullopt},
+        {"/p 1234", std::nullopt}, {"/s:1234", std::nullopt},
+        {"/c:99999999999999999999999", std::nullopt},  // past any handle
+    };
+    for (const auto& [arguments, window] : cases) EXPECT_EQ(vl::SettingsWindowOf(arguments), window) << arguments;
+}

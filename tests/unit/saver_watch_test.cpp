@@ -151,6 +151,19 @@ TEST_F(SaverWatchTest, DisplayPropertiesWatch) {
     state.host.IsConfigMode = false;
     DisplayPropertiesTimerProc(state, host, host);
     EXPECT_EQ(host.calls, std::vector<std::string>{"kill 3"});
+
+    // The window that passed its handle is watched the same way, alone or beside the other.
+    for (const std::uintptr_t displayProperties : {std::uintptr_t{0}, std::uintptr_t{0x77}}) {
+        host.calls.clear();
+        state.host.IsConfigMode = true;
+        state.host.DisplayPropertiesWindow = displayProperties;
+        state.host.SettingsWindow = 0x77;
+        DisplayPropertiesTimerProc(state, host, host);
+        EXPECT_TRUE(host.calls.empty());
+        state.host.SettingsWindow = 0x79;  // closed
+        DisplayPropertiesTimerProc(state, host, host);
+        EXPECT_EQ(host.calls, (std::vector<std::string>{"kill 3", "finish"}));
+    }
 }
 
 TEST(SaverLaunch, PathsWithBlanksAreQuoted) {

@@ -1,10 +1,10 @@
 """Hosting the chosen saver: the process list, the ownership test, the
-watchdog and the Display Properties watch."""
+watchdog, and the watch on the window the settings were opened from."""
 
 import time
 
 from harness import (ConfigDialog, Harness, ScenarioFailed, end_saver, exit_after_saver_ms, expect, field, mail_record,
-                     saver_starts, settings_ini, winpath)
+                     rect, saver_starts, settings_ini, winpath)
 
 
 def _hosted(h: Harness, **saver_cfg):
@@ -89,3 +89,35 @@ def scenario_dialog_ends_when_display_properties_closes(h: Harness):
     d.ended("closing Display Properties")
     if time.monotonic() - closed > 1.0:
         raise ScenarioFailed(f"the program ended {time.monotonic() - closed:.2f} s after Display Properties closed")
+
+
+def scenario_the_window_that_passes_its_handle_owns_the_dialog_and_its_closing_ends_it(h: Harness):
+    """Windows' own settings window starts the dialog with "/c:HWND" or "/c HWND"."""
+    app = h.app_folder(ini=settings_ini("", [mail_record()]))
+    before = app.ini.read_bytes()
+    for n, switch in enumerate(("/c:{}", "/c {}")):
+        h.caption_window("Screen Saver Settings", h.dir / f"settings{n}.stop", visible=True)
+        owner = h.wait_until(lambda: h.probe_one("find", "Screen Saver Settings"), 10, "the settings window")
+        d = ConfigDialog(h, app, args=tuple(switch.format(int(owner["hwnd"], 16)).split()))
+        dialog = d.tree()[0]
+        owner = h.probe("tree", owner["hwnd"])[0]
+        expect(f"{switch}: owner, and the owner disabled", (dialog["parent"], owner["enabled"]), (owner["hwnd"], "0"))
+        (ol, ot, orr, ob), (dl, dt, dr, db) = rect(owner), rect(dialog)
+        if abs((ol + orr) - (dl + dr)) > 2 or dt < 0 or (dt > 0 and abs((ot + ob) - (dt + db)) > 2):
+            raise ScenarioFailed(f"{switch}: dialog at {dialog['rect']} is not centred over {owner['rect']}")
+        h.screenshot(f"owned-dialog-{n}")
+        h.probe("close", owner["hwnd"])
+        closed = time.monotonic()
+        d.ended("closing the settings window")
+        if time.monotonic() - closed > 1.5:
+            raise ScenarioFailed(f"the program ended {time.monotonic() - closed:.2f} s after its owner closed")
+        expect("settings file after the owner closed", app.ini.read_bytes(), before)
+
+    # A number that names no window is ignored: the dialog is as without it.
+    d = ConfigDialog(h, app, args=("/c:4242",))
+    if d.tree()[0]["parent"] == hex(4242):
+        raise ScenarioFailed("a handle of no window became the owner")
+    time.sleep(0.5)
+    if not d.product.running():
+        raise ScenarioFailed("the dialog ended with a handle of no window")
+    d.cancel()

@@ -3,21 +3,30 @@
 namespace vl {
 
 HICON IconCache::Get(const std::string& path) {
+    // The file is looked at again only now and then, not on every repaint.
+    const ULONGLONG now = ::GetTickCount64();
+    auto found = icons_.find(path);
+    if (found != icons_.end() && now - found->second.checkedMs < kRecheckMs) return found->second.icon.get();
+
     WIN32_FILE_ATTRIBUTE_DATA data{};
     if (!::GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &data) ||
         (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        icons_.erase(path);
+        Entry missing;
+        missing.checkedMs = now;
+        icons_[path] = std::move(missing);
         return nullptr;
     }
     const ULONGLONG size = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    auto found = icons_.find(path);
-    if (found != icons_.end() && found->second.size == size &&
-        ::CompareFileTime(&found->second.written, &data.ftLastWriteTime) == 0)
+    if (found != icons_.end() && found->second.icon && found->second.size == size &&
+        ::CompareFileTime(&found->second.written, &data.ftLastWriteTime) == 0) {
+        found->second.checkedMs = now;
         return found->second.icon.get();
+    }
 
     Entry entry;
     entry.size = size;
     entry.written = data.ftLastWriteTime;
+    entry.checkedMs = now;
     entry.icon.reset(static_cast<HICON>(::LoadImageW(nullptr, Wide(path).c_str(), IMAGE_ICON,
                                                      ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON),
                                                      LR_LOADFROMFILE)));

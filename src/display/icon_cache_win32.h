@@ -1,5 +1,6 @@
 // Icons loaded from files, kept by path and loaded again only when the
-// file's size or date changes: the overlay timer draws them twice a second.
+// file's size or date changes. The overlay timer draws them twice a second;
+// the file is looked at every few seconds only.
 #pragma once
 
 #include "platform/win32_api.h"
@@ -19,7 +20,9 @@ public:
     void Clear() { icons_.clear(); }
 
 private:
+    static constexpr ULONGLONG kRecheckMs = 3000;
     struct Entry {
+        ULONGLONG checkedMs = 0;
         ULONGLONG size = 0;
         FILETIME written{};
         UniqueIcon icon;

@@ -203,6 +203,7 @@ void IconCarrier::SetLeft(int left) {
     ::GetWindowRect(window_.get(), &r);
     POINT topLeft{r.left, r.top};
     if (HWND parent = ::GetParent(window_.get()); parent && isChild_) ::ScreenToClient(parent, &topLeft);
+    if (topLeft.x == left) return;  // a move of the carrier costs the saver a repaint
     ::SetWindowPos(window_.get(), nullptr, left, topLeft.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 

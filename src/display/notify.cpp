@@ -89,10 +89,15 @@ void OverlayDraw(RuntimeState& state, DisplayPorts& display) {
     if (!state.display.IconsShown) return;
     const TwipsScale twips = display.Twips();
     const int count = state.display.DrawnIconCount;
+    // One carrier for every entry, so the last entry's phase decides where it
+    // stands: it is moved once, not once per entry (each move is repainted
+    // through the saver's window, in the saver's process).
+    if (state.settings.BlinkIcons && count > 0)
+        display.SetCarrierLeft(state.display.DrawnIcons[count - 1].BlinkPhase
+                                   ? kParkedLeftTwips
+                                   : state.settings.NotifyX * twips.perPixelX);
     for (int k = 0; k < count; ++k) {
         DrawnIcon& e = state.display.DrawnIcons[k];
-        if (state.settings.BlinkIcons)
-            display.SetCarrierLeft(e.BlinkPhase ? kParkedLeftTwips : state.settings.NotifyX * twips.perPixelX);
         if (!state.settings.EnlargeIcons) {
             // Icons drawn on the screen have no carrier DC: nothing to repaint.
             if (e.CarrierDC != 0)

@@ -1,0 +1,230 @@
+; Setup program for one build of Vigilumen: per user, no administrator rights.
+; tools/dist.py runs it as
+;   makensis -DVERSION=<x.y.z> -DARCH=win32|win64 -DSCR=<built Vigilumen.scr>
+;            -DDATA=<data/QVX_data> -DOUTFILE=<setup.exe> installer/Vigilumen.nsi
+;
+; Switches: /S silent; /SETSAVER makes Vigilumen the current screen saver and
+; /CONFIGURE opens its settings afterwards (the check boxes of the interactive
+; setup start ticked, a silent one does neither unless asked); /D=<folder> last.
+; The uninstaller takes /S (keeps QVX_data).
+
+!ifndef VERSION | ARCH | SCR | DATA | OUTFILE
+  !error "define VERSION, ARCH, SCR, DATA and OUTFILE (tools/dist.py does)"
+!endif
+
+; The win64 setup is a 64-bit program itself, so that it runs wherever its build does.
+!if "${ARCH}" == "win64"
+  Target amd64-unicode
+!else if "${ARCH}" == "win32"
+  Target x86-unicode
+!else
+  !error "ARCH must be win32 or win64"
+!endif
+
+!define PRODUCT "Corvane Vigilumen"
+!define UNINST_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Vigilumen"
+!define DESKTOP_KEY "Control Panel\Desktop"
+; Where SCRNSAVE.EXE was before this setup changed it; no value when there was none.
+!define PREVIOUS_SAVER "PreviousScreenSaver"
+
+Name "${PRODUCT}"
+OutFile "${OUTFILE}"
+RequestExecutionLevel user
+InstallDir "$LOCALAPPDATA\Programs\Vigilumen"
+; An upgrade goes where the last install went.
+InstallDirRegKey HKCU "${UNINST_KEY}" "InstallLocation"
+SetCompressor /SOLID lzma
+ManifestDPIAware true
+BrandingText "${PRODUCT} ${VERSION}"
+
+VIProductVersion "${VERSION}.0"
+VIAddVersionKey /LANG=1033 "ProductName" "${PRODUCT}"
+VIAddVersionKey /LANG=1033 "CompanyName" "Corvane"
+VIAddVersionKey /LANG=1033 "FileDescription" "${PRODUCT} setup (${ARCH})"
+VIAddVersionKey /LANG=1033 "FileVersion" "${VERSION}"
+VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}"
+VIAddVersionKey /LANG=1033 "LegalCopyright" "Corvane"
+
+!include MUI2.nsh
+!include LogicLib.nsh
+!include FileFunc.nsh
+!include nsDialogs.nsh
+
+!define MUI_ICON "${__FILEDIR__}/../src/res/generated/vigilumen.ico"
+!define MUI_UNICON "${__FILEDIR__}/../src/res/generated/vigilumen.ico"
+!define MUI_ABORTWARNING
+
+!insertmacro MUI_PAGE_DIRECTORY
+Page custom ChoicesPage ChoicesLeave
+!insertmacro MUI_PAGE_INSTFILES
+; Asked when the user confirms, before anything is removed; a silent
+; uninstall never shows this page and keeps QVX_data.
+!define MUI_PAGE_CUSTOMFUNCTION_LEAVE un.AskAboutData
+!insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_INSTFILES
+!insertmacro MUI_LANGUAGE "English"
+
+Var SetSaver     ; ${BST_CHECKED} when Vigilumen becomes the current saver
+Var Configure    ; ${BST_CHECKED} when its settings open at the end
+Var SetSaverBox
+Var ConfigureBox
+Var RemoveData   ; 1 when the uninstaller removes QVX_data too; a silent one never does
+
+Function .onInit
+  ${If} ${Silent}
+    StrCpy $SetSaver ${BST_UNCHECKED}
+    StrCpy $Configure ${BST_UNCHECKED}
+  ${Else}
+    StrCpy $SetSaver ${BST_CHECKED}
+    StrCpy $Configure ${BST_CHECKED}
+  ${EndIf}
+  ${GetParameters} $R0
+  ClearErrors
+  ${GetOptions} $R0 "/SETSAVER" $R1
+  ${IfNot} ${Errors}
+    StrCpy $SetSaver ${BST_CHECKED}
+  ${EndIf}
+  ClearErrors
+  ${GetOptions} $R0 "/CONFIGURE" $R1
+  ${IfNot} ${Errors}
+    StrCpy $Configure ${BST_CHECKED}
+  ${EndIf}
+FunctionEnd
+
+Function ChoicesPage
+  !insertmacro MUI_HEADER_TEXT "Screen saver" "Choose what setup does once the files are in place."
+  nsDialogs::Create 1018
+  Pop $0
+  ${NSD_CreateCheckbox} 0 0 100% 12u "&Make Vigilumen my screen saver"
+  Pop $SetSaverBox
+  ${NSD_SetState} $SetSaverBox $SetSaver
+  ${NSD_CreateCheckbox} 0 18u 100% 12u "&Open Vigilumen's settings when setup has finished"
+  Pop $ConfigureBox
+  ${NSD_SetState} $ConfigureBox $Configure
+  ${NSD_CreateLabel} 0 42u 100% 40u "Vigilumen runs the screen saver you choose in its settings and shows \
+      notifications over it. Windows' Screen Saver Settings can change either choice later."
+  Pop $0
+  nsDialogs::Show
+FunctionEnd
+
+Function ChoicesLeave
+  ${NSD_GetState} $SetSaverBox $SetSaver
+  ${NSD_GetState} $ConfigureBox $Configure
+FunctionEnd
+
+; $R0: a SCRNSAVE.EXE value. Sets $R1 to 1 when it names the Vigilumen.scr of
+; $INSTDIR in either path form (the file must still exist for the short one).
+!macro DEFINE_NAMES_THIS_SAVER un
+  Function ${un}NamesThisSaver
+    StrCpy $R1 0
+    GetFullPathName /SHORT $R2 "$INSTDIR\Vigilumen.scr"
+    ; StrCmp ignores letter case, as Windows paths do.
+    ${If} $R0 == "$INSTDIR\Vigilumen.scr"
+    ${OrIf} $R0 == $R2
+      StrCpy $R1 1
+    ${EndIf}
+  FunctionEnd
+!macroend
+!insertmacro DEFINE_NAMES_THIS_SAVER ""
+!insertmacro DEFINE_NAMES_THIS_SAVER "un."
+
+Function SetAsScreenSaver
+  ; Remember the saver this replaces, unless it is Vigilumen already (a
+  ; reinstall must not make the uninstaller "restore" Vigilumen itself).
+  ClearErrors
+  ReadRegStr $R0 HKCU "${DESKTOP_KEY}" "SCRNSAVE.EXE"
+  ${If} ${Errors}
+    DeleteRegValue HKCU "${UNINST_KEY}" "${PREVIOUS_SAVER}"
+  ${Else}
+    Call NamesThisSaver
+    ${If} $R1 == 0
+      WriteRegStr HKCU "${UNINST_KEY}" "${PREVIOUS_SAVER}" $R0
+    ${EndIf}
+  ${EndIf}
+  ; The short form, as Windows' own Screen Saver Settings writes it: whatever
+  ; starts the saver from this value may not quote it, and the long path holds
+  ; the user's name, blanks included. Without 8.3 names it is the long path.
+  GetFullPathName /SHORT $R0 "$INSTDIR\Vigilumen.scr"
+  ${If} $R0 == ""
+    StrCpy $R0 "$INSTDIR\Vigilumen.scr"
+  ${EndIf}
+  WriteRegStr HKCU "${DESKTOP_KEY}" "SCRNSAVE.EXE" $R0
+  WriteRegStr HKCU "${DESKTOP_KEY}" "ScreenSaveActive" "1"
+  ; SPI_SETSCREENSAVEACTIVE with SPIF_SENDCHANGE: the running session and an
+  ; open Screen Saver Settings window learn of the change now, not at next logon.
+  System::Call "user32::SystemParametersInfoW(i 17, i 1, p 0, i 2)"
+FunctionEnd
+
+Section "Vigilumen" SecMain
+  SectionIn RO
+  SetOutPath "$INSTDIR"
+  File "/oname=Vigilumen.scr" "${SCR}"
+  ; QVX_data belongs to the user from the first run on (the settings file, their
+  ; own icons): an upgrade adds missing icons and replaces nothing there.
+  SetOutPath "$INSTDIR\QVX_data"
+  SetOverwrite off
+  File "${DATA}/*.ico"
+  SetOverwrite on
+  SetOutPath "$INSTDIR"
+  WriteUninstaller "$INSTDIR\Uninstall.exe"
+
+  WriteRegStr HKCU "${UNINST_KEY}" "DisplayName" "${PRODUCT}"
+  WriteRegStr HKCU "${UNINST_KEY}" "DisplayVersion" "${VERSION}"
+  WriteRegStr HKCU "${UNINST_KEY}" "Publisher" "Corvane"
+  WriteRegStr HKCU "${UNINST_KEY}" "UninstallString" '"$INSTDIR\Uninstall.exe"'
+  WriteRegStr HKCU "${UNINST_KEY}" "QuietUninstallString" '"$INSTDIR\Uninstall.exe" /S'
+  WriteRegStr HKCU "${UNINST_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr HKCU "${UNINST_KEY}" "DisplayIcon" "$INSTDIR\Vigilumen.scr,0"
+  ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
+  WriteRegDWORD HKCU "${UNINST_KEY}" "EstimatedSize" $0
+  WriteRegDWORD HKCU "${UNINST_KEY}" "NoModify" 1
+  WriteRegDWORD HKCU "${UNINST_KEY}" "NoRepair" 1
+
+  ${If} $SetSaver == ${BST_CHECKED}
+    Call SetAsScreenSaver
+  ${EndIf}
+SectionEnd
+
+Function .onInstSuccess
+  ${If} $Configure == ${BST_CHECKED}
+    Exec '"$INSTDIR\Vigilumen.scr" /c'
+  ${EndIf}
+FunctionEnd
+
+Function un.AskAboutData
+  StrCpy $RemoveData 0
+  ${If} ${FileExists} "$INSTDIR\QVX_data\*.*"
+    MessageBox MB_YESNO|MB_ICONQUESTION|MB_DEFBUTTON2 \
+        "Remove your Vigilumen settings and notification icons as well?$\n$\n$INSTDIR\QVX_data" IDNO keep_data
+    StrCpy $RemoveData 1
+    keep_data:
+  ${EndIf}
+FunctionEnd
+
+Section "Uninstall"
+  ; The previous saver comes back only while Vigilumen is still the current
+  ; one: a saver the user has chosen since stays. Checked before the file goes.
+  ClearErrors
+  ReadRegStr $R0 HKCU "${DESKTOP_KEY}" "SCRNSAVE.EXE"
+  ${IfNot} ${Errors}
+    Call un.NamesThisSaver
+    ${If} $R1 == 1
+      ClearErrors
+      ReadRegStr $R0 HKCU "${UNINST_KEY}" "${PREVIOUS_SAVER}"
+      ${If} ${Errors}
+        DeleteRegValue HKCU "${DESKTOP_KEY}" "SCRNSAVE.EXE"
+      ${Else}
+        WriteRegStr HKCU "${DESKTOP_KEY}" "SCRNSAVE.EXE" $R0
+      ${EndIf}
+    ${EndIf}
+  ${EndIf}
+
+  Delete "$INSTDIR\Vigilumen.scr"
+  Delete "$INSTDIR\Uninstall.exe"
+  ${If} $RemoveData == 1
+    RMDir /r "$INSTDIR\QVX_data"
+  ${EndIf}
+  ; Only an empty folder goes: the user may have chosen one that holds more.
+  RMDir "$INSTDIR"
+  DeleteRegKey HKCU "${UNINST_KEY}"
+SectionEnd

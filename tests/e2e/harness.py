@@ -56,6 +56,17 @@ def saver_starts(saver: Path, role: str = "") -> list[str]:
     return [l for l in lines if l.startswith("start ") and f"role={role}" in l]
 
 
+def saver_cmdline(saver: Path, index: int = 0) -> str:
+    """The command line the fake saver was started with, its `index`-th start."""
+    return saver_starts(saver)[index].split("cmdline=")[1]
+
+
+def saver_window(saver: Path) -> str:
+    """The handle of the fake saver's last window, as its log gives it."""
+    lines = saver.with_name("FakeSaver.log").read_text(encoding="utf-8", errors="replace").splitlines()
+    return [l for l in lines if l.startswith("window hwnd=")][-1].split("hwnd=")[1].split()[0]
+
+
 def field(line: str, key: str) -> int:
     return int(line.split(f" {key}=")[1].split()[0])
 
@@ -279,6 +290,10 @@ class Harness:
         out_path.unlink()
         return subprocess.CompletedProcess(p.args, code, output, b"")
 
+    def run_ok(self, exe: Path | str, *args: str):
+        """Runs a program to its end and expects exit code 0."""
+        expect(f"exit code of {Path(exe).name} {' '.join(args)}", self.run(exe, *args, timeout=30).returncode, 0)
+
     def probe(self, *args: str, check: bool = True, timeout: float = 30, env: dict | None = None) -> list[ProbeRecord]:
         done = self.run(self.config.helpers["UiProbe"], *args, timeout=timeout, env=env)
         text = done.stdout.decode("utf-8", "replace")
@@ -290,6 +305,16 @@ class Harness:
     def probe_one(self, *args: str) -> ProbeRecord | None:
         recs = self.probe(*args, check=False)
         return recs[0] if recs else None
+
+    def snap(self, hwnd: str, name: str = "carrier") -> "Image":
+        """A window's content captured inside its own program: Wine does not
+        put a child window of another process on the screen."""
+        bmp, png = self.dir / f"{name}.bmp", self.dir / f"{name}.png"
+        snap = self.probe("snap", hwnd, winpath(bmp))[0]
+        if snap.get("ok") != "1" or snap.get("blank") != "0":
+            raise ScenarioFailed(f"snapshot of {hwnd}: {snap}")
+        subprocess.run(["convert", str(bmp), str(png)], check=True, timeout=30)
+        return Image.load(png)
 
     # ----- files in the shared prefix -------------------------------------
     def system_folder(self) -> Path:
@@ -447,6 +472,28 @@ def close_to(rgb: tuple[int, int, int], want: tuple[int, int, int], tolerance: i
     return all(abs(a - b) <= tolerance for a, b in zip(rgb, want))
 
 
+def profile_text(path: Path) -> str:
+    """A settings file's text, read as the profile calls read it: ANSI, or UTF-16LE behind its mark."""
+    data = path.read_bytes()
+    return data.decode("utf-16") if data[:2] == b"\xff\xfe" else data.decode("cp1252")
+
+
+def read_profile(path: Path) -> dict[str, dict[str, str]]:
+    """A settings file's sections and keys, names in lower case; {} without the file."""
+    sections: dict[str, dict[str, str]] = {}
+    current = None
+    if not path.exists():
+        return sections
+    for line in profile_text(path).splitlines():
+        line = line.strip()
+        if line.startswith("[") and line.endswith("]"):
+            current = sections.setdefault(line[1:-1].lower(), {})
+        elif "=" in line and current is not None:
+            k, v = line.split("=", 1)
+            current[k.strip().lower()] = v
+    return sections
+
+
 class AppFolder:
     """An installed copy of the product: the .scr and its data folder."""
 
@@ -464,24 +511,8 @@ class AppFolder:
                 # here) or UTF-16LE behind its mark ("utf-16"), CR LF line ends.
                 self.ini.write_bytes(ini.replace("\r\n", "\n").replace("\n", "\r\n").encode(encoding))
 
-    def ini_text(self) -> str:
-        """The settings file's text, read as the profile calls read it."""
-        data = self.ini.read_bytes()
-        return data.decode("utf-16") if data[:2] == b"\xff\xfe" else data.decode("cp1252")
-
     def read_ini(self) -> dict[str, dict[str, str]]:
-        sections: dict[str, dict[str, str]] = {}
-        current = None
-        if not self.ini.exists():
-            return sections
-        for line in self.ini_text().splitlines():
-            line = line.strip()
-            if line.startswith("[") and line.endswith("]"):
-                current = sections.setdefault(line[1:-1].lower(), {})
-            elif "=" in line and current is not None:
-                k, v = line.split("=", 1)
-                current[k.strip().lower()] = v
-        return sections
+        return read_profile(self.ini)
 
 
 class ConfigDialog:
@@ -518,6 +549,29 @@ class ConfigDialog:
         if not found:
             raise ScenarioFailed(f"no button {text!r}")
         return sorted(found, key=lambda r: r.get("visible") != "1")[0]
+
+    def rows(self, tree=None) -> list[ProbeRecord]:
+        """The rows of the list of watched applications."""
+        return [r for r in tree or self.tree() if "sub7" in r]
+
+    def select_row(self, index: int):
+        self.h.probe("lvselect", self.hwnd, str(index))
+        time.sleep(0.2)
+
+    def type_into(self, cid: str, text: str):
+        """Focus, new text, and a key (End) released in the box, as typing leaves it."""
+        self.h.probe("focus", self.hwnd, f"id:{cid}")
+        self.h.probe("settext", self.hwnd, f"id:{cid}", text)
+        self.h.probe("key", self.hwnd, f"id:{cid}", "0x23")
+        time.sleep(0.2)
+
+    @staticmethod
+    def saver_list(tree) -> tuple[list[str], int]:
+        """The visible saver list: the names in list order, and the selected index."""
+        at = next((i for i, r in enumerate(tree) if r.get("class") == "ListBox" and r.get("visible") == "1"), None)
+        if at is None:
+            raise ScenarioFailed("no visible saver list")
+        return [r["text"] for r in tree[at + 1:at + 1 + int(tree[at]["count"])]], int(tree[at]["sel"])
 
     def click(self, target: str):
         """A control by id ("301") or a button by its text."""

@@ -24,14 +24,6 @@ def _app(h: Harness, scrfile: str, extra: str = ""):
                                          orientation=2) + extra)
 
 
-def _saver_list(tree):
-    """The visible saver list: the names in list order, and the selected index."""
-    at = next((i for i, r in enumerate(tree) if r.get("class") == "ListBox" and r.get("visible") == "1"), None)
-    if at is None:
-        raise ScenarioFailed("no visible saver list")
-    return [r["text"] for r in tree[at + 1:at + 1 + int(tree[at]["count"])]], int(tree[at]["sel"])
-
-
 def scenario_pages_and_a_gone_saver_and_enter_on_cancel_saves_nothing(h: Harness):
     app = _app(h, "C:\\gone\\vanished.scr", "[extra]\nkey=kept\n")
     before = app.ini.read_bytes()
@@ -44,7 +36,7 @@ def scenario_pages_and_a_gone_saver_and_enter_on_cancel_saves_nothing(h: Harness
     for text in ("OK", "Cancel"):
         d.button(text, tree)
     # The saved saver is gone: the first entry is chosen, and there is something to apply.
-    expect("selected saver", _saver_list(tree)[1], 0)
+    expect("selected saver", d.saver_list(tree)[1], 0)
     expect("Apply enabled", d.button("Apply", tree)["enabled"], "1")
 
     for index, name in enumerate(["saver", "polling", "position", "about"]):
@@ -69,7 +61,7 @@ def scenario_savers_of_both_windows_folders_are_listed_and_apply_writes_every_se
     app = _app(h, SYSTEM + "RIBBONS2.SCR", "[extra]\nkey=dropped\n")  # preselected without regard to case
     d = ConfigDialog(h, app)
     tree = d.tree()
-    names, selected = _saver_list(tree)
+    names, selected = d.saver_list(tree)
     expect("listed", sorted(names), sorted(["Aurora Borealis", "plain", "aurora borealis", "Ribbons", "Ribbons"]))
     if selected < 0 or names[selected] != "Ribbons":
         raise ScenarioFailed(f"selected entry {selected} of {names}")

@@ -10,7 +10,8 @@ import signal
 import time
 from pathlib import Path
 
-from harness import CAPTION, SKIPPED, Harness, ScenarioFailed, expect, mail_record, settings_ini, winpath
+from harness import CAPTION, SKIPPED, Harness, ScenarioFailed, expect, mail_record, read_profile, settings_ini, \
+    winpath
 
 DESKTOP = "HKCU\\Control Panel\\Desktop"
 UNINSTALL = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Vigilumen"
@@ -32,15 +33,7 @@ class Installed:
         self.ini = self.data / "Lumiwake.ini"
 
     def read_ini(self) -> dict:
-        sections, current = {}, None
-        data = self.ini.read_bytes()  # ANSI, or UTF-16LE behind its mark
-        for line in (data.decode("utf-16") if data[:2] == b"\xff\xfe" else data.decode("cp1252")).splitlines():
-            if line.startswith("[") and line.endswith("]"):
-                current = sections.setdefault(line[1:-1].lower(), {})
-            elif "=" in line and current is not None:
-                key, value = line.split("=", 1)
-                current[key.lower()] = value
-        return sections
+        return read_profile(self.ini)
 
 
 def _setup_program(h: Harness) -> Path:

@@ -7,8 +7,7 @@ import shutil
 import time
 from datetime import datetime
 
-from harness import CAPTION, ConfigDialog, Harness, ScenarioFailed, centre, expect, mail_record, rect, settings_ini, \
-    winpath
+from harness import ConfigDialog, Harness, ScenarioFailed, centre, expect, mail_record, rect, settings_ini, winpath
 
 # Control ids of the page.
 ADD, REMOVE, UPDATE, RESET = "301", "304", "302", "303"
@@ -34,23 +33,9 @@ class Page(ConfigDialog):
             shutil.copy2(source, self.app.data / name)
         super().__init__(h, self.app, tab=1)
 
-    def rows(self, tree=None):
-        return [r for r in tree or self.tree() if "sub7" in r]
-
-    def select(self, index: int):
-        self.h.probe("lvselect", self.hwnd, str(index))
-        time.sleep(0.2)
-
     def key(self, cid: str, *vks: str):
         for vk in vks:
             self.h.probe("key", self.hwnd, f"id:{cid}", vk)
-
-    def type_into(self, cid: str, text: str):
-        """Focus, new text, and a key released in the box, as typing leaves it."""
-        self.h.probe("focus", self.hwnd, f"id:{cid}")
-        self.h.probe("settext", self.hwnd, f"id:{cid}", text)
-        self.key(cid, VK_END)
-        time.sleep(0.2)
 
     def leave(self, cid: str):
         """Focus on the box, then away from it: its leave handler runs."""
@@ -111,7 +96,7 @@ def scenario_mail_row_window_row_and_ticking_a_row_that_is_not_selected(h: Harne
         raise ScenarioFailed("the mail icon is not shown")
 
     # A row of the user's: the caption box is back and it can be removed.
-    d.select(1)
+    d.select_row(1)
     tree = d.tree()
     expect("window option, caption label and box", (d.control(OPT_WINDOW, tree)["check"],
            d.control(TEXT_LABEL, tree)["text"], d.control(TEXT1, tree)["visible"], d.control(TEXT1, tree)["text"]),
@@ -138,7 +123,7 @@ def scenario_remove_add_and_edit_rows_then_ok_saves_the_list_without_gaps(h: Har
     d = Page(h, MAIL, a, b, c)
     d.click(REMOVE)  # the mail row stays whatever is tried
     expect("rows after Remove on the mail row", len(d.rows()), 4)
-    d.select(2)
+    d.select_row(2)
     d.click(REMOVE)
     tree = d.tree()
     expect("rows after Remove", [(r["text"], r["selected"]) for r in d.rows(tree)],
@@ -200,7 +185,7 @@ def scenario_watched_file_browsed_or_typed_is_checked(h: Harness):
     os.utime(watched, (stamp, stamp))
 
     # Browsing: a typed name of a missing file is refused with a message; nothing changes.
-    d.select(1)
+    d.select_row(1)
     d.choose_file(FILE_BROWSE, winpath(d.app.root / "missing.txt"))
     d.dismiss_message("File not found")
     expect("box and row after the refused file", (d.control(TEXT1)["text"], d.rows()[1]["sub4"], d.rows()[1]["sub6"]),
@@ -214,7 +199,7 @@ def scenario_watched_file_browsed_or_typed_is_checked(h: Harness):
         raise ScenarioFailed(f"file date {row['sub6']!r}")
 
     # Typed: an existing file is taken, a missing one marked once, an emptied box not committed.
-    d.select(2)
+    d.select_row(2)
     d.type_into(TEXT1, winpath(present))
     d.leave(TEXT1)
     expect("an existing file", d.rows()[2]["sub4"], winpath(present))
@@ -245,7 +230,7 @@ def scenario_file_that_is_no_icon_is_refused_and_the_old_icon_stays(h: Harness):
     other = d.app.root / "elsewhere" / "other.ico"
     other.parent.mkdir()
     shutil.copy2(_own_icon(h, "nodrop.ico"), other)
-    d.select(1)
+    d.select_row(1)
     icon = d.control(ICON)
     before, drawn = _icon_pixels(h, "polling-icon-before", icon)
     if drawn < 50:
@@ -268,7 +253,7 @@ def scenario_file_that_is_no_icon_is_refused_and_the_old_icon_stays(h: Harness):
         raise ScenarioFailed("the chosen icon is not shown")
 
     # A typed name of a missing file is no error: the row loses its icon.
-    d.select(2)
+    d.select_row(2)
     d.choose_file(ICON_BROWSE, winpath(data / "gone.ico"))
     if d._message_boxes():
         raise ScenarioFailed("a missing icon file was reported")
@@ -281,7 +266,7 @@ def scenario_file_that_is_no_icon_is_refused_and_the_old_icon_stays(h: Harness):
 
 def scenario_edits_stay_with_their_row_whatever_the_mouse_does(h: Harness):
     d = Page(h, MAIL, BUILD, LOG)
-    d.select(1)
+    d.select_row(1)
     # Typed into the caption box, which still has the focus when the mouse
     # clicks the next row: the text belongs to the row it was typed for.
     h.probe("focus", d.hwnd, f"id:{TEXT1}")
@@ -312,7 +297,7 @@ def scenario_edits_stay_with_their_row_whatever_the_mouse_does(h: Harness):
 
     # The built-in mail row: unticked, it keeps its mark and its fixed method.
     h.probe("lvcheck", d.hwnd, "0", "0")
-    d.select(0)
+    d.select_row(0)
     tree = d.tree()
     expect("mail row method frame and Remove enabled",
            (d.control(METHOD_FRAME, tree)["enabled"], d.control(REMOVE, tree)["enabled"]), ("0", "0"))
@@ -324,7 +309,7 @@ def scenario_edits_stay_with_their_row_whatever_the_mouse_does(h: Harness):
 
 def scenario_switching_away_while_typing_checks_nothing_and_keeps_the_focus(h: Harness):
     d = Page(h, MAIL, "500;1;1;Log;;0;Watch for file update;;;")
-    d.select(1)
+    d.select_row(1)
     h.probe("focus", d.hwnd, f"id:{TEXT1}")
     h.probe("settext", d.hwnd, f"id:{TEXT1}", "C:\\half\\typed")
     # Another program takes the screen while the path is half typed.

@@ -4,17 +4,13 @@ import shutil
 import struct
 import time
 
-from harness import ConfigDialog, Harness, ScenarioFailed, end_saver, expect, mail_record, saver_starts, settings_ini, \
-    winpath
-
-
-def _run(h: Harness, app, *args: str):
-    expect(f"exit code of {' '.join(args)}", h.run(app.scr, *args, timeout=30).returncode, 0)
+from harness import ConfigDialog, Harness, ScenarioFailed, end_saver, expect, mail_record, saver_cmdline, \
+    saver_starts, settings_ini, winpath
 
 
 def scenario_first_start_writes_the_built_in_mail_record(h: Harness):
     app = h.app_folder(ini=None)
-    _run(h, app, "/p", "1234")  # no saver chosen: starts nothing, ends
+    h.run_ok(app.scr, "/p", "1234")  # no saver chosen: starts nothing, ends
     mail_ico = winpath(app.data / "mail.ico")
     expect("settings file", app.read_ini(), {"applist": {"app0": mail_record(icon=mail_ico)}})
     data = (app.data / "mail.ico").read_bytes()
@@ -27,7 +23,7 @@ def scenario_first_start_writes_the_built_in_mail_record(h: Harness):
     # An installed mail icon is taken instead of writing one.
     app = h.app_folder(ini=None, name="installed")
     shutil.copy2(h.config.source_dir / "data" / "QVX_data" / "window.ico", app.data / "mailQX.ico")
-    _run(h, app, "/p", "1")
+    h.run_ok(app.scr, "/p", "1")
     expect("record", app.read_ini()["applist"]["app0"], mail_record(icon=winpath(app.data / "mailQX.ico")))
     if (app.data / "mail.ico").exists():
         raise ScenarioFailed("mail.ico was written beside the installed icon")
@@ -35,9 +31,9 @@ def scenario_first_start_writes_the_built_in_mail_record(h: Harness):
 
 def scenario_preview_hands_the_command_line_to_the_saver(h: Harness):
     saver = h.fake_saver(h.dir / "savers")
-    _run(h, h.app_folder(ini=settings_ini(winpath(saver))), "/p", "1234")
+    h.run_ok(h.app_folder(ini=settings_ini(winpath(saver))).scr, "/p", "1234")
     h.wait_file_text(saver.with_name("FakeSaver.log"), "start ", 15)
-    expect("saver started as", saver_starts(saver)[0].split("cmdline=")[1], f"{winpath(saver)} /p 1234")
+    expect("saver started as", saver_cmdline(saver), f"{winpath(saver)} /p 1234")
     expect("saver starts", len(saver_starts(saver)), 1)
 
 
@@ -47,10 +43,10 @@ def scenario_run_mode_hosts_one_saver_and_writes_the_list_back(h: Harness):
     app = h.app_folder(ini=settings_ini(winpath(saver), records, position="100;120"))
     product = h.start_hosted(app, saver, "/S")
     # The switch as typed; the path quoted for its blank.
-    expect("saver command line", saver_starts(saver)[0].split("cmdline=")[1], f'"{winpath(saver)}" /S')
+    expect("saver command line", saver_cmdline(saver), f'"{winpath(saver)}" /S')
 
     # A second instance in run mode starts nothing and leaves the first running.
-    _run(h, app, "/s")
+    h.run_ok(app.scr, "/s")
     time.sleep(1)
     expect("saver starts", len(saver_starts(saver)), 1)
     if not product.running():
@@ -66,14 +62,14 @@ def scenario_run_mode_hosts_one_saver_and_writes_the_list_back(h: Harness):
 
 def scenario_modes_without_a_saver_to_host_end_cleanly(h: Harness):
     saver = h.fake_saver(h.dir / "savers")
-    _run(h, h.app_folder(ini=settings_ini(winpath(saver)), name="unknown"), "/x")
+    h.run_ok(h.app_folder(ini=settings_ini(winpath(saver)), name="unknown").scr, "/x")
     if saver.with_name("FakeSaver.log").exists():
         raise ScenarioFailed("an unknown switch started the saver")
-    _run(h, h.app_folder(ini=settings_ini(""), name="none-chosen"), "/s")
+    h.run_ok(h.app_folder(ini=settings_ini(""), name="none-chosen").scr, "/s")
     # Without a data folder nothing is chosen: every mode starts and ends cleanly.
     bare = h.app_folder(ini=None, name="bare", data_folder=False)
     for switch in ("/s", "/p 5", "/x"):
-        _run(h, bare, *switch.split())
+        h.run_ok(bare.scr, *switch.split())
     if bare.data.exists():
         raise ScenarioFailed("the program created its data folder")
     if any(p.get("exe", "").lower() == "fakesaver.scr" for p in h.probe("procs")):
@@ -124,7 +120,7 @@ def scenario_the_program_chosen_as_its_own_saver_starts_nothing_and_is_not_liste
     for name, scrfile in (("own", winpath(own.scr)), ("copy", winpath(copy))):
         app = h.app_folder(ini=settings_ini(scrfile, [mail_record()]), name=f"{name}-app")
         for switch in ("/p 1234", "/s"):
-            _run(h, app, *switch.split())
+            h.run_ok(app.scr, *switch.split())
             for _ in range(6):  # a chain of copies replaces itself: look a few times
                 running = [p["exe"] for p in _processes(h)
                            if p.get("exe", "").lower() in ("vigilumen.scr", "lumen.scr", "selfcopy.scr")]
@@ -162,7 +158,7 @@ def scenario_a_long_record_a_long_list_and_an_unreadable_file_lose_no_record(h: 
     first = unreadable.replace("\n", "\r\n").encode("utf-16-le")
     app.ini.write_bytes(first)
     log = h.prefix / "drive_c" / "log.txt"
-    _run(h, app, "/p", "1")
+    h.run_ok(app.scr, "/p", "1")
     aside = app.ini.with_name("Lumiwake.ini.bak")
     expect("the unreadable file, kept aside", aside.read_bytes(), first)
     expect("the new file", app.read_ini()["applist"]["app0"][:30], mail_record()[:30])
@@ -171,7 +167,7 @@ def scenario_a_long_record_a_long_list_and_an_unreadable_file_lose_no_record(h: 
     # A second bad start never replaces the copy aside, nor writes into the file.
     second = unreadable.replace("Alpha", "Gamma").replace("\n", "\r\n").encode("utf-16-le")
     app.ini.write_bytes(second)
-    _run(h, app, "/p", "1")
+    h.run_ok(app.scr, "/p", "1")
     expect("the copy aside after a second bad start", aside.read_bytes(), first)
     expect("the second unreadable file", app.ini.read_bytes(), second)
 

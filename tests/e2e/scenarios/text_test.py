@@ -3,11 +3,10 @@ Cyrillic, CJK and an emoji (a surrogate pair), none of which Wine's ANSI code
 page here (1252, Western European, under LANG=C.UTF-8) can hold."""
 
 import shutil
-import subprocess
 import time
 
-from harness import ConfigDialog, Harness, ScenarioFailed, end_saver, expect, mail_record, rect, saver_starts, \
-    settings_ini, winpath
+from harness import ConfigDialog, Harness, ScenarioFailed, end_saver, expect, mail_record, rect, saver_cmdline, \
+    saver_window, settings_ini, winpath
 
 SCRIPTS = "Жук 日本 \U0001F41D"
 BEE, LADYBIRD = "\U0001F41D", "\U0001F41E"
@@ -15,28 +14,13 @@ WINDOWS = "C:\\windows\\"
 NAME_BOX, TEXT_BOX = "307", "317"
 
 
-def _run(h: Harness, app, *args: str):
-    expect(f"exit code of {' '.join(args)}", h.run(app.scr, *args, timeout=30).returncode, 0)
-
-
 def _utf16(app) -> bool:
     return app.ini.read_bytes()[:2] == b"\xff\xfe"
 
 
-def _icon_drawn(h: Harness, carrier) -> bool:
-    """The window icon's blue title bar inside the carrier, captured in the
-    program itself (Wine does not show another process's child window)."""
-    bmp, png = h.dir / "carrier.bmp", h.dir / "carrier.png"
-    snap = h.probe("snap", carrier["hwnd"], winpath(bmp))[0]
-    if snap.get("ok") != "1":
-        raise ScenarioFailed(f"snapshot of the carrier: {snap}")
-    subprocess.run(["convert", str(bmp), str(png)], check=True, timeout=30)
-    return h.pixels(png).count((0, 0, 32, 32), lambda p: p[2] > 150 and p[0] < 120) >= 15
-
-
 def scenario_a_folder_named_in_any_script_starts_in_every_mode_and_watches_such_captions(h: Harness):
     app = h.app_folder(ini=None, name=f"app {SCRIPTS}")
-    _run(h, app, "/p", "1234")  # the first start writes the file whole, as UTF-16
+    h.run_ok(app.scr, "/p", "1234")  # the first start writes the file whole, as UTF-16
     if not _utf16(app):
         raise ScenarioFailed(f"first start wrote {app.ini.read_bytes()[:16]!r}")
     expect("first record", app.read_ini()["applist"]["app0"], mail_record(icon=winpath(app.data / "mail.ico")))
@@ -50,15 +34,14 @@ def scenario_a_folder_named_in_any_script_starts_in_every_mode_and_watches_such_
     app.ini.write_bytes(settings_ini(winpath(saver), records, position="100;120", blink=0, orientation=1)
                         .replace("\n", "\r\n").encode("utf-16"))
 
-    _run(h, app, "/p", "1234")
+    h.run_ok(app.scr, "/p", "1234")
     h.wait_file_text(saver.with_name("FakeSaver.log"), "start ", 15)
-    expect("saver command line in preview", saver_starts(saver)[0].split("cmdline=")[1], f'"{winpath(saver)}" /p 1234')
+    expect("saver command line in preview", saver_cmdline(saver), f'"{winpath(saver)}" /p 1234')
 
     stop, _ = h.caption_window(f"Чат {BEE} — 3 новых 日本語")
     product = h.start_hosted(app, saver, "/s")
-    expect("saver command line in run mode", saver_starts(saver)[-1].split("cmdline=")[1], f'"{winpath(saver)}" /s')
-    saver_hwnd = [l for l in saver.with_name("FakeSaver.log").read_text(encoding="utf-8").splitlines()
-                  if l.startswith("window hwnd=")][-1].split("hwnd=")[1].split()[0]
+    expect("saver command line in run mode", saver_cmdline(saver, -1), f'"{winpath(saver)}" /s')
+    saver_hwnd = saver_window(saver)
 
     def carrier():
         found = [r for r in h.probe("tree", saver_hwnd, check=False) if r.get("class") == "Vigilumen.frmIcon"]
@@ -68,15 +51,15 @@ def scenario_a_folder_named_in_any_script_starts_in_every_mode_and_watches_such_
     shown = carrier()
     width, height = rect(shown)[2] - rect(shown)[0], rect(shown)[3] - rect(shown)[1]
     expect("carrier size (one icon)", (width, height), (32, 32))
-    if not _icon_drawn(h, shown):
+    # The window icon's blue title bar inside the carrier.
+    if h.snap(shown["hwnd"]).count((0, 0, 32, 32), lambda p: p[2] > 150 and p[0] < 120) < 15:
         raise ScenarioFailed("the icon named in Cyrillic and CJK was not loaded")
     stop.touch()
     end_saver(saver, product, 10)
     expect("records after the run", app.read_ini()["applist"], {f"app{i}": r for i, r in enumerate(records)})
 
     d = ConfigDialog(h, app, tab=1)
-    rows = [r["text"] for r in d.tree() if "sub7" in r]
-    expect("rows in the dialog", rows, ["MAPI Client (Mail)", f"Чат {SCRIPTS}", "Другой"])
+    expect("rows in the dialog", [r["text"] for r in d.rows()], ["MAPI Client (Mail)", f"Чат {SCRIPTS}", "Другой"])
     d.cancel()
 
 
@@ -88,22 +71,15 @@ def scenario_names_in_any_script_survive_the_dialog_and_a_run_and_an_ansi_file_k
     zoe = "7;1;1;Zoë;;1;Wait for window;;Zoë;"
     app = h.app_folder(ini=settings_ini("", [mail_record(0), zoe], position="100;120"))  # cp1252
     d = ConfigDialog(h, app, tab=1)
-    expect("rows read from the ANSI file", [r["text"] for r in d.tree() if "sub7" in r],
-           ["MAPI Client (Mail)", "Zoë"])
-    h.probe("lvselect", d.hwnd, "1")
-    time.sleep(0.2)
-    for box, text in ((NAME_BOX, f"Zoë {SCRIPTS}"), (TEXT_BOX, f"Zoë {BEE}")):
-        h.probe("focus", d.hwnd, f"id:{box}")
-        h.probe("settext", d.hwnd, f"id:{box}", text)
-        h.probe("key", d.hwnd, f"id:{box}", "0x23")  # End: a key released in the box, as typing leaves it
-        time.sleep(0.2)
+    expect("rows read from the ANSI file", [r["text"] for r in d.rows()], ["MAPI Client (Mail)", "Zoë"])
+    d.select_row(1)
+    d.type_into(NAME_BOX, f"Zoë {SCRIPTS}")
+    d.type_into(TEXT_BOX, f"Zoë {BEE}")
     h.probe("focus", d.hwnd, f"id:{NAME_BOX}")  # leaving the caption box takes its text
     time.sleep(0.2)
     h.probe("tab", d.hwnd, "0")
     time.sleep(0.3)
-    tree = d.tree()
-    at = next(i for i, r in enumerate(tree) if r.get("class") == "ListBox" and r.get("visible") == "1")
-    names = [r["text"] for r in tree[at + 1:at + 1 + int(tree[at]["count"])]]
+    names = d.saver_list(d.tree())[0]
     if f"Сон {SCRIPTS}" not in names:
         raise ScenarioFailed(f"the saver named in other scripts is not listed: {names}")
     h.probe("lbselect", d.hwnd, "id:200", str(names.index(f"Сон {SCRIPTS}")))
@@ -117,19 +93,16 @@ def scenario_names_in_any_script_survive_the_dialog_and_a_run_and_an_ansi_file_k
     expect("after OK", (saved["settings"]["scrfile"], saved["applist"]),
            (WINDOWS + f"Сон {SCRIPTS}.scr", {"app0": mail_record(0), "app1": renamed}))
 
-    product = h.start(app.scr, "/s")
-    h.wait_file_text(saver.with_name("FakeSaver.log"), "window hwnd=", 20)
-    expect("saver started from its path", saver_starts(saver)[0].split("cmdline=")[1],
-           f'"{WINDOWS}Сон {SCRIPTS}.scr" /s')
+    product = h.start_hosted(app, saver)
+    expect("saver started from its path", saver_cmdline(saver), f'"{WINDOWS}Сон {SCRIPTS}.scr" /s')
     time.sleep(3.5)  # confirmed: the end of the run saves
     end_saver(saver, product, 10)
     expect("records after the run", app.read_ini()["applist"], {"app0": mail_record(0), "app1": renamed})
 
     d = ConfigDialog(h, app, tab=1)
-    h.probe("lvselect", d.hwnd, "1")
-    time.sleep(0.2)
+    d.select_row(1)
     tree = d.tree()
-    expect("shown again", ([r["text"] for r in tree if "sub7" in r][1], d.control(NAME_BOX, tree)["text"],
+    expect("shown again", (d.rows(tree)[1]["text"], d.control(NAME_BOX, tree)["text"],
                            d.control(TEXT_BOX, tree)["text"]), (f"Zoë {SCRIPTS}", f"Zoë {SCRIPTS}", f"Zoë {BEE}"))
     h.screenshot("dialog-record-in-any-script")
     d.cancel()

@@ -71,20 +71,17 @@ int App::Main() {
         case Mode::Configure: RunConfiguration(); return 0;
         case Mode::Preview: RunPreview(); return 0;
         case Mode::Run:
-            if (previousInstance) {
+        case Mode::Try: {
+            if (mode == Mode::Run && previousInstance) {
                 FinishAll();
                 return 0;
             }
             RunSaver();
             if (!state_.host.IsSaverRunning) return 0;
-            {
-                const int code = MessageLoop();
-                ShowAwaySummary();
-                return code;
-            }
-        case Mode::Try:
-            RunSaver();
-            return state_.host.IsSaverRunning ? MessageLoop() : 0;
+            const int code = MessageLoop();
+            ShowAwaySummary();  // a try finds no events
+            return code;
+        }
         case Mode::None:
             // Not a screen-saver switch: nothing to do, so the program ends
             // instead of lingering as an invisible process.

@@ -41,6 +41,7 @@ struct SettingsValues {
     bool BlinkIcons = false;
     bool EnlargeIcons = false;
     std::int16_t IconOrientation = 0;
+    bool AwaySummary = false;  // list the run's events when it ends
 };
 
 // Watched applications, in the order of their keys app0, app1, ...
@@ -50,6 +51,7 @@ struct AppList {
     std::vector<std::string> Beyond;
     bool AppListChanged = false;
     bool PollCycleRunning = false;  // the poll cycle is on the stack
+    std::uint64_t PollCycles = 0;   // cycles entered this run
     [[nodiscard]] int AppCount() const { return static_cast<int>(AppTable.size()); }
 };
 

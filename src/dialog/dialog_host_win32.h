@@ -7,6 +7,7 @@
 
 #include "core/runtime_state.h"
 #include "dialog/form_flags.h"
+#include "dialog/save_all.h"
 #include "platform/twips.h"
 
 namespace vl {
@@ -22,6 +23,11 @@ public:
     // The size of a maximised window on the primary display, in pixels.
     virtual int ScreenWidthPixels() const = 0;
     virtual int ScreenHeightPixels() const = 0;
+    // What the pages show now, saved or not.
+    virtual DialogChoices CurrentChoices() const = 0;
+    // Runs the chosen saver over these choices as a run would; returns when
+    // it has ended, false when it could not start.
+    virtual bool RunTry(const DialogChoices& choices) = 0;
 };
 
 // Frames of the four pages sit at the same place; only the shown one is on the window.

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/runtime_state.h"
+#include "dialog/save_all.h"
 #include "settings/settings_store.h"
 
 namespace vl {
@@ -20,6 +21,9 @@ public:
     virtual void Timer1Tick() = 0;
     virtual void OverlayTimerTick() = 0;
     virtual void DisplayPropertiesTick() = 0;
+    // Runs the chosen saver over these unsaved choices, as a run would, and
+    // returns when it has ended; false when it could not start.
+    virtual bool Try(const DialogChoices& choices) = 0;
 };
 
 }  // namespace vl

@@ -220,7 +220,10 @@ void MainForm::TabStrip1_Click() {
             ShowPage(pollingPage_->Frame());
             ::SetFocus(pollingPage_->List());
             break;
-        case 2: ShowPage(positionPage_->Frame()); break;
+        case 2:
+            positionPage_->EnableTry(CanTry(Choices()));  // the saver is chosen on another page
+            ShowPage(positionPage_->Frame());
+            break;
         case 3: ShowPage(aboutPage_->Frame()); break;
         default: break;
     }

@@ -73,6 +73,8 @@ public:
     HWND FormWindow() const override { return hwnd_; }
     int ScreenWidthPixels() const override { return ScreenWidth; }
     int ScreenHeightPixels() const override { return ScreenHeight; }
+    DialogChoices CurrentChoices() const override { return Choices(); }
+    bool RunTry(const DialogChoices& choices) override { return owner_.Try(choices); }
 
     int ScreenWidth = 0;  // pixels of a maximised window on the primary display
     int ScreenHeight = 0;

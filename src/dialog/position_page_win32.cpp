@@ -18,6 +18,8 @@ enum ControlId : int {
     kPicScreen = 406,
     kPicPointer = 407,
     kImgDrag = 408,
+    kTry = 409,
+    kAwaySummary = 410,
 };
 
 constexpr wchar_t kPointerClass[] = L"Vigilumen.Pointer";
@@ -98,6 +100,13 @@ void PositionPage::Create() {
     chkEnlarge_ = CreateControl(frame_, L"BUTTON", L"Enlarged Icons", WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX,
                                 {2430, 4320, 1800, 255}, kEnlarge, font, t);
     ::SetWindowPos(arrange_, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    // Beside the miniature, as "Settings..." stands beside the saver list;
+    // the option in the free row under the others.
+    cmdTry_ = CreateControl(frame_, L"BUTTON", L"Try", WS_VISIBLE | WS_TABSTOP | WS_GROUP | BS_PUSHBUTTON,
+                            {3960, 225, 780, 345}, kTry, font, t);
+    chkAway_ = CreateControl(frame_, L"BUTTON", L"List what happened while I was away",
+                             WS_VISIBLE | WS_TABSTOP | WS_GROUP | BS_AUTOCHECKBOX, {675, 4635, 3900, 255},
+                             kAwaySummary, font, t);
 
     const TwipsRect screenAt{kPicScreenLeft, kPicScreenTop, kPicScreenWidth, kPicScreenHeight};
     PicScreen_ = CreateControl(frame_, L"STATIC", L"", WS_VISIBLE | WS_CLIPSIBLINGS | SS_BITMAP, screenAt, kPicScreen,
@@ -177,6 +186,7 @@ void PositionPage::LoadOptions(const RuntimeState& state) {
         SetChecked(chkEnlarge_, state.settings.EnlargeIcons);
         chkEnlarge_Click();  // a box whose value changes runs its handler
     }
+    SetChecked(chkAway_, state.settings.AwaySummary);
     SetChecked(optHor_, state.settings.IconOrientation == 1);
     SetChecked(optVer_, state.settings.IconOrientation == 2);
     MovePointer(PlacePointer({state.settings.NotifyX, state.settings.NotifyY}, host_.ScreenWidthPixels(),
@@ -188,6 +198,13 @@ void PositionPage::ReadChoices(DialogChoices& choices) const {
     choices.blinkChecked = IsChecked(chkBlink_);
     choices.enlargeChecked = IsChecked(chkEnlarge_);
     choices.horizontal = IsChecked(optHor_);
+    choices.awaySummaryChecked = IsChecked(chkAway_);
+}
+
+void PositionPage::EnableTry(bool enabled) {
+    // A disabled button drops the focus, and the keyboard with it.
+    if (!enabled && ::GetFocus() == cmdTry_) ::SetFocus(chkBlink_);
+    ::EnableWindow(cmdTry_, enabled);
 }
 
 void PositionPage::OnCommand(int id, int code, HWND) {
@@ -197,6 +214,8 @@ void PositionPage::OnCommand(int id, int code, HWND) {
         case kEnlarge: chkEnlarge_Click(); break;
         case kHorizontal: optHor_Click(); break;
         case kVertical: optVer_Click(); break;
+        case kTry: cmdTry_Click(); break;
+        case kAwaySummary: chkAway_Click(); break;
         default: break;
     }
 }
@@ -212,6 +231,22 @@ void PositionPage::chkEnlarge_Click() {
 void PositionPage::optHor_Click() { host_.SetDirty(true); }
 
 void PositionPage::optVer_Click() { host_.SetDirty(true); }
+
+// The dialog steps aside while its choices run, and comes back as it was.
+void PositionPage::cmdTry_Click() {
+    const DialogChoices choices = host_.CurrentChoices();
+    if (!CanTry(choices)) return;
+    HWND form = host_.FormWindow();
+    ::ShowWindow(form, SW_HIDE);
+    const bool tried = host_.RunTry(choices);
+    if (!::IsWindow(form)) return;  // closed meanwhile with the window it was opened from
+    ::ShowWindow(form, SW_SHOWNORMAL);
+    ::SetForegroundWindow(form);
+    if (!tried)
+        ::MessageBoxW(form, L"The screen saver could not be tried.", L"Corvane Vigilumen", MB_OK | MB_ICONERROR);
+}
+
+void PositionPage::chkAway_Click() { host_.SetDirty(true); }
 
 void PositionPage::MovePointer(TwipsPoint topLeft, PointerSize size) {
     pointerAt_ = topLeft;

@@ -28,6 +28,8 @@ public:
     // then the pointer placed from the stored position.
     void LoadOptions(const RuntimeState& state);
     void ReadChoices(DialogChoices& choices) const;
+    // "Try" needs a saver chosen in the dialog.
+    void EnableTry(bool enabled);
 
     void OnCommand(int id, int code, HWND control) override;
     LRESULT OnNotify(NMHDR*) override { return 0; }
@@ -42,6 +44,8 @@ private:
     void chkEnlarge_Click();
     void optHor_Click();
     void optVer_Click();
+    void cmdTry_Click();
+    void chkAway_Click();
 
     void PicPointer_Paint();
     // The pointer ends up centred on an accepted drop, even when the stored
@@ -65,6 +69,8 @@ private:
     HWND optVer_ = nullptr;
     HWND chkBlink_ = nullptr;
     HWND chkEnlarge_ = nullptr;
+    HWND cmdTry_ = nullptr;
+    HWND chkAway_ = nullptr;  // the summary of what happened while away
     HWND PicScreen_ = nullptr;
     HWND PicPointer_ = nullptr;
     HWND imgDrag_ = nullptr;

@@ -6,6 +6,21 @@
 #include "settings/settings.h"
 
 namespace vl {
+namespace {
+
+SavedSettings FromDialog(const RuntimeState& state, const DialogChoices& choices, const std::string& scrfile) {
+    SavedSettings saved;
+    saved.notifyX = state.settings.NotifyX;
+    saved.notifyY = state.settings.NotifyY;
+    saved.blink = choices.blinkChecked;
+    saved.enlarged = choices.enlargeChecked;
+    saved.horizontal = choices.horizontal;
+    saved.awaySummary = choices.awaySummaryChecked;
+    saved.scrfile = scrfile;
+    return saved;
+}
+
+}  // namespace
 
 SaveReport SaveAll(bool bOnExit, RuntimeState& state, SettingsStore& store, DirtyFlag& dirty,
                    const DialogChoices& choices) {
@@ -35,19 +50,22 @@ SaveReport SaveAll(bool bOnExit, RuntimeState& state, SettingsStore& store, Dirt
         case DialogChoices::Saver::Path: state.host.ScreenSaverPath = choices.saverPath; break;
         case DialogChoices::Saver::NotSelected: break;
     }
-    SavedSettings saved;
-    saved.notifyX = state.settings.NotifyX;
-    saved.notifyY = state.settings.NotifyY;
-    saved.blink = choices.blinkChecked;
-    saved.enlarged = choices.enlargeChecked;
-    saved.horizontal = choices.horizontal;
     // The file is rewritten whole, so a saver kept without a selection in the
     // list is written too, or the user's choice would vanish from the file.
-    saved.scrfile = state.host.ScreenSaverPath;
+    const SavedSettings saved = FromDialog(state, choices, state.host.ScreenSaverPath);
     const ReplaceResult replaced = store.ReplaceAll(AllEntries(saved, state.apps));
     if (!replaced.replaced) return {SaveOutcome::Failed, replaced.reason};
     dirty.SetDirty(false);
     return {SaveOutcome::Saved, {}};
+}
+
+bool CanTry(const DialogChoices& choices) {
+    return choices.saver == DialogChoices::Saver::Path && !choices.saverPath.empty();
+}
+
+std::optional<std::vector<IniEntry>> TryEntries(const RuntimeState& state, const DialogChoices& choices) {
+    if (!CanTry(choices)) return std::nullopt;
+    return AllEntries(FromDialog(state, choices, choices.saverPath), state.apps);
 }
 
 std::string SaveFailedText(const std::string& file, const std::string& reason) {

@@ -1,7 +1,9 @@
 // "OK", "Apply" and the end of a run: saving what the dialog and the run changed.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "core/runtime_state.h"
 #include "settings/settings_store.h"
@@ -21,6 +23,7 @@ struct DialogChoices {
     bool blinkChecked = false;
     bool enlargeChecked = false;
     bool horizontal = false;
+    bool awaySummaryChecked = false;
     enum class Saver { NotSelected, NoSaver, Path };
     Saver saver = Saver::NotSelected;
     std::string saverPath;  // with Saver::Path
@@ -43,6 +46,15 @@ struct SaveReport {
 // configures. The changes count as saved only once the file holds them.
 SaveReport SaveAll(bool bOnExit, RuntimeState& state, SettingsStore& store, DirtyFlag& dirty,
                    const DialogChoices& choices);
+
+// A try runs the saver chosen in the dialog, saved or not: without one
+// there is nothing to try.
+bool CanTry(const DialogChoices& choices);
+
+// What a try hands to its run: everything a full save would write now (the
+// dialog's choices, the position and the list as the dialog holds them),
+// the saver being the one chosen in the dialog. Nothing when it cannot try.
+std::optional<std::vector<IniEntry>> TryEntries(const RuntimeState& state, const DialogChoices& choices);
 
 // What the user is told when a full save failed.
 std::string SaveFailedText(const std::string& file, const std::string& reason);

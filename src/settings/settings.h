@@ -13,6 +13,9 @@ namespace vl {
 inline constexpr std::int32_t kDefaultNotifyX = 48;
 inline constexpr std::int32_t kDefaultNotifyY = 295;
 inline constexpr std::int16_t kDefaultIconOrientation = 2;
+// Added later than the other keys: older versions ignore it, and a file
+// without it means the option is off.
+inline constexpr char kAwaySummaryKey[] = "awaysummary";
 
 // Reads every setting (a value that does not convert takes its key's
 // default) and the application table. On a first start it creates the
@@ -34,6 +37,7 @@ struct SavedSettings {
     bool blink = false;
     bool enlarged = false;
     bool horizontal = false;
+    bool awaySummary = false;
     std::string scrfile;  // empty: the key is left out
 };
 

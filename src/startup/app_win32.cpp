@@ -6,6 +6,7 @@
 #include "platform/win32_util.h"
 #include "settings/settings.h"
 #include "startup/mode.h"
+#include "watch/try_events.h"
 
 namespace vl {
 namespace {
@@ -25,12 +26,19 @@ HWND ForeignTopLevelWindow(std::optional<std::uintptr_t> handle) {
     return window;
 }
 
+// A try reads the dialog's choices from the file it was handed, never the
+// settings file.
+std::string SettingsFileToRead(const std::string& programFolder) {
+    if (std::optional<std::string> tried = TryFileOf(ArgumentsOf(Narrow(::GetCommandLineW())))) return *tried;
+    return SettingsFilePath(programFolder);
+}
+
 }  // namespace
 
 App::App(HINSTANCE instance)
     : instance_(instance),
       programFolder_(vl::ProgramFolder()),
-      store_(profileFs_, SettingsFilePath(programFolder_), std::to_string(::GetCurrentProcessId())),
+      store_(profileFs_, SettingsFileToRead(programFolder_), std::to_string(::GetCurrentProcessId())),
       display_(instance, programFolder_, ScreenTwips()),
       form_(*this) {}
 
@@ -46,9 +54,13 @@ int App::Main() {
     if (IsThisProgram(state_.host.ScreenSaverPath)) state_.host.ScreenSaverPath.clear();
     arguments_ = std::string(ArgumentsOf(Narrow(::GetCommandLineW())));
     const Mode mode = ModeOfSwitch(ReduceSwitch(arguments_));
+    // A try runs the saver as Windows would, beside the dialog that holds
+    // the instance mutex.
+    trying_ = mode == Mode::Try;
+    if (trying_) arguments_ = kTrySaverArguments;
     // The saver first: the settings and a long list are nothing it needs,
     // and the user sees it the sooner.
-    if ((mode == Mode::Run && !previousInstance) || mode == Mode::Preview) StartChosenSaver();
+    if ((mode == Mode::Run && !previousInstance) || mode == Mode::Preview || trying_) StartChosenSaver();
     HWND settingsWindow = mode == Mode::Configure ? ForeignTopLevelWindow(SettingsWindowOf(arguments_)) : nullptr;
     state_.host.SettingsWindow = reinterpret_cast<std::uintptr_t>(settingsWindow);
     if (!form_.CreateAndLoad(instance_, mode == Mode::Configure, settingsWindow)) return 1;
@@ -59,12 +71,17 @@ int App::Main() {
         case Mode::Configure: RunConfiguration(); return 0;
         case Mode::Preview: RunPreview(); return 0;
         case Mode::Run:
-            if (previousInstance) {
+        case Mode::Try: {
+            if (mode == Mode::Run && previousInstance) {
                 FinishAll();
                 return 0;
             }
             RunSaver();
-            return state_.host.IsSaverRunning ? MessageLoop() : 0;
+            if (!state_.host.IsSaverRunning) return 0;
+            const int code = MessageLoop();
+            ShowAwaySummary();  // a try finds no events
+            return code;
+        }
         case Mode::None:
             // Not a screen-saver switch: nothing to do, so the program ends
             // instead of lingering as an invisible process.
@@ -156,7 +173,16 @@ void App::OverlayTimerTick() {
     if (OverlayTickOwnership(state_, host_, *this)) OverlayDraw(state_, display_);
 }
 
+void App::CheckAll() {
+    // A try shows every ticked record instead of looking for events.
+    if (trying_)
+        ShowTriedEvents(state_, *this);
+    else
+        vl::CheckAll(state_, desktop_, *this, store_);
+}
+
 void App::SaveApplicationListOnExit() {
+    if (trying_) return;  // a try writes no settings
     form_.SetDirty(true);
     (void)SaveAll(true, state_, store_, form_, form_.Choices());  // the run ends whatever happens
 }

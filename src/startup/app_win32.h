@@ -15,6 +15,7 @@
 #include "settings/profile_store.h"
 #include "settings/settings_win32.h"
 #include "startup/finish.h"
+#include "watch/away_log.h"
 #include "watch/watch_win32.h"
 
 namespace vl {
@@ -37,12 +38,13 @@ public:
     void Timer1Tick() override { Timer1_Timer(state_, host_, *this); }
     void OverlayTimerTick() override;
     void DisplayPropertiesTick() override { DisplayPropertiesTimerProc(state_, host_, *this); }
+    bool Try(const DialogChoices& choices) override;
 
     // RunControl
     bool MainFormVisible() override { return form_.Visible(); }
     void SetWatchdogEnabled(bool enabled) override { form_.SetTimer1Enabled(enabled); }
     void KillFormTimer(std::uintptr_t id) override { form_.KillFormTimer(id); }
-    void CheckAll() override { vl::CheckAll(state_, desktop_, *this, store_); }
+    void CheckAll() override;
     void FinishAll() override { vl::FinishAll(state_, *this); }
 
     // Lifecycle
@@ -55,6 +57,7 @@ public:
     void ShowIconEx(std::int16_t nIndex, std::string& sIconPath) override;
     void ShowIcon(std::int16_t nIndex, std::string& sIconPath) override;
     void WriteText(std::string_view text) override { ShowText(state_, display_, std::string(text)); }
+    void EventFound(int record, std::string_view name, std::int16_t method) override;
 
 private:
     bool AnotherInstanceRuns();
@@ -64,6 +67,9 @@ private:
     void RunPreview();
     int MessageLoop();
     void PumpPendingMessages();
+    // Once the run has ended: the summary of its events, when chosen and
+    // there were any; returns when it has closed.
+    void ShowAwaySummary();
 
     HINSTANCE instance_;
     RuntimeState state_;
@@ -77,6 +83,8 @@ private:
     MainForm form_;
     UniqueKernelHandle instanceMutex_;
     std::string arguments_;
+    bool trying_ = false;  // a try started by the dialog ("/t FILE")
+    AwayLog away_;
 };
 
 }  // namespace vl

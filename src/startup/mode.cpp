@@ -28,6 +28,7 @@ Mode ModeOfSwitch(std::string_view s) {
     if (s == "/c" || s == "-c") return Mode::Configure;
     if (s == "/s" || s == "-s") return Mode::Run;
     if (s == "/p" || s == "-p") return Mode::Preview;
+    if (s == "/t" || s == "-t") return Mode::Try;
     return Mode::None;
 }
 
@@ -53,6 +54,17 @@ std::optional<std::uintptr_t> SettingsWindowOf(std::string_view arguments) {
     }
     if (value == 0) return std::nullopt;
     return value;
+}
+
+std::optional<std::string> TryFileOf(std::string_view arguments) {
+    if (ModeOfSwitch(ReduceSwitch(arguments)) != Mode::Try) return std::nullopt;
+    std::string_view rest = arguments.substr(2);
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    while (!rest.empty() && blank(rest.front())) rest.remove_prefix(1);
+    while (!rest.empty() && blank(rest.back())) rest.remove_suffix(1);
+    if (rest.size() >= 2 && rest.front() == '"' && rest.back() == '"') rest = rest.substr(1, rest.size() - 2);
+    if (rest.empty()) return std::nullopt;
+    return std::string(rest);
 }
 
 }  // namespace vl

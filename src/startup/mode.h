@@ -8,7 +8,9 @@
 
 namespace vl {
 
-enum class Mode { Configure, Run, Preview, None };
+// Try: a run over the choices the dialog has not saved yet, read from the
+// file the dialog hands over ("/t FILE").
+enum class Mode { Configure, Run, Preview, Try, None };
 
 // The arguments Windows passed: the full command line without the program
 // name (quoted or not) and the blanks after it. Nothing else is changed, as
@@ -25,5 +27,13 @@ Mode ModeOfSwitch(std::string_view reducedSwitch);
 // decimal as "/c:HWND" or "/c HWND". Nothing for any other form, a zero or
 // a number too large for a handle.
 std::optional<std::uintptr_t> SettingsWindowOf(std::string_view arguments);
+
+// The file a try reads its settings from: what follows "/t" or "-t", one
+// pair of quotes around it removed. Nothing for any other switch or when no
+// file is named.
+std::optional<std::string> TryFileOf(std::string_view arguments);
+
+// What the chosen saver is handed during a try: a real run's switch.
+inline constexpr char kTrySaverArguments[] = "/s";
 
 }  // namespace vl

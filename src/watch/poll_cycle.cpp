@@ -79,6 +79,7 @@ void CheckAll(RuntimeState& state, Desktop& desktop, Notifier& notifier, Setting
     if (!state.host.SaverConfirmed || state.apps.AppCount() == 0) return;
     const CycleGuard guard(state.apps.PollCycleRunning);
     if (!guard.Entered()) return;
+    ++state.apps.PollCycles;
     CaptionCache windows(desktop);
     MailAnswer mail(desktop);
     for (int i = 0; i < state.apps.AppCount(); ++i) {
@@ -95,6 +96,7 @@ void CheckAll(RuntimeState& state, Desktop& desktop, Notifier& notifier, Setting
             case kMethodInternal: {
                 const std::optional<std::string>& answer = mail.Get();
                 if (!answer || answer->empty()) break;
+                notifier.EventFound(i, f[kFieldName], *method);
                 if (icon.empty())
                     notifier.WriteText(kMailText);
                 else
@@ -102,7 +104,9 @@ void CheckAll(RuntimeState& state, Desktop& desktop, Notifier& notifier, Setting
                 break;
             }
             case kMethodWindow:
-                if (windows.AnyMatches(f[kFieldText])) Notify(state, notifier, *method, icon);
+                if (!windows.AnyMatches(f[kFieldText])) break;
+                notifier.EventFound(i, f[kFieldName], *method);
+                Notify(state, notifier, *method, icon);
                 break;
             case kMethodFileUpdate: {
                 const std::string stored = desktop.NormalizeDate(f[kFieldDate]);
@@ -120,6 +124,7 @@ void CheckAll(RuntimeState& state, Desktop& desktop, Notifier& notifier, Setting
                 // end-of-run save keeps the new date.
                 state.apps.AppTable[i] = rebuilt;
                 store.Write(kAppListSection, "app" + std::to_string(i), rebuilt);
+                notifier.EventFound(i, f[kFieldName], *method);
                 if (icon.empty())
                     notifier.WriteText(file + kModifiedSuffix);
                 else

@@ -41,6 +41,8 @@ public:
     virtual void ShowIcon(std::int16_t nIndex, std::string& sIconPath) = 0;
     // Text at (1,1) of the screen.
     virtual void WriteText(std::string_view text) = 0;
+    // Record number `record` (of AppTable) has an event; told before it is shown.
+    virtual void EventFound(int record, std::string_view name, std::int16_t method) = 0;
 };
 
 inline constexpr char kMailText[] = "You've got email";
@@ -54,7 +56,7 @@ bool CaptionMatches(std::string_view caption, std::string_view wanted);
 // inside itself (a display call may pump messages). A damaged record or a
 // failing check is skipped for this tick; the cycle goes on. Every ticked
 // mail record of a cycle takes the same answer, and the cycle asks for one
-// mail check at most.
+// mail check at most. Each cycle entered counts in PollCycles.
 void CheckAll(RuntimeState& state, Desktop& desktop, Notifier& notifier, SettingsStore& store);
 
 }  // namespace vl

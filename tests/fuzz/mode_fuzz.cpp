@@ -32,6 +32,7 @@ void CheckLine(std::string_view line) {
     const vl::Mode want = letter == 'c'   ? vl::Mode::Configure
                           : letter == 's' ? vl::Mode::Run
                           : letter == 'p' ? vl::Mode::Preview
+                          : letter == 't' ? vl::Mode::Try
                                           : vl::Mode::None;
     FUZZ_EXPECT(mode == want);
 }

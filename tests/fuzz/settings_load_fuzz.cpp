@@ -82,7 +82,7 @@ Loaded Load(BytesProfileFs& fs, FakeFiles& files) {
 }
 
 auto Shown(const vl::SettingsValues& v) {
-    return std::tuple(v.NotifyX, v.NotifyY, v.BlinkIcons, v.EnlargeIcons, v.IconOrientation);
+    return std::tuple(v.NotifyX, v.NotifyY, v.BlinkIcons, v.EnlargeIcons, v.IconOrientation, v.AwaySummary);
 }
 
 // Record n as the profile calls give it: the first [applist] section, the
@@ -146,6 +146,7 @@ void LoadOnce(std::string_view text, const vltest::ProfileFile& parsed, bool fol
     saved.blink = first.values.BlinkIcons;
     saved.enlarged = first.values.EnlargeIcons;
     saved.horizontal = first.values.IconOrientation == 1;
+    saved.awaySummary = first.values.AwaySummary;
     saved.scrfile = store.Read(vl::kSettingsSection, "scrfile", "");
     FUZZ_EXPECT(store.ReplaceAll(vl::AllEntries(saved, first.apps)).replaced);
     FUZZ_EXPECT(fs.files.count(store.TemporaryPath()) == 0);

@@ -17,6 +17,7 @@ TEST(CommandLine, FirstTwoCharactersLowerCasedSelectTheMode) {
         {"", Mode::Configure},  // no arguments: configure
         {"/c:1234", Mode::Configure}, {"-P 4711", Mode::Preview}, {"/S", Mode::Run},
         {"/a", Mode::None},           {"s", Mode::None},
+        {"/t C:\\x.ini", Mode::Try},   {"-T", Mode::Try},
     };
     for (const auto& [arguments, mode] : cases)
         EXPECT_EQ(vl::ModeOfSwitch(vl::ReduceSwitch(arguments)), mode) << arguments;
@@ -31,4 +32,15 @@ TEST(CommandLine, TheSettingsWindowComesAfterAColonOrABlank) {
         {"/c:99999999999999999999999", std::nullopt},  // past any handle
     };
     for (const auto& [arguments, window] : cases) EXPECT_EQ(vl::SettingsWindowOf(arguments), window) << arguments;
+}
+
+TEST(CommandLine, ATryNamesTheFileAfterItsSwitch) {
+    const std::pair<const char*, std::optional<std::string>> cases[] = {
+        {"/t C:\\T\\vlt1.tmp", "C:\\T\\vlt1.tmp"},
+        {"-T   \"C:\\Documents and Settings\\t 1.tmp\"  ", "C:\\Documents and Settings\\t 1.tmp"},
+        {"/tZ:\\a.ini", "Z:\\a.ini"},
+        {"/t", std::nullopt},  {"/t   ", std::nullopt}, {"/t \"\"", std::nullopt},
+        {"/s C:\\x.ini", std::nullopt}, {"/c", std::nullopt},
+    };
+    for (const auto& [arguments, file] : cases) EXPECT_EQ(vl::TryFileOf(arguments), file) << arguments;
 }

@@ -22,6 +22,7 @@ public:
     int mailChecksAsked = 0;
     std::map<std::string, std::string> files;  // path -> general date
     std::vector<std::string> events;
+    std::vector<std::string> found;  // EventFound calls: record, name, method
     std::string completedPrefix;  // ShowIconEx completes bare names with this
     std::function<void()> onShowIconEx;
 
@@ -40,6 +41,9 @@ public:
         events.push_back("ShowIcon " + std::to_string(n) + " " + icon);
     }
     void WriteText(std::string_view text) override { events.push_back("text " + std::string(text)); }
+    void EventFound(int record, std::string_view name, std::int16_t method) override {
+        found.push_back(std::to_string(record) + " " + std::string(name) + " " + std::to_string(method));
+    }
 };
 
 const std::string kIni = "C:\\V\\QVX_data\\Lumiwake.ini";
@@ -155,6 +159,27 @@ TEST_F(PollCycleTest, SecondProcessAddsShowIconWithTheCompletedPathUnlessADispla
     desktop.onShowIconEx = [this] { state.host.SaverConfirmed = false; };
     Run();  // the shutdown ends the cycle: not even the screen copy is drawn
     EXPECT_EQ(desktop.events, std::vector<std::string>{"ShowIconEx 1 a.ico"});
+}
+
+// Every event is told with its record's number and name before it is shown,
+// so that what happened can be listed once the saver has gone.
+TEST_F(PollCycleTest, EveryEventIsToldWithItsRecordBeforeItIsShownAndEveryCycleIsCounted) {
+    desktop.mail = "you've got mail";
+    desktop.captions = {"Build finished"};
+    desktop.files["C:\\r.txt"] = "1/3/2026 9:00:00 AM";
+    state.apps.AppTable = {"-1;0;1;Mail;;2;Internal;;;", "1;1;0;Off;;1;Wait for window;o.ico;Build;",
+                           "2;1;1;Build;;1;Wait for window;b.ico;Build;",
+                           "8;1;1;Report;C:\\r.txt;0;Watch for file update;r.ico;C:\\r.txt;"};
+    desktop.onShowIconEx = [this] { EXPECT_EQ(desktop.found.size(), desktop.events.size()); };
+    Run();
+    EXPECT_EQ(desktop.found, (std::vector<std::string>{"0 Mail 2", "2 Build 1", "3 Report 0"}));
+    EXPECT_EQ(state.apps.PollCycles, 1u);
+    Run();  // lasting events are told again; the file's change is not
+    EXPECT_EQ(desktop.found.size(), 5u);
+    EXPECT_EQ(state.apps.PollCycles, 2u);
+    state.host.SaverConfirmed = false;
+    Run();
+    EXPECT_EQ(state.apps.PollCycles, 2u);
 }
 
 // ---- the mail check ----------------------------------------------------------

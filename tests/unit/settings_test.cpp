@@ -98,6 +98,17 @@ TEST_F(SettingsTest, StoredValuesAreReadAndListLoadingStopsAtTheFirstGap) {
     EXPECT_TRUE(files.iconsWritten.empty());
 }
 
+// A file of an older version has no such key: the option is off.
+TEST_F(SettingsTest, TheAwaySummaryIsOffUnlessItsKeySaysOn) {
+    for (const auto& [value, on] : {std::pair<const char*, bool>{nullptr, false}, {"0", false}, {"1", true},
+                                    {"TRUE", true}, {"maybe", false}}) {
+        fs.files[kIni] = {{"settings", {{"blink", "1"}}}, {"applist", {{"app0", "r0"}}}};
+        if (value) fs.files[kIni][0].second.push_back({"awaysummary", value});
+        Load();
+        EXPECT_EQ(state.settings.AwaySummary, on) << (value ? value : "missing");
+    }
+}
+
 // Keys match without regard to case and the first of two equal keys counts,
 // as a key's own read finds them; the list is read in one pass.
 TEST_F(SettingsTest, TheListIsReadWholeWithTheProfileRulesForKeys) {
@@ -172,6 +183,7 @@ TEST_F(SaveTest, WritesOnlyWhenChangedOrToggledAndRunningOrConfiguring) {
 TEST_F(SaveTest, FullSaveWritesEveryKeyAndRenumbersRecordsWithoutGaps) {
     choices.blinkChecked = true;
     choices.horizontal = true;
+    choices.awaySummaryChecked = true;
     choices.saver = DialogChoices::Saver::Path;
     choices.saverPath = "C:\\Windows\\system32\\Aurora.scr";
     fs.files[kIni] = {{"settings", {{"unknown", "dropped"}}}, {"applist", {{"app2", "stale"}}}};
@@ -184,12 +196,40 @@ TEST_F(SaveTest, FullSaveWritesEveryKeyAndRenumbersRecordsWithoutGaps) {
           {"blink", "1"},
           {"enlarged", "0"},
           {"orientation", "1"},
+          {"awaysummary", "1"},
           {"scrfile", "C:\\Windows\\system32\\Aurora.scr"}}},
         {"applist", {{"app0", "r0"}, {"app1", "r2"}}},
     };
     EXPECT_EQ(fs.files[kIni], want);
     EXPECT_EQ(state.host.ScreenSaverPath, "C:\\Windows\\system32\\Aurora.scr");
     EXPECT_EQ(fs.files.count(store.TemporaryPath()), 0u);
+}
+
+// A try hands its run what a full save would write now, with the saver
+// chosen in the list, and changes nothing in the program's own state.
+TEST_F(SaveTest, ATryTakesTheDialogsChoicesAndTheSaverSelectedInTheList) {
+    state.host.ScreenSaverPath = "C:\\saved.scr";
+    choices.enlargeChecked = true;
+    choices.awaySummaryChecked = true;
+    for (const auto saver : {DialogChoices::Saver::NotSelected, DialogChoices::Saver::NoSaver}) {
+        choices.saver = saver;
+        EXPECT_FALSE(CanTry(choices));
+        EXPECT_FALSE(TryEntries(state, choices).has_value());
+    }
+    choices.saver = DialogChoices::Saver::Path;
+    choices.saverPath = "C:\\chosen.scr";
+    ASSERT_TRUE(CanTry(choices));
+    const std::optional<std::vector<IniEntry>> entries = TryEntries(state, choices);
+    ASSERT_TRUE(entries.has_value());
+    std::vector<std::string> lines;
+    for (const IniEntry& e : *entries) lines.push_back(e.section + " " + e.key + "=" + e.value);
+    EXPECT_EQ(lines, (std::vector<std::string>{"settings position=100;200", "settings blink=0", "settings enlarged=1",
+                                               "settings orientation=2", "settings awaysummary=1",
+                                               "settings scrfile=C:\\chosen.scr", "applist app0=r0",
+                                               "applist app1=r2"}));
+    EXPECT_EQ(state.host.ScreenSaverPath, "C:\\saved.scr");
+    EXPECT_TRUE(dirty.dirty);
+    EXPECT_TRUE(fs.files.empty());
 }
 
 TEST_F(SaveTest, SaverChoiceClearedOrKept) {

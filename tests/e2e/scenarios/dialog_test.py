@@ -80,7 +80,7 @@ def scenario_savers_of_both_windows_folders_are_listed_and_apply_writes_every_se
         raise ScenarioFailed(f"focus after Apply: {[r.get('text') for r in tree if r.get('focus') == '1']}")
     expect("settings after Apply", app.read_ini(), {
         "settings": {"position": "100;200", "blink": "1", "enlarged": "0", "orientation": "2",
-                     "scrfile": WINDOWS + "plain.saver.scr"},
+                     "awaysummary": "0", "scrfile": WINDOWS + "plain.saver.scr"},
         "applist": {"app0": mail_record()}})
     if not d.product.running():
         raise ScenarioFailed("Apply closed the dialog")

@@ -2,10 +2,9 @@
 saver's window, its layout, blinking, and what it shows."""
 
 import shutil
-import subprocess
 import time
 
-from harness import Harness, ScenarioFailed, close_to, end_saver, mail_record, rect, settings_ini, winpath
+from harness import Harness, ScenarioFailed, close_to, end_saver, mail_record, rect, saver_window, settings_ini, winpath
 
 WS_CHILD, WS_POPUP = 0x40000000, 0x80000000
 
@@ -31,9 +30,7 @@ class Run:
         for caption in captions:
             h.caption_window(caption, self.stop)
         self.product = h.start_hosted(self.app, self.saver, env=env)
-        windows = [l for l in self.saver.with_name("FakeSaver.log").read_text().splitlines()
-                   if l.startswith("window hwnd=")]
-        self.saver_hwnd = windows[-1].split("hwnd=")[1].split()[0]
+        self.saver_hwnd = saver_window(self.saver)
 
     def carrier(self):
         found = [r for r in self.h.probe("tree", self.saver_hwnd, check=False) if r.get("class") == "Vigilumen.frmIcon"]
@@ -61,6 +58,12 @@ class Run:
             time.sleep(0.15)
         return seen
 
+    def check_blinks(self, name: str):
+        """The carrier seen at its place and off the screen within 3 s."""
+        lefts = {r[0] for r in self.rects_over(3)}
+        if 100 not in lefts or not any(l < -1000 for l in lefts):
+            raise ScenarioFailed(f"{name}: carrier lefts seen while blinking: {sorted(lefts)}")
+
     def end(self, timeout: float = 5):
         self.stop.touch()
         end_saver(self.saver, self.product, timeout)
@@ -70,33 +73,29 @@ def _size(r):
     return r[2] - r[0], r[3] - r[1]
 
 
-def scenario_one_steady_icon_lies_inside_the_saver_at_the_notification_position(h: Harness):
-    run = Run(h, ["window.ico"])
-    run.wait_carrier((32, 32), 100, 120)
-    # Without blinking it stays put, and the same event on the next tick adds nothing.
-    seen = run.rects_over(3.5)
-    if seen != {(100, 120, 132, 152)}:
-        raise ScenarioFailed(f"carrier places seen: {sorted(seen)}")
-    run.end()
-
-
-def scenario_three_icons_in_a_row_and_in_an_enlarged_column(h: Harness):
-    for name, size, left, top, orientation, enlarged in (("row", (96, 32), 200, 300, 1, 0),
-                                                         ("column", (64, 192), 64, 48, 2, 1)):
-        run = Run(h, ["a.ico", "b.ico", "c.ico"], name, position=f"{left};{top}", orientation=orientation,
-                  enlarged=enlarged)
+def scenario_icons_lie_inside_the_saver_in_a_row_a_column_at_the_screen_edge_and_blink(h: Harness):
+    """One steady icon at the stored position, three in a row, three enlarged
+    in a column, a hand-edited position off the screen brought to its edge;
+    blinking chosen, or forced by a saver of two processes."""
+    one, three = ["window.ico"], ["a.ico", "b.ico", "c.ico"]
+    for name, icons, size, (left, top), settings, saver_cfg in (
+            ("one", one, (32, 32), (100, 120), {}, {}),
+            ("row", three, (96, 32), (200, 300), {"position": "200;300"}, {}),
+            ("column", three, (64, 192), (64, 48), {"position": "64;48", "orientation": 2, "enlarged": 1}, {}),
+            ("off-screen", one, (32, 32), (1024 - 32, 0), {"position": "2147483647;-5"}, {}),
+            ("blink-chosen", one, (32, 32), (100, 120), {"blink": 1}, {}),
+            ("blink-two-processes", one, (32, 32), (100, 120), {}, {"child": 1})):
+        run = Run(h, icons, name, saver_cfg, **settings)
         run.wait_carrier(size, left, top)
-        run.end()
-
-
-def scenario_blinking_moves_the_carrier_off_the_screen_and_back(h: Harness):
-    # Chosen, or forced by a saver of two processes.
-    for name, blink, saver_cfg in (("chosen", 1, {}), ("two-processes", 0, {"child": 1})):
-        run = Run(h, ["window.ico"], name, saver_cfg, blink=blink)
-        run.wait_carrier((32, 32), 100, 120)
-        lefts = {r[0] for r in run.rects_over(3)}
-        if 100 not in lefts or not any(l < -1000 for l in lefts):
-            raise ScenarioFailed(f"{name}: carrier lefts seen while blinking: {sorted(lefts)}")
+        if name.startswith("blink"):
+            run.check_blinks(name)
+        elif name == "one":
+            # Without blinking it stays put, and the same event on the next tick adds nothing.
+            seen = run.rects_over(3.5)
+            if seen != {(100, 120, 132, 152)}:
+                raise ScenarioFailed(f"carrier places seen: {sorted(seen)}")
+        if not run.product.running():
+            raise ScenarioFailed(f"{name}: the program ended")
         run.end()
 
 
@@ -131,12 +130,7 @@ def scenario_carrier_shows_the_icon_and_the_no_entry_sign_for_a_missing_file(h: 
     run = Run(h, ["window.ico", "missing.ico"], position="300;200")
     carrier = run.wait_carrier((64, 32), 300, 200)
     time.sleep(1.2)  # the overlay timer repaints the icons in their places
-    bmp, png = h.dir / "carrier.bmp", h.dir / "carrier.png"
-    snap = h.probe("snap", carrier["hwnd"], winpath(bmp))[0]
-    if snap.get("ok") != "1" or snap.get("blank") != "0":
-        raise ScenarioFailed(f"snapshot of the carrier: {snap}")
-    subprocess.run(["convert", str(bmp), str(png)], check=True, timeout=30)
-    img = h.pixels(png)
+    img = h.snap(carrier["hwnd"])
     if (img.width, img.height) != (64, 32):
         raise ScenarioFailed(f"snapshot is {img.width} x {img.height}")
     blue = img.count((0, 0, 32, 32), lambda p: p[2] > 150 and p[0] < 120)      # the window's title bar
@@ -144,12 +138,4 @@ def scenario_carrier_shows_the_icon_and_the_no_entry_sign_for_a_missing_file(h: 
     white = img.count((32, 0, 64, 32), lambda p: min(p) > 220)                 # the no-entry ring and bar
     if blue < 15 or gold < 15 or white < 60:
         raise ScenarioFailed(f"carrier content: blue {blue}, gold {gold} in the icon; white {white} in the sign")
-    run.end()
-
-
-def scenario_a_hand_edited_position_off_the_screen_shows_the_icon_at_the_screen_edge(h: Harness):
-    run = Run(h, ["window.ico"], position="2147483647;-5")
-    run.wait_carrier((32, 32), 1024 - 32, 0)
-    if not run.product.running():
-        raise ScenarioFailed("the program ended")
     run.end()

@@ -251,45 +251,36 @@ def scenario_drops_in_the_drop_area_store_the_mapped_position(h: Harness):
     expect("position after Cancel", app.read_ini()["settings"]["position"], "20;20")
 
 
-def scenario_stored_enlarged_pointer_is_placed_with_its_size_and_shrinks_in_place(h: Harness):
+def scenario_enlarged_icons_resizes_the_pointer_where_it_stands_even_at_a_hand_edited_huge_position(h: Harness):
+    """A stored enlarged pointer is placed with its size and shrinks in place;
+    a huge hand-edited position ends nothing, and the pointer grows in place."""
     sw, sh = screen_size_read(h)
-    app = h.app_folder(ini=_settings("512;384", enlarged=1))
-    d = ConfigDialog(h, app, tab=2)
-    page = Page(d)
-    expect("pointer at load", page.pointer,
-           page.pointer_rect_for(*placed_left_top(512, 384, sw, sh, 300, 200), 300, 200))
-    expect("Enlarged Icons and Apply at load", (page.enlarge["check"], page.apply_enabled), ("1", False))
-    expect("PicScreen, PicPointer, imgDrag visible", page.visible, (True, True, False))
-    # The monitor stands on the page without a box of another grey around it.
-    shot = h.pixels(h.screenshot("enlarged-at-load"))
-    expect("the picture's background beside the page's", shot.at(page.screen[0] + 1, page.screen[1] + 1),
-           shot.at(page.screen[0] - 2, page.screen[1] + 1))
-    _click_enlarge(h, page)
-    normal = Page(d)
-    h.screenshot("unchecked-pointer")
-    expect("after unchecking Enlarged Icons",
-           (normal.enlarge["check"], normal.pointer[:2], normal.pointer_size(), normal.apply_enabled),
-           ("0", page.pointer[:2], page.size(150, 100), True))
-    d.ok()
-    expect("enlarged saved", app.read_ini()["settings"]["enlarged"], "0")
-
-
-def scenario_a_hand_edited_huge_position_does_not_end_the_program(h: Harness):
-    app = h.app_folder(ini=_settings("2147483647;-2147483648"))
-    d = ConfigDialog(h, app, tab=2)
-    page = Page(d)
-    h.screenshot("huge-position")
-    if not d.product.running():
-        raise ScenarioFailed("the program ended on a huge stored position")
-    if page.pointer[0] <= page.screen[2] or page.pointer[3] >= page.screen[1]:
-        raise ScenarioFailed(f"pointer at {page.pointer}: want it right of and above the picture {page.screen}")
-    expect("pointer size at load", page.pointer_size(), page.size(200, 100))
-    # The dialog goes on working: checked, Enlarged Icons enlarges the pointer
-    # where it stands, and OK keeps the stored position as it was.
-    _click_enlarge(h, page)
-    enlarged = Page(d)
-    expect("after checking Enlarged Icons", (enlarged.enlarge["check"], enlarged.pointer[:2],
-                                             enlarged.pointer_size()), ("1", page.pointer[:2], page.size(300, 200)))
-    d.ok()
-    ini = app.read_ini()["settings"]
-    expect("settings after OK", (ini["position"], ini["enlarged"]), ("2147483647;-2147483648", "1"))
+    for name, position, enlarged in (("stored", "512;384", 1), ("huge", "2147483647;-2147483648", 0)):
+        app = h.app_folder(ini=_settings(position, enlarged=enlarged), name=name)
+        d = ConfigDialog(h, app, tab=2)
+        page = Page(d)
+        shot = h.pixels(h.screenshot(f"{name}-at-load"))
+        if not d.product.running():
+            raise ScenarioFailed(f"{name}: the program ended at load")
+        if enlarged:
+            expect("pointer at load", page.pointer,
+                   page.pointer_rect_for(*placed_left_top(512, 384, sw, sh, 300, 200), 300, 200))
+            expect("PicScreen, PicPointer, imgDrag visible", page.visible, (True, True, False))
+            # The monitor stands on the page without a box of another grey around it.
+            expect("the picture's background beside the page's", shot.at(page.screen[0] + 1, page.screen[1] + 1),
+                   shot.at(page.screen[0] - 2, page.screen[1] + 1))
+        else:
+            if page.pointer[0] <= page.screen[2] or page.pointer[3] >= page.screen[1]:
+                raise ScenarioFailed(f"pointer at {page.pointer}: want it right of and above the picture {page.screen}")
+            expect("pointer size at load", page.pointer_size(), page.size(200, 100))
+        expect(f"{name}: Enlarged Icons and Apply at load", (page.enlarge["check"], page.apply_enabled),
+               (str(enlarged), False))
+        _click_enlarge(h, page)
+        after = Page(d)
+        h.screenshot(f"{name}-after-click")
+        expect(f"{name}: after clicking Enlarged Icons",
+               (after.enlarge["check"], after.pointer[:2], after.pointer_size(), after.apply_enabled),
+               (str(1 - enlarged), page.pointer[:2], page.size(*((150, 100) if enlarged else (300, 200))), True))
+        d.ok()
+        ini = app.read_ini()["settings"]
+        expect(f"{name}: settings after OK", (ini["position"], ini["enlarged"]), (position, str(1 - enlarged)))

@@ -1,9 +1,25 @@
 #!/usr/bin/env python3
-"""Measures the CPU time Vigilumen uses in run mode: five watched windows are
-open, so five icons blink over the fake saver, for the given time. Prints the
-figures; asserts nothing.
+"""Measures the CPU time Vigilumen uses in run mode over the fake saver, after
+a settling time, for the given time. Prints the figures; asserts nothing.
 
-  python3 tools/bench_cpu.py --build-dir build/win32 [--seconds 600] [--product other/Vigilumen.scr]
+Workloads (--workload):
+  icons5   five "Wait for window" records whose windows are open: five
+           blinking icons (the default).
+  busy20   a busy user's list of 20 ticked records: five mail records without
+           an icon (the fake mail library always has unread mail, so they show
+           one line of text), ten "Wait for window" records with icons of
+           their own whose windows are open, five "Watch for file update"
+           records with icons (their files' dates are new to the list, so the
+           first poll reports them); blinking, 15 icons in a row at 100;100.
+           Before the measurement the carrier must be 15 icons wide at its
+           place; after it, a capture of the carrier must show 15 icons.
+
+The CPU time of the fake saver's process, of the wineserver and of the X
+server over the same time are printed beside it: a window move Vigilumen asks
+for inside the saver's window is partly paid there.
+
+  python3 tools/bench_cpu.py --build-dir build/win32 [--workload busy20] [--seconds 600] [--settle 10]
+                             [--product other/Vigilumen.scr]
 """
 
 from __future__ import annotations
@@ -11,15 +27,23 @@ from __future__ import annotations
 import argparse
 import os
 import shutil
+import subprocess
 import sys
 import time
+from dataclasses import dataclass
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parent.parent
 sys.path.insert(0, str(ROOT / "tests" / "e2e"))
 
-from harness import Config, Harness, processes_under, winpath  # noqa: E402
+from bench_soak import wineserver_pid  # noqa: E402
+from harness import (Config, Harness, mail_record, processes_under, rect, settings_ini,  # noqa: E402
+                     winpath)
 from run_scenario import cleanup, setup  # noqa: E402
+
+CARRIER_CLASS = "Vigilumen.frmIcon"
+ICON = 32  # pixels of a plain icon element
+NOTIFY = (100, 100)
 
 
 def cpu_seconds(pid: int) -> float:
@@ -34,41 +58,127 @@ def rss_kib(pid: int) -> int:
     return 0
 
 
+@dataclass
+class Workload:
+    ini: str  # the settings file
+    icons: list[str]  # icon files in the data folder, each shown once
+    captions: list[str]  # windows to open
+    env: dict | None = None
+    mail_log: Path | None = None  # the fake mail library's calls
+
+
+def icons5(h: Harness, saver: Path) -> Workload:
+    captions = [f"Bench window {i}" for i in range(5)]
+    records = [f"{i};1;1;W{i};{c};1;Wait for window;icon{i}.ico;{c};" for i, c in enumerate(captions)]
+    ini = "\n".join(["[settings]", f"scrfile={winpath(saver)}", "position=100;100", "blink=1",
+                     "orientation=1", "[applist]"] + [f"app{i}={r}" for i, r in enumerate(records)]) + "\n"
+    return Workload(ini, [f"icon{i}.ico" for i in range(5)], captions)
+
+
+def busy20(h: Harness, saver: Path) -> Workload:
+    env, mail_log = h.fake_mapi("unread")
+    mail = [mail_record()] + [f"{i};1;1;Mail {i};;2;Internal;;;" for i in range(1, 5)]
+    captions = [f"Bench window {i}" for i in range(10)]
+    windows = [f"{10 + i};1;1;Window {i};{c};1;Wait for window;window{i}.ico;{c};" for i, c in enumerate(captions)]
+    watched = h.dir / "watched"
+    watched.mkdir()
+    files = []
+    for i in range(5):
+        f = watched / f"file{i}.txt"
+        f.write_text(f"watched file {i}\n")
+        # No stored date: the first poll reports the file and stores its date.
+        files.append(f"{20 + i};1;1;File {i};{winpath(f)};0;Watch for file update;file{i}.ico;{winpath(f)};")
+    ini = settings_ini(winpath(saver), mail + windows + files, position=f"{NOTIFY[0]};{NOTIFY[1]}", blink=1,
+                       enlarged=0, orientation=1)
+    icons = [f"window{i}.ico" for i in range(10)] + [f"file{i}.ico" for i in range(5)]
+    return Workload(ini, icons, captions, env, mail_log)
+
+
+WORKLOADS = {"icons5": icons5, "busy20": busy20}
+
+
+def carrier(h: Harness, saver_hwnd: str):
+    found = [r for r in h.probe("tree", saver_hwnd, check=False) if r.get("class") == CARRIER_CLASS]
+    return found[0] if found else None
+
+
+def check_carrier_placed(h: Harness, saver_hwnd: str, icons: int) -> dict:
+    """The carrier inside the saver's window, `icons` elements wide, at the
+    notification position (or parked off the screen, blinking)."""
+    def placed():
+        c = carrier(h, saver_hwnd)
+        return c if c and rect(c)[2] - rect(c)[0] == icons * ICON else None
+    c = h.wait_until(placed, 20, f"the carrier {icons} icons wide", interval=0.3)
+    left, top, right, bottom = rect(c)
+    if top != NOTIFY[1] or bottom - top != ICON or (left != NOTIFY[0] and left > -1000):
+        raise SystemExit(f"carrier at {c['rect']}, want {icons * ICON} x {ICON} at {NOTIFY} or parked")
+    return c
+
+
+def check_carrier_shows(h: Harness, hwnd: str, icons: int):
+    """A capture of the carrier, taken inside Vigilumen: every 32-pixel cell holds an icon."""
+    bmp, png = h.dir / "carrier.bmp", h.dir / "carrier.png"
+    snap = h.probe("snap", hwnd, winpath(bmp))[0]
+    if snap.get("ok") != "1":
+        raise SystemExit(f"no capture of the carrier: {snap}")
+    subprocess.run(["convert", str(bmp), str(png)], check=True, timeout=30)
+    img = h.pixels(png)
+    drawn = [img.count((k * ICON, 0, (k + 1) * ICON, ICON), lambda p: max(p) > 60) for k in range(img.width // ICON)]
+    if img.width != icons * ICON or sum(1 for n in drawn if n > 100) != icons:
+        raise SystemExit(f"carrier capture {img.width} x {img.height}, lit pixels per icon: {drawn}")
+    print(f"carrier shows {icons} icons (lit pixels per icon: {min(drawn)}-{max(drawn)}); capture {png}")
+
+
 def main() -> int:
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--build-dir", type=Path, default=ROOT / "build" / "win32")
+    parser.add_argument("--workload", choices=sorted(WORKLOADS), default="icons5")
     parser.add_argument("--seconds", type=float, default=600)
+    parser.add_argument("--settle", type=float, default=10, help="seconds of run mode before the measurement")
     parser.add_argument("--product", type=Path, help="another build of Vigilumen.scr to measure")
     args = parser.parse_args()
     config = Config(args.build_dir.resolve())
     if args.product:
         config.product = args.product.resolve()
     session = setup(config)
-    h = Harness(config, session, "bench-cpu")
+    h = Harness(config, session, f"bench-cpu-{args.workload}")
     try:
         saver = h.fake_saver(h.dir / "savers")
-        captions = [f"Bench window {i}" for i in range(5)]
-        records = [f"{i};1;1;W{i};{c};1;Wait for window;icon{i}.ico;{c};" for i, c in enumerate(captions)]
-        ini = "\n".join(["[settings]", f"scrfile={winpath(saver)}", "position=100;100", "blink=1",
-                         "orientation=1", "[applist]"] + [f"app{i}={r}" for i, r in enumerate(records)]) + "\n"
-        app = h.app_folder(ini=ini)
-        for i in range(5):
-            shutil.copy2(ROOT / "data" / "QVX_data" / ("window.ico" if i % 2 else "file.ico"), app.data / f"icon{i}.ico")
+        work = WORKLOADS[args.workload](h, saver)
+        icons = len(work.icons)
+        app = h.app_folder(ini=work.ini)
+        for i, icon in enumerate(work.icons):
+            shutil.copy2(ROOT / "data" / "QVX_data" / ("window.ico" if i % 2 else "file.ico"), app.data / icon)
         stop = h.dir / "captions.stop"
-        for c in captions:
-            h.start(config.helpers["CaptionWindow"], "--caption", c, "--stop", winpath(stop))
-        h.start(app.scr, "/s")
-        h.wait_file_text(saver.with_name("FakeSaver.log"), "window hwnd=", 20)
-        time.sleep(5)  # the icons are placed at the first watchdog tick
+        for c in work.captions:
+            h.caption_window(c, stop)
+        h.start_hosted(app, saver, env=work.env)
+        time.sleep(args.settle)  # the first watchdog ticks place the icons
+        saver_hwnd = [l for l in saver.with_name("FakeSaver.log").read_text().splitlines()
+                      if l.startswith("window hwnd=")][-1].split("hwnd=")[1].split()[0]
+        placed = check_carrier_placed(h, saver_hwnd, icons)
         pids = [p for p in processes_under(app.root, h.prefix)
                 if "vigilumen.scr" in Path(f"/proc/{p}/cmdline").read_bytes().decode(errors="replace").lower()]
-        if len(pids) != 1:
-            raise SystemExit(f"expected one Vigilumen process, found {pids}")
+        saver_pids = processes_under(saver.parent, h.prefix)
+        if len(pids) != 1 or len(saver_pids) != 1:
+            raise SystemExit(f"expected one Vigilumen and one saver process, found {pids} and {saver_pids}")
+        others = {"fake saver": saver_pids[0], "wineserver": wineserver_pid(h.prefix), "Xvfb": session["xvfb_pid"]}
+        mail_calls = lambda: work.mail_log.read_text().count("enter MAPILogon") \
+            if work.mail_log and work.mail_log.exists() else 0  # noqa: E731
         start_cpu, start, start_rss = cpu_seconds(pids[0]), time.monotonic(), rss_kib(pids[0])
+        start_others = {k: cpu_seconds(p) for k, p in others.items() if p}
+        start_mail = mail_calls()
         time.sleep(args.seconds)
         used, took, end_rss = cpu_seconds(pids[0]) - start_cpu, time.monotonic() - start, rss_kib(pids[0])
-        print(f"{config.arch} {config.product.name}: {used:.2f} s CPU in {took:.0f} s of run mode with 5 blinking "
-              f"icons ({100 * used / took:.2f} % of one core); resident memory {start_rss} KiB -> {end_rss} KiB")
+        used_others = {k: cpu_seconds(others[k]) - v for k, v in start_others.items()}
+        print(f"{config.arch} {config.product.name}, workload {args.workload}: {used:.2f} s CPU in {took:.0f} s of run "
+              f"mode with {icons} blinking icons ({100 * used / took:.3f} % of one core); resident memory "
+              f"{start_rss} KiB -> {end_rss} KiB")
+        print("  over the same time: " + ", ".join(f"{k} {v:.2f} s ({100 * v / took:.3f} %)"
+                                                 for k, v in used_others.items()))
+        if work.mail_log:
+            print(f"  mail checks (logons) during the measurement: {mail_calls() - start_mail}")
+        check_carrier_shows(h, placed["hwnd"], icons)
         stop.touch()
         saver.with_name("FakeSaver.stop").touch()
     finally:

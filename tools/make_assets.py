@@ -10,8 +10,8 @@ Generated files (paths relative to the repository root):
   src/res/generated/vigilumen.ico  window icon, flying envelope, 32x32 + 16x16,
                                    16 colours with 1-bpp mask
   src/res/generated/nodrop.ico     32x32 white no-entry sign, black outline
-  src/res/generated/about.bmp      93x116 24-bit picture for the About page
-  src/res/generated/monitor.bmp    195x180 24-bit monitor; its glass covers
+  src/res/generated/about.bmp      93x116 8-bit picture for the About page
+  src/res/generated/monitor.bmp    195x180 8-bit monitor; its glass covers
                                    x 30..163, y 27..133 (inclusive) exactly
   data/QVX_data/window.ico         sample notification icon "window appeared"
   data/QVX_data/file.ico           sample notification icon "file changed"
@@ -331,6 +331,56 @@ def encode_bmp24(cv):
     return head + _bih(cv.w, cv.h, 24, len(pixels), 0) + pixels
 
 
+def reduce_colours(pixels, limit, keep):
+    """At most `limit` colours. While there are too many, the colour whose
+    move costs least (its pixel count times the squared distance to its
+    nearest other colour) joins that colour, so rare in-between shades go
+    first and by the least. `keep` never moves, and nothing joins it.
+    Returns {colour: the colour it became}."""
+    counts = {}
+    for c in pixels:
+        counts[c] = counts.get(c, 0) + 1
+
+    def dist(a, b):
+        return sum((x - y) ** 2 for x, y in zip(a, b))
+
+    def nearest(c):
+        return min(((dist(c, o), o) for o in counts if o != c and o != keep), default=(None, None))
+
+    near = {c: nearest(c) for c in counts}
+    mapping = {c: c for c in counts}
+    while len(counts) > limit:
+        c = min((c for c in counts if c != keep), key=lambda c: (counts[c] * near[c][0], c))
+        target = near[c][1]
+        counts[target] += counts.pop(c)
+        del near[c]
+        for k, v in mapping.items():
+            if v == c:
+                mapping[k] = target
+        for o in counts:
+            if near[o][1] in (c, target):
+                near[o] = nearest(o)
+    return mapping
+
+
+def encode_bmp8(cv, keep):
+    """An 8-bit picture with its own colour table (a third of the 24-bit file);
+    more than 256 colours are reduced, `keep` exactly kept."""
+    rgb = [[cv.rgba8(px, py) for px in range(cv.w)] for py in range(cv.h)]
+    if any(p[3] != 255 for row in rgb for p in row):
+        raise ValueError("BMP pictures must be fully opaque")
+    mapping = reduce_colours([p[:3] for row in rgb for p in row], 256, keep)
+    palette = sorted(set(mapping.values()))
+    index = {c: i for i, c in enumerate(palette)}
+    stride = (cv.w + 3) & ~3
+    rows = [bytes(index[mapping[p[:3]]] for p in rgb[py]) + b"\0" * (stride - cv.w) for py in range(cv.h - 1, -1, -1)]
+    pixels = b"".join(rows)
+    table = b"".join(bytes((b, g, r, 0)) for r, g, b in palette)
+    off = 14 + 40 + len(table)
+    head = struct.pack("<2sIHHI", b"BM", off + len(pixels), 0, 0, off)
+    return head + _bih(cv.w, cv.h, 8, len(pixels), len(palette)) + table + pixels
+
+
 def _mask_rows(w, h, transparent):
     """1-bpp AND mask, bottom-up, rows padded to 32 bits; 1 = transparent."""
     stride = ((w + 31) // 32) * 4
@@ -436,7 +486,9 @@ def decode_dib(data, in_ico):
         py = h - 1 - ry
         row = data[pos + ry * stride:pos + (ry + 1) * stride]
         for px in range(w):
-            if bpp == 4:
+            if bpp == 8:
+                pix[py][px] = pal[row[px]] + (255,)
+            elif bpp == 4:
                 v = row[px >> 1]
                 v = (v & 0x0F) if px & 1 else (v >> 4)
                 pix[py][px] = pal[v] + (255,)
@@ -636,7 +688,7 @@ def make_about_bmp():
     seal = circle(56, 56.5, 4.2).rot(-14, 56, 53)
     cv.fill(seal.grow(0.8), NAVY)
     cv.fill(seal, linear(52, 52, (255, 214, 90), 60, 60, (230, 140, 30)))
-    return encode_bmp24(cv)
+    return encode_bmp8(cv, (8, 14, 40))
 
 
 def make_monitor_bmp():
@@ -668,7 +720,8 @@ def make_monitor_bmp():
     # the glass: a calm desktop colour, exact pixel edges
     cv.fill(box(gx0, gy0, gx1, gy1),
             stops(gx0, gy0, gx1 * 0.3 + gx0 * 0.7, gy1, [(0.0, (22, 98, 122)), (1.0, (10, 62, 88))]))
-    return encode_bmp24(cv)
+    # The background colour stays exact: the dialog paints it in the page's colour.
+    return encode_bmp8(cv, BG)
 
 
 def make_window_ico():

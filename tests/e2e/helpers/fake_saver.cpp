@@ -43,6 +43,27 @@ std::string Trim(const std::string& s) {
   return s.substr(first, last - first + 1);
 }
 
+// Wine's clock is the host's: a time in Unix microseconds can be set beside
+// one the harness took.
+unsigned long long UnixMicroseconds(const FILETIME& ft) {
+  const unsigned long long ticks = (static_cast<unsigned long long>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+  return ticks / 10ULL - 11644473600000000ULL;
+}
+
+FILETIME Now() {
+  FILETIME ft{};
+  GetSystemTimeAsFileTime(&ft);
+  return ft;
+}
+
+// When the system made this process: the moment its starter's CreateProcess
+// ran, before any of this program's own code (or the loader's) did.
+FILETIME CreatedAt() {
+  FILETIME created{}, exited{}, kernel{}, user{};
+  GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+  return created;
+}
+
 bool ParseFlag(const std::string& v) { return v == "1" || v == "true" || v == "yes"; }
 DWORD ParseMs(const std::string& v) {
   return static_cast<DWORD>(std::strtoul(v.c_str(), nullptr, 10));
@@ -366,10 +387,7 @@ void FakeSaver::Finish(const char* reason) {
     // The moment the screen is given back, in Unix milliseconds (Wine's
     // clock is the host's), for measuring how fast the host notices.
     saver_.reset();
-    FILETIME ft{};
-    GetSystemTimeAsFileTime(&ft);
-    const unsigned long long ticks = (static_cast<unsigned long long>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
-    Log(Format("window closed unix_ms=%llu", ticks / 10000ULL - 11644473600000ULL));
+    Log(Format("window closed unix_ms=%llu", UnixMicroseconds(Now()) / 1000ULL));
   }
   PostQuitMessage(0);
 }
@@ -390,6 +408,7 @@ char SaverSwitch(const std::vector<std::string>& args) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  const unsigned long long entered_us = UnixMicroseconds(Now());  // first: what follows takes time
   const std::string dir = helpers::ExeDir();
   const auto args = helpers::CommandLineArgs();
   const bool is_child = HasArg(args, "--child");
@@ -398,8 +417,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     helpers::AppendLine(dir + "FakeSaver.log", line);
   };
 
-  log(Format("start pid=%lu ppid=%lu role=%s cmdline=%s", pid, helpers::ParentPid(pid),
-             is_child ? "child" : "main", vl::Narrow(GetCommandLineW()).c_str()));
+  log(Format("start pid=%lu ppid=%lu role=%s created_unix_us=%llu entered_unix_us=%llu cmdline=%s", pid,
+             helpers::ParentPid(pid), is_child ? "child" : "main", UnixMicroseconds(CreatedAt()), entered_us,
+             vl::Narrow(GetCommandLineW()).c_str()));
   const Config cfg = LoadConfig(dir + "FakeSaver.cfg");
   log(Describe(cfg));
 

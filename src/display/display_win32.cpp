@@ -24,6 +24,7 @@ void Win32Display::CreateCarrier(bool enlarged) {
     const int size = enlarged ? kEnlargedIconPixels : kIconPixels;
     appIcon_.reset(
         static_cast<HICON>(::LoadImageW(instance_, MAKEINTRESOURCEW(IDI_VIGILUMEN), IMAGE_ICON, size, size, 0)));
+    twips_ = ScreenTwips();
     carrier_.CreateParked(instance_, twips_, enlarged, appIcon_.get(), FallbackIcon());
     carrier_.SetIconSource([this](const std::string& path) { return FileIcon(path); });
 }

@@ -16,10 +16,12 @@ namespace vl {
 
 class Win32Display final : public DisplayPorts {
 public:
-    Win32Display(HINSTANCE instance, std::string programFolder, TwipsScale twips)
-        : instance_(instance), programFolder_(std::move(programFolder)), twips_(twips) {}
+    Win32Display(HINSTANCE instance, std::string programFolder)
+        : instance_(instance), programFolder_(std::move(programFolder)) {}
 
-    // Run mode: the carrier, parked off the screen until the first icon.
+    // Run mode: the carrier, parked off the screen until the first icon. The
+    // screen's scale is taken here, not at start-up: asking the screen costs
+    // a connection to the display that the saver's start need not wait for.
     void CreateCarrier(bool enlarged);
     void CloseCarrier() { carrier_.Close(); }
 

@@ -12,13 +12,16 @@ namespace {
 // The opening both display methods share. Returns the entry index to fill,
 // or -1 when nothing is to be drawn.
 int Opening(RuntimeState& state, HostPorts& host, RunControl& run, DisplayPorts& display, std::string& path) {
+    // An icon already shown needs nothing, not even the ownership test that
+    // the overlay timer makes twice a second anyway.
+    path = InDataFolder(display.ProgramFolder(), path);
+    if (state.display.IconsShown && IsIconDrawn(state, path)) return -1;
     switch (TestOwnership(state, host)) {
         case Ownership::Owned: break;
         case Ownership::Pending: return -1;  // not yet on screen: nothing to draw over
         case Ownership::Lost: ShutdownAfterFailedTest(state, run); return -1;
     }
     state.display.IconsShown = true;
-    path = InDataFolder(display.ProgramFolder(), path);
     if (IsIconDrawn(state, path)) return -1;
     return state.display.DrawnIconCount;
 }
@@ -92,12 +95,15 @@ void OverlayDraw(RuntimeState& state, DisplayPorts& display) {
     // One carrier for every entry, so the last entry's phase decides where it
     // stands: it is moved once, not once per entry (each move is repainted
     // through the saver's window, in the saver's process).
+    // Parked off the screen, it is not painted: it paints itself whole when
+    // it comes back.
+    const bool parked = state.settings.BlinkIcons && count > 0 && state.display.DrawnIcons[count - 1].BlinkPhase;
     if (state.settings.BlinkIcons && count > 0)
-        display.SetCarrierLeft(state.display.DrawnIcons[count - 1].BlinkPhase
-                                   ? kParkedLeftTwips
-                                   : state.settings.NotifyX * twips.perPixelX);
+        display.SetCarrierLeft(parked ? kParkedLeftTwips : state.settings.NotifyX * twips.perPixelX);
     for (int k = 0; k < count; ++k) {
         DrawnIcon& e = state.display.DrawnIcons[k];
+        e.BlinkPhase = !e.BlinkPhase;
+        if (parked) continue;
         if (!state.settings.EnlargeIcons) {
             // Icons drawn on the screen have no carrier DC: nothing to repaint.
             if (e.CarrierDC != 0)
@@ -106,7 +112,6 @@ void OverlayDraw(RuntimeState& state, DisplayPorts& display) {
         } else if (state.settings.BlinkIcons) {
             display.RepaintElement(k);
         }
-        e.BlinkPhase = !e.BlinkPhase;
     }
 }
 

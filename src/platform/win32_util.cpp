@@ -1,5 +1,6 @@
 #include "platform/win32_util.h"
 
+#include <iterator>
 #include <vector>
 
 #include "platform/win32_handles.h"
@@ -44,10 +45,15 @@ TwipsScale ScreenTwips() {
 }
 
 std::string WindowTextOf(HWND window) {
-    int n = ::GetWindowTextLengthW(window);
+    // One call for the usual short caption (each call may be a round trip to
+    // another process); a longer one is asked for its length.
+    wchar_t buffer[256];
+    int got = ::GetWindowTextW(window, buffer, static_cast<int>(std::size(buffer)));
+    if (got < static_cast<int>(std::size(buffer)) - 1) return Narrow(std::wstring_view(buffer, got > 0 ? got : 0));
+    const int n = ::GetWindowTextLengthW(window);
     if (n <= 0) return {};
     std::wstring text(static_cast<size_t>(n) + 1, L'\0');
-    int got = ::GetWindowTextW(window, text.data(), n + 1);
+    got = ::GetWindowTextW(window, text.data(), n + 1);
     text.resize(got > 0 ? static_cast<size_t>(got) : 0);
     return Narrow(text);
 }

@@ -39,7 +39,7 @@ App::App(HINSTANCE instance)
     : instance_(instance),
       programFolder_(vl::ProgramFolder()),
       store_(profileFs_, SettingsFileToRead(programFolder_), std::to_string(::GetCurrentProcessId())),
-      display_(instance, programFolder_, ScreenTwips()),
+      display_(instance, programFolder_),
       form_(*this) {}
 
 bool App::AnotherInstanceRuns() {
@@ -61,6 +61,12 @@ int App::Main() {
     // The saver first: the settings and a long list are nothing it needs,
     // and the user sees it the sooner.
     if ((mode == Mode::Run && !previousInstance) || mode == Mode::Preview || trying_) StartChosenSaver();
+    // A preview, or a command line that asks for nothing, needs no window:
+    // the settings are read for what a first start writes, and that is all.
+    if (mode == Mode::Preview || mode == Mode::None) {
+        LoadSettings();
+        return 0;
+    }
     HWND settingsWindow = mode == Mode::Configure ? ForeignTopLevelWindow(SettingsWindowOf(arguments_)) : nullptr;
     state_.host.SettingsWindow = reinterpret_cast<std::uintptr_t>(settingsWindow);
     if (!form_.CreateAndLoad(instance_, mode == Mode::Configure, settingsWindow)) return 1;
@@ -69,7 +75,6 @@ int App::Main() {
     state_.host.IsSaverRunning = false;
     switch (mode) {
         case Mode::Configure: RunConfiguration(); return 0;
-        case Mode::Preview: RunPreview(); return 0;
         case Mode::Run:
         case Mode::Try: {
             if (mode == Mode::Run && previousInstance) {
@@ -82,11 +87,8 @@ int App::Main() {
             ShowAwaySummary();  // a try finds no events
             return code;
         }
-        case Mode::None:
-            // Not a screen-saver switch: nothing to do, so the program ends
-            // instead of lingering as an invisible process.
-            FinishAll();
-            return 0;
+        case Mode::Preview:
+        case Mode::None: return 0;  // ended above
     }
     return 0;
 }
@@ -122,12 +124,6 @@ void App::StartChosenSaver() {
     state_.host.SaverProcessCount = 0;
     state_.host.SaverLaunchMs = host_.NowMs();
     state_.host.ShellTaskId = host_.Start(state_.host.ScreenSaverPath, arguments_);
-}
-
-void App::RunPreview() {
-    state_.host.IsConfigMode = false;
-    form_.SetTimer1Enabled(false);
-    FinishAll();
 }
 
 int App::MessageLoop() {

@@ -64,7 +64,6 @@ private:
     void RunConfiguration();
     void StartChosenSaver();
     void RunSaver();
-    void RunPreview();
     int MessageLoop();
     void PumpPendingMessages();
     // Once the run has ended: the summary of its events, when chosen and

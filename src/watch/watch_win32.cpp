@@ -61,6 +61,12 @@ std::string NormalizeGeneralDate(const std::string& text) {
     return GeneralDateOf(t, static_cast<long long>(date) != 0);
 }
 
+std::string Win32Desktop::NormalizeDate(const std::string& stored) {
+    if (const auto found = normalized_.find(stored); found != normalized_.end()) return found->second;
+    if (normalized_.size() >= 256) normalized_.clear();  // dates of records long gone
+    return normalized_[stored] = NormalizeGeneralDate(stored);
+}
+
 bool Win32Mapi::Available() {
     if (library_) return true;
     wchar_t system[MAX_PATH] = {};

@@ -3,6 +3,7 @@
 
 #include "platform/win32_api.h"
 
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -53,10 +54,13 @@ public:
     std::optional<std::string> LastMailAnswer() override { return mail_.LastAnswer(); }
     bool FileExists(const std::string& path) override { return IsExistingFile(path); }
     std::optional<std::string> FileDate(const std::string& path) override { return FileModifiedGeneralDate(path); }
-    std::string NormalizeDate(const std::string& stored) override { return NormalizeGeneralDate(stored); }
+    std::string NormalizeDate(const std::string& stored) override;
 
 private:
     MailWorker mail_;
+    // A stored date is read every cycle and changes only with an event:
+    // its reading through the locale is kept, for the few last ones.
+    std::map<std::string, std::string> normalized_;
 };
 
 }  // namespace vl

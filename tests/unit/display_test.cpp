@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <set>
 
@@ -207,6 +208,8 @@ TEST_F(DisplayTest, BlinkingAlternatesAndALaterIconTakesOverThePhase) {
     OverlayDraw(state, display);
     OverlayDraw(state, display);
     EXPECT_EQ(display.lefts, (std::vector<double>{720, -20000, 720}));
+    // Painted only where it can be seen: twice on the screen, not while parked.
+    EXPECT_EQ(std::count(display.calls.begin(), display.calls.end(), "draw 220 0,0 C:\\i\\a.ico"), 2);
     Ex("C:\\i\\b.ico");  // placed while the first entry's phase is True
     display.lefts.clear();
     OverlayDraw(state, display);
@@ -224,6 +227,8 @@ TEST_F(DisplayTest, EnlargedIconsPaintNothingAndRepaintOnlyWhileBlinking) {
     OverlayDraw(state, display);
     EXPECT_TRUE(display.calls.empty());
     state.settings.BlinkIcons = true;
+    OverlayDraw(state, display);  // parked off the screen: nothing is painted
+    EXPECT_TRUE(display.calls.empty());
     OverlayDraw(state, display);
     EXPECT_EQ(display.calls, std::vector<std::string>{"repaint 0"});
 }

@@ -131,7 +131,10 @@ def scenario_try_runs_the_unsaved_choices_over_the_chosen_saver_and_the_dialog_c
     h.wait_until(lambda: not (_temporary_files(h) - earlier), 5, "the try's file to be removed")
     expect("settings file after trying", app.ini.read_bytes(), before)
     # A full save writes the choices tried, the option with them.
-    d.click("List what happened while I was away")
+    # Just back, the dialog may still be finishing the try's end when the
+    # box is looked up: the click is given a few chances.
+    h.wait_until(lambda: h.probe("click", d.hwnd, "List what happened while I was away", check=False), 5,
+                 "the option's box to take the click", interval=0.3)
     d.ok()
     saved = app.read_ini()["settings"]
     expect("saved", (saved["position"], saved["orientation"], saved["awaysummary"], saved["scrfile"]),

@@ -95,7 +95,8 @@ def main() -> int:
         for n in range(args.warmup + args.rounds):
             figures = [run_to_exit(h, trivial), run_to_exit(h, preview_app.scr, "/p", "1234")]
             # The preview's saver ends by itself; it must not run beside the next figure.
-            h.wait_until(lambda: preview_log.read_text().count("exit reason=preview") == n + 1, 30, "the preview's saver")
+            h.wait_until(lambda: preview_log.exists() and preview_log.read_text().count("exit reason=preview") == n + 1,
+                         30, "the preview's saver")
             figures += run_mode(h, n)
             if n < args.warmup:
                 continue

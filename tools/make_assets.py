@@ -10,7 +10,7 @@ Generated files (paths relative to the repository root):
   src/res/generated/vigilumen.ico  window icon, flying envelope, 32x32 + 16x16,
                                    16 colours with 1-bpp mask
   src/res/generated/nodrop.ico     32x32 white no-entry sign, black outline
-  src/res/generated/about.bmp      93x116 8-bit picture for the About page
+  src/res/generated/about.bmp      93x116 8-bit picture for the About page, RLE8
   src/res/generated/monitor.bmp    195x180 8-bit monitor; its glass covers
                                    x 30..163, y 27..133 (inclusive) exactly
   data/QVX_data/window.ico         sample notification icon "window appeared"
@@ -308,9 +308,21 @@ def _b8(v):
 # Encoders.
 # ---------------------------------------------------------------------------
 
-def _bih(w, h, bpp, size_image, colours):
-    # BITMAPINFOHEADER; no compression.
-    return struct.pack("<IiiHHIIiiII", 40, w, h, 1, bpp, 0, size_image, 0, 0, colours, 0)
+def _bih(w, h, bpp, size_image, colours, compression=0):
+    # BITMAPINFOHEADER; no compression unless asked (1 = BI_RLE8).
+    return struct.pack("<IiiHHIIiiII", 40, w, h, 1, bpp, compression, size_image, 0, 0, colours, 0)
+
+
+def _rle8_row(row):
+    """One row in RLE8's encoded mode: (count, index) pairs, then end of line."""
+    out, i = bytearray(), 0
+    while i < len(row):
+        n = 1
+        while i + n < len(row) and n < 255 and row[i + n] == row[i]:
+            n += 1
+        out += bytes((n, row[i]))
+        i += n
+    return bytes(out) + b"\0\0"
 
 
 def encode_bmp24(cv):
@@ -363,9 +375,11 @@ def reduce_colours(pixels, limit, keep):
     return mapping
 
 
-def encode_bmp8(cv, keep):
+def encode_bmp8(cv, keep, rle=False):
     """An 8-bit picture with its own colour table (a third of the 24-bit file);
-    more than 256 colours are reduced, `keep` exactly kept."""
+    more than 256 colours are reduced, `keep` exactly kept. `rle` compresses
+    the rows (BI_RLE8): only for a picture loaded as a device bitmap, since a
+    DIB section cannot hold a compressed picture."""
     rgb = [[cv.rgba8(px, py) for px in range(cv.w)] for py in range(cv.h)]
     if any(p[3] != 255 for row in rgb for p in row):
         raise ValueError("BMP pictures must be fully opaque")
@@ -374,11 +388,11 @@ def encode_bmp8(cv, keep):
     index = {c: i for i, c in enumerate(palette)}
     stride = (cv.w + 3) & ~3
     rows = [bytes(index[mapping[p[:3]]] for p in rgb[py]) + b"\0" * (stride - cv.w) for py in range(cv.h - 1, -1, -1)]
-    pixels = b"".join(rows)
+    pixels = b"".join(_rle8_row(r[:cv.w]) for r in rows) + b"\0\1" if rle else b"".join(rows)
     table = b"".join(bytes((b, g, r, 0)) for r, g, b in palette)
     off = 14 + 40 + len(table)
     head = struct.pack("<2sIHHI", b"BM", off + len(pixels), 0, 0, off)
-    return head + _bih(cv.w, cv.h, 8, len(pixels), len(palette)) + table + pixels
+    return head + _bih(cv.w, cv.h, 8, len(pixels), len(palette), 1 if rle else 0) + table + pixels
 
 
 def _mask_rows(w, h, transparent):
@@ -688,7 +702,7 @@ def make_about_bmp():
     seal = circle(56, 56.5, 4.2).rot(-14, 56, 53)
     cv.fill(seal.grow(0.8), NAVY)
     cv.fill(seal, linear(52, 52, (255, 214, 90), 60, 60, (230, 140, 30)))
-    return encode_bmp8(cv, (8, 14, 40))
+    return encode_bmp8(cv, (8, 14, 40), rle=True)  # loaded as a device bitmap
 
 
 def make_monitor_bmp():

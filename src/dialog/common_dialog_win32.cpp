@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "dialog/app_editor.h"
+#include "platform/win32_system_dll.h"
 
 namespace vl {
 
@@ -26,7 +27,10 @@ CommonDialog::Outcome CommonDialog::ShowOpen(HWND owner) {
     // Existence is not checked here: a typed name of a missing file gets the
     // caller's own answer.
     ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
-    if (!::GetOpenFileNameW(&ofn)) return ::CommDlgExtendedError() == 0 ? Outcome::kCancelled : Outcome::kFailed;
+    static const auto open = SystemFunction<decltype(&::GetOpenFileNameW)>(L"comdlg32.dll", "GetOpenFileNameW");
+    static const auto error = SystemFunction<decltype(&::CommDlgExtendedError)>(L"comdlg32.dll", "CommDlgExtendedError");
+    if (!open || !error) return Outcome::kFailed;
+    if (!open(&ofn)) return error() == 0 ? Outcome::kCancelled : Outcome::kFailed;
     FileName = NarrowUpToNul(file.data(), file.size());
     return Outcome::kChosen;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "platform/win32_system_dll.h"
 #include "platform/win32_util.h"
 #include "platform/win32_window.h"
 #include "res/resource.h"
@@ -74,7 +75,9 @@ bool MainForm::CreateAndLoad(HINSTANCE instance, bool configuring, HWND modalOwn
     look.background = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     if (!RegisterObjectWindowClass<MainForm>(instance, kMainClassName, look)) return false;
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES | ICC_STANDARD_CLASSES};
-    ::InitCommonControlsEx(&icc);
+    static const auto initControls =
+        SystemFunction<decltype(&::InitCommonControlsEx)>(L"comctl32.dll", "InitCommonControlsEx");
+    if (initControls) initControls(&icc);
 
     twips_ = ScreenTwips();
     const int dpiY = static_cast<int>(std::lround(1440.0 / twips_.perPixelY));

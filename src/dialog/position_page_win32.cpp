@@ -47,16 +47,26 @@ MouseButton ButtonOf(UINT msg) {
     }
 }
 
-// A picture of 256 colours or fewer keeps them in a table: the entries of
-// the background's colour take the page's.
-void PaintTableBackgroundAsPage(HBITMAP picture, unsigned char cornerIndex) {
+// The picture's flat background takes the page's colour, whatever the
+// colour scheme, so that the monitor stands on the page without a box
+// around it. The picture (ours) keeps its 256 colours in a table, whose
+// entries of the background's colour take the page's; the top-left pixel is
+// background.
+void PaintBackgroundAsPage(HBITMAP picture) {
+    DIBSECTION dib{};
+    if (::GetObjectW(picture, sizeof dib, &dib) != sizeof dib) return;  // not a DIB section: left as drawn
+    const BITMAP& bm = dib.dsBm;
+    if (!bm.bmBits || bm.bmBitsPixel != 8) return;
+    ::GdiFlush();
+    const auto* bits = static_cast<const unsigned char*>(bm.bmBits);
+    const unsigned char corner = bits[dib.dsBmih.biHeight > 0 ? (bm.bmHeight - 1) * bm.bmWidthBytes : 0];
     UniqueMemoryDc dc(::CreateCompatibleDC(nullptr));
     if (!dc) return;
     const SelectedObject selected(dc.get(), picture);
     RGBQUAD table[256];
     const UINT count = ::GetDIBColorTable(dc.get(), 0, 256, table);
-    if (cornerIndex >= count) return;
-    const RGBQUAD background = table[cornerIndex];
+    if (corner >= count) return;
+    const RGBQUAD background = table[corner];
     const COLORREF page = ::GetSysColor(COLOR_BTNFACE);
     for (UINT i = 0; i < count; ++i) {
         RGBQUAD& c = table[i];
@@ -64,36 +74,6 @@ void PaintTableBackgroundAsPage(HBITMAP picture, unsigned char cornerIndex) {
             c = RGBQUAD{GetBValue(page), GetGValue(page), GetRValue(page), 0};
     }
     ::SetDIBColorTable(dc.get(), 0, count, table);
-}
-
-// The picture's flat background takes the page's colour, whatever the
-// colour scheme, so that the monitor stands on the page without a box
-// around it. The top-left pixel is background.
-void PaintBackgroundAsPage(HBITMAP picture) {
-    DIBSECTION dib{};
-    if (::GetObjectW(picture, sizeof dib, &dib) != sizeof dib) return;  // not a DIB section: left as drawn
-    const BITMAP& bm = dib.dsBm;
-    if (!bm.bmBits || (bm.bmBitsPixel != 8 && bm.bmBitsPixel != 24 && bm.bmBitsPixel != 32)) return;
-    ::GdiFlush();
-    auto* bits = static_cast<unsigned char*>(bm.bmBits);
-    const int step = bm.bmBitsPixel / 8;
-    const bool bottomUp = dib.dsBmih.biHeight > 0;
-    const unsigned char* corner = bits + (bottomUp ? (bm.bmHeight - 1) * bm.bmWidthBytes : 0);
-    if (bm.bmBitsPixel == 8) {
-        PaintTableBackgroundAsPage(picture, corner[0]);
-        return;
-    }
-    const unsigned char blue = corner[0], green = corner[1], red = corner[2];
-    const COLORREF page = ::GetSysColor(COLOR_BTNFACE);
-    for (int y = 0; y < bm.bmHeight; ++y) {
-        unsigned char* p = bits + y * bm.bmWidthBytes;
-        for (int x = 0; x < bm.bmWidth; ++x, p += step) {
-            if (p[0] != blue || p[1] != green || p[2] != red) continue;
-            p[0] = GetBValue(page);
-            p[1] = GetGValue(page);
-            p[2] = GetRValue(page);
-        }
-    }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include "dialog/app_editor.h"
 #include "dialog/controls_win32.h"
+#include "platform/win32_system_dll.h"
 
 namespace vl {
 namespace {
@@ -41,7 +42,8 @@ void RecordBox::Attach(HWND edit, std::function<void()> onKeyUp) {
     edit_ = edit;
     accepted_ = ControlText(edit);
     onKeyUp_ = std::move(onKeyUp);
-    ::SetWindowSubclass(edit, Proc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
+    static const auto subclass = SystemFunction<decltype(&::SetWindowSubclass)>(L"comctl32.dll", "SetWindowSubclass");
+    if (subclass) subclass(edit, Proc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
 }
 
 void RecordBox::OnChange() {
@@ -56,6 +58,16 @@ void RecordBox::OnChange() {
     const size_t end = Wide(good).size();  // the caret counts UTF-16 units
     ::SendMessageW(edit_, EM_SETSEL, end, end);
 }
+
+namespace {
+
+// The edit box's own procedure, under the subclass.
+LRESULT DefaultProc(HWND edit, UINT msg, WPARAM wp, LPARAM lp) {
+    static const auto next = SystemFunction<decltype(&::DefSubclassProc)>(L"comctl32.dll", "DefSubclassProc");
+    return next ? next(edit, msg, wp, lp) : ::DefWindowProcW(edit, msg, wp, lp);
+}
+
+}  // namespace
 
 LRESULT CALLBACK RecordBox::Proc(HWND edit, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR self) {
     switch (msg) {
@@ -72,14 +84,19 @@ LRESULT CALLBACK RecordBox::Proc(HWND edit, UINT msg, WPARAM wp, LPARAM lp, UINT
             }
             break;
         case WM_KEYUP: {
-            const LRESULT result = ::DefSubclassProc(edit, msg, wp, lp);
+            const LRESULT result = DefaultProc(edit, msg, wp, lp);
             if (auto* box = reinterpret_cast<RecordBox*>(self); box->onKeyUp_) box->onKeyUp_();
             return result;
         }
-        case WM_NCDESTROY: ::RemoveWindowSubclass(edit, Proc, id); break;
+        case WM_NCDESTROY: {
+            static const auto remove =
+                SystemFunction<decltype(&::RemoveWindowSubclass)>(L"comctl32.dll", "RemoveWindowSubclass");
+            if (remove) remove(edit, Proc, id);
+            break;
+        }
         default: break;
     }
-    return ::DefSubclassProc(edit, msg, wp, lp);
+    return DefaultProc(edit, msg, wp, lp);
 }
 
 }  // namespace vl

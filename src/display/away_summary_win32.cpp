@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "platform/win32_system_dll.h"
 #include "platform/win32_util.h"
 #include "platform/win32_window.h"
 #include "res/resource.h"
@@ -88,7 +89,9 @@ bool AwaySummary::Create(HINSTANCE instance, const std::vector<std::string>& lin
     look.background = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     if (!RegisterObjectWindowClass<AwaySummary>(instance, kClassName, look)) return false;
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES};
-    ::InitCommonControlsEx(&icc);
+    static const auto initControls =
+        SystemFunction<decltype(&::InitCommonControlsEx)>(L"comctl32.dll", "InitCommonControlsEx");
+    if (initControls) initControls(&icc);
     NONCLIENTMETRICSW metrics{};
     metrics.cbSize = sizeof metrics;
     if (::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/win32_handles.h"
+#include "platform/win32_system_dll.h"
 
 namespace vl {
 
@@ -30,6 +31,14 @@ std::string ProgramFolder() {
     const std::string path = ModuleFileName();
     const size_t slash = path.find_last_of('\\');
     return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+HMODULE SystemDll(const wchar_t* name) {
+    wchar_t folder[MAX_PATH] = {};
+    const UINT n = ::GetSystemDirectoryW(folder, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return nullptr;
+    // Loaded for good: the handle is the process's, like an import's.
+    return ::LoadLibraryExW((std::wstring(folder, n) + L"\\" + name).c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
 bool IsExistingFile(const std::string& path) {

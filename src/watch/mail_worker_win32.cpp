@@ -1,5 +1,6 @@
 #include "watch/mail_worker_win32.h"
 
+#include "platform/win32_system_dll.h"
 #include "watch/mail_check.h"
 #include "watch/watch_win32.h"
 
@@ -35,7 +36,9 @@ DWORD WINAPI MailThread(void* param) {
         static_cast<std::shared_ptr<MailWorker::Shared>*>(param));
     const std::shared_ptr<MailWorker::Shared> shared = *owned;
     owned.reset();
-    const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    static const auto comInit = SystemFunction<decltype(&::CoInitializeEx)>(L"ole32.dll", "CoInitializeEx");
+    static const auto comEnd = SystemFunction<decltype(&::CoUninitialize)>(L"ole32.dll", "CoUninitialize");
+    const HRESULT com = comInit && comEnd ? comInit(nullptr, COINIT_APARTMENTTHREADED) : E_NOTIMPL;
     MSG msg;
     ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);  // gives the thread its message queue
     {
@@ -61,7 +64,7 @@ DWORD WINAPI MailThread(void* param) {
             ::InterlockedExchange(&shared->busy, 0);
         }
     }
-    if (SUCCEEDED(com)) ::CoUninitialize();
+    if (SUCCEEDED(com)) comEnd();
     return 0;
 }
 

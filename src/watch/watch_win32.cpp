@@ -2,6 +2,7 @@
 
 #include <iterator>
 
+#include "platform/win32_system_dll.h"
 #include "platform/win32_util.h"
 #include "watch/general_date.h"
 
@@ -56,7 +57,10 @@ std::string NormalizeGeneralDate(const std::string& text) {
     std::wstring wide = Wide(text);
     DATE date = 0;
     SYSTEMTIME t{};
-    if (FAILED(::VarDateFromStr(wide.data(), LOCALE_USER_DEFAULT, 0, &date)) || !::VariantTimeToSystemTime(date, &t))
+    static const auto parse = SystemFunction<decltype(&::VarDateFromStr)>(L"oleaut32.dll", "VarDateFromStr");
+    static const auto toTime =
+        SystemFunction<decltype(&::VariantTimeToSystemTime)>(L"oleaut32.dll", "VariantTimeToSystemTime");
+    if (!parse || !toTime || FAILED(parse(wide.data(), LOCALE_USER_DEFAULT, 0, &date)) || !toTime(date, &t))
         return text;
     return GeneralDateOf(t, static_cast<long long>(date) != 0);
 }

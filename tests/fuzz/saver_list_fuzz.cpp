@@ -9,6 +9,7 @@
 #include <map>
 
 #include "core/text.h"
+#include "core/utf.h"
 #include "dialog/saver_list.h"
 #include "fuzz_check.h"
 
@@ -78,7 +79,9 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
             const std::string path = folder[pass] + "\\" + f.name;
             if (scan.thisProgram.count(path)) continue;
             const std::string name = vl::SaverDisplayName(f.name, scan.descriptions[path]);
-            FUZZ_EXPECT(name.size() <= std::max(vl::kMaxSaverNameLength, f.name.size()));
+            // The list's limit counts UTF-16 units, as Windows counts a text's length.
+            FUZZ_EXPECT(vl::Utf16FromUtf8(name).size() <=
+                        std::max(vl::kMaxSaverNameLength, vl::Utf16FromUtf8(f.name).size()));
             if (pass == 1 && (namesBefore.count(name) || windowsNames.count(name))) continue;
             if (pass == 0) windowsNames.insert(name);
             FUZZ_EXPECT(e < list.entries.size());

@@ -6,7 +6,6 @@ from __future__ import annotations
 import datetime
 import re
 import shutil
-import subprocess
 import time
 from pathlib import Path
 
@@ -38,15 +37,6 @@ def _mouse_moves(h: Harness):
 def _carrier(h: Harness, saver_hwnd: str):
     found = [r for r in h.probe("tree", saver_hwnd, check=False) if r.get("class") == "Vigilumen.frmIcon"]
     return found[0] if found else None
-
-
-def _snap(h: Harness, hwnd: str, name: str):
-    bmp, png = h.dir / f"{name}.bmp", h.dir / f"{name}.png"
-    snap = h.probe("snap", hwnd, winpath(bmp))[0]
-    if snap.get("ok") != "1" or snap.get("blank") != "0":
-        raise ScenarioFailed(f"snapshot of {name}: {snap}")
-    subprocess.run(["convert", str(bmp), str(png)], check=True, timeout=30)
-    return h.pixels(png)
 
 
 def scenario_try_runs_the_unsaved_choices_over_the_chosen_saver_and_the_dialog_comes_back(h: Harness):
@@ -111,7 +101,7 @@ def scenario_try_runs_the_unsaved_choices_over_the_chosen_saver_and_the_dialog_c
     if carrier["parent"] != hwnd or not int(carrier["style"], 16) & WS_CHILD:
         raise ScenarioFailed(f"the carrier is not inside the saver's window: {carrier}")
     time.sleep(1.2)  # the overlay timer repaints the icons in their places
-    img = _snap(h, carrier["hwnd"], "tried-carrier")
+    img = h.snap(carrier["hwnd"], "tried-carrier")
     gold = img.count((0, 0, 32, 32), lambda p: p[0] > 180 and p[1] > 120 and p[2] < 90)  # the window's bell
     white = img.count((32, 0, 64, 32), lambda p: min(p) > 220)                          # the no-entry sign
     pencil = img.count((64, 0, 96, 32), lambda p: close_to(p, (240, 128, 140), 40))     # the file's eraser

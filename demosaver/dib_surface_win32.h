@@ -52,7 +52,7 @@ private:
 
     // Declaration order matters: the selection is undone first, then the
     // bitmap deleted, then the DC.
-    vl::UniqueMemoryDc dc_;
+    vl::UniqueDc dc_;
     std::uint32_t* bits_ = nullptr;  // set by Create, before bitmap_ is initialised
     vl::UniqueBitmap bitmap_;
     vl::SelectedObject select_;

@@ -28,7 +28,7 @@ const wchar_t* PickFace() {
     static constexpr const wchar_t* kFaces[] = {
         L"Segoe UI Light", L"Calibri Light", L"Segoe UI", L"DejaVu Sans Light", L"DejaVu Sans", L"Tahoma",
     };
-    const vl::UniqueMemoryDc dc(::CreateCompatibleDC(nullptr));
+    const vl::UniqueDc dc(::CreateCompatibleDC(nullptr));
     for (const wchar_t* face : kFaces) {
         LOGFONTW query{};
         query.lfCharSet = DEFAULT_CHARSET;
@@ -42,7 +42,7 @@ const wchar_t* PickFace() {
 
 // The word's size in `font`, with `spacing` extra pixels after each letter.
 SIZE MeasureWord(HFONT font, int spacing) {
-    const vl::UniqueMemoryDc dc(::CreateCompatibleDC(nullptr));
+    const vl::UniqueDc dc(::CreateCompatibleDC(nullptr));
     const vl::SelectedObject select(dc.get(), font);
     ::SetTextCharacterExtra(dc.get(), spacing);
     SIZE extent{};

@@ -60,7 +60,7 @@ void PaintBackgroundAsPage(HBITMAP picture) {
     ::GdiFlush();
     const auto* bits = static_cast<const unsigned char*>(bm.bmBits);
     const unsigned char corner = bits[dib.dsBmih.biHeight > 0 ? (bm.bmHeight - 1) * bm.bmWidthBytes : 0];
-    UniqueMemoryDc dc(::CreateCompatibleDC(nullptr));
+    UniqueDc dc(::CreateCompatibleDC(nullptr));
     if (!dc) return;
     const SelectedObject selected(dc.get(), picture);
     RGBQUAD table[256];

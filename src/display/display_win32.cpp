@@ -5,20 +5,6 @@
 #include "res/resource.h"
 
 namespace vl {
-namespace {
-
-// TextOut on the screen, with the DC's defaults: line 0 at (1,1), each
-// further line one text height lower.
-void WriteScreenText(std::string_view text, int line) {
-    UniqueWindowDc screen = GetWindowDc(nullptr);
-    if (!screen) return;
-    TEXTMETRICW metrics{};
-    ::GetTextMetricsW(screen.get(), &metrics);
-    const std::wstring units = Wide(text);
-    ::TextOutW(screen.get(), 1, 1 + line * metrics.tmHeight, units.data(), static_cast<int>(units.size()));
-}
-
-}  // namespace
 
 void Win32Display::CreateCarrier(bool enlarged) {
     const int size = enlarged ? kEnlargedIconPixels : kIconPixels;
@@ -26,7 +12,7 @@ void Win32Display::CreateCarrier(bool enlarged) {
         static_cast<HICON>(::LoadImageW(instance_, MAKEINTRESOURCEW(IDI_VIGILUMEN), IMAGE_ICON, size, size, 0)));
     twips_ = ScreenTwips();
     carrier_.CreateParked(instance_, twips_, enlarged, appIcon_.get(), FallbackIcon());
-    carrier_.SetIconSource([this](const std::string& path) { return FileIcon(path); });
+    carrier_.SetIconSource(&iconCache_);
 }
 
 HICON Win32Display::FallbackIcon() {
@@ -73,6 +59,22 @@ std::pair<int, int> Win32Display::DrawIconOnScreen(int x, int y, const std::stri
     return {::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON)};
 }
 
-void Win32Display::DrawTextLine(int line, const std::string& text) { WriteScreenText(text, line); }
+// TextOut on the screen, with the DC's defaults: line 0 at (1,1), each
+// further line one text height lower. The texts are written again on every
+// tick, so the screen's DC is made once: a fresh one each time costs a
+// round trip and its font's set-up.
+void Win32Display::DrawTextLine(int line, const std::string& text) {
+    if (!screenDc_) {
+        screenDc_.reset(::CreateDCW(L"DISPLAY", nullptr, nullptr, nullptr));
+        TEXTMETRICW metrics{};
+        if (!screenDc_ || !::GetTextMetricsW(screenDc_.get(), &metrics)) {
+            screenDc_.reset();
+            return;
+        }
+        lineHeight_ = metrics.tmHeight;
+    }
+    const std::wstring units = Wide(text);
+    ::TextOutW(screenDc_.get(), 1, 1 + line * lineHeight_, units.data(), static_cast<int>(units.size()));
+}
 
 }  // namespace vl

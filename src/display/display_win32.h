@@ -24,6 +24,8 @@ public:
     // a connection to the display that the saver's start need not wait for.
     void CreateCarrier(bool enlarged);
     void CloseCarrier() { carrier_.Close(); }
+    // The end of an overlay tick: its repaints show together.
+    void EndOverlayTick() { carrier_.EndTick(); }
 
     std::string ProgramFolder() override { return programFolder_; }
     TwipsScale Twips() override { return twips_; }
@@ -56,6 +58,8 @@ private:
     IconCache iconCache_;
     UniqueIcon appIcon_;       // element 0's picture before the first icon
     UniqueIcon fallbackIcon_;  // the no-entry sign, for missing or broken icon files
+    UniqueDc screenDc_;        // the texts' DC, made at the first text
+    int lineHeight_ = 0;
 };
 
 }  // namespace vl

@@ -11,18 +11,21 @@ HICON IconCache::Get(const std::string& path) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
     if (!::GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &data) ||
         (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        if (found == icons_.end() || found->second.size != kMissing) ++generation_;
         Entry missing;
+        missing.size = kMissing;
         missing.checkedMs = now;
         icons_[path] = std::move(missing);
         return nullptr;
     }
     const ULONGLONG size = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    if (found != icons_.end() && found->second.icon && found->second.size == size &&
+    if (found != icons_.end() && found->second.size == size &&
         ::CompareFileTime(&found->second.written, &data.ftLastWriteTime) == 0) {
         found->second.checkedMs = now;
         return found->second.icon.get();
     }
 
+    ++generation_;
     Entry entry;
     entry.size = size;
     entry.written = data.ftLastWriteTime;

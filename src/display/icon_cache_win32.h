@@ -17,10 +17,17 @@ public:
     // The file's icon at the system size, or nullptr when the file is
     // missing or holds no loadable icon. The cache owns the handle.
     HICON Get(const std::string& path);
-    void Clear() { icons_.clear(); }
+    void Clear() {
+        icons_.clear();
+        ++generation_;
+    }
+    // Changes whenever a path's answer may have changed: a picture made
+    // from the icons can be kept while it stays the same.
+    [[nodiscard]] unsigned Generation() const { return generation_; }
 
 private:
     static constexpr ULONGLONG kRecheckMs = 3000;
+    static constexpr ULONGLONG kMissing = ~ULONGLONG{0};  // the size of a file that is not there
     struct Entry {
         ULONGLONG checkedMs = 0;
         ULONGLONG size = 0;
@@ -28,6 +35,7 @@ private:
         UniqueIcon icon;
     };
     std::map<std::string, Entry> icons_;
+    unsigned generation_ = 0;
 };
 
 }  // namespace vl

@@ -47,10 +47,44 @@ LRESULT IconCarrier::HandleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     }
 }
 
-// One paint routine for WM_PAINT and WM_PRINTCLIENT: the fill colour shows
-// through an icon's transparent parts; each visible element shows its
-// picture scaled to the element.
-void IconCarrier::Paint(HDC dc) const {
+// One paint routine for WM_PAINT, WM_PRINTCLIENT and the ticks: a copy of
+// the composed picture; drawn directly only when no bitmap can be had.
+void IconCarrier::Paint(HDC dc) {
+    RECT client{};
+    ::GetClientRect(window_.get(), &client);
+    const int width = client.right, height = client.bottom;
+    // The files are looked at now and then (by the cache): a changed one shows.
+    for (const auto& entry : tickIcons_) (void)TickPicture(entry.second);
+    if (iconSource_ && picture_.iconGeneration != iconSource_->Generation()) pictureStale_ = true;
+    if ((pictureStale_ || width != picture_.width || height != picture_.height) && !Compose(width, height)) {
+        Draw(dc);
+        return;
+    }
+    ::BitBlt(dc, 0, 0, width, height, picture_.dc.get(), 0, 0, SRCCOPY);
+}
+
+bool IconCarrier::Compose(int width, int height) {
+    if (width <= 0 || height <= 0) return false;
+    if (!picture_.dc || width != picture_.width || height != picture_.height) {
+        picture_ = Picture{};
+        UniqueBitmap bitmap(::CreateCompatibleBitmap(dc_, width, height));
+        UniqueDc dc(::CreateCompatibleDC(dc_));
+        if (!bitmap || !dc || !::SelectObject(dc.get(), bitmap.get())) return false;
+        picture_.bitmap = std::move(bitmap);
+        picture_.dc = std::move(dc);
+        picture_.width = width;
+        picture_.height = height;
+    }
+    if (iconSource_) picture_.iconGeneration = iconSource_->Generation();
+    Draw(picture_.dc.get());
+    pictureStale_ = false;
+    return true;
+}
+
+// The fill colour shows through an icon's transparent parts; each visible
+// element shows its picture scaled to the element, and the tick icons are
+// drawn over them.
+void IconCarrier::Draw(HDC dc) const {
     RECT client{};
     ::GetClientRect(window_.get(), &client);
     ::FillRect(dc, &client, static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH)));
@@ -59,20 +93,35 @@ void IconCarrier::Paint(HDC dc) const {
         ::DrawIconEx(dc, e.rect.left, e.rect.top, e.shown, e.rect.right - e.rect.left, e.rect.bottom - e.rect.top, 0,
                      nullptr, DI_NORMAL);
     }
-    if (!iconSource_) return;
-    for (const auto& [at, path] : tickIcons_) DrawTickPicture(dc, at.first, at.second, path);
+    // The system icon size is the element's size only at 96 DPI; drawn at
+    // the element's size, a tick icon never spills into its neighbour.
+    for (const auto& [at, path] : tickIcons_)
+        if (HICON icon = TickPicture(path))
+            ::DrawIconEx(dc, at.first, at.second, icon, kIconPixels, kIconPixels, 0, nullptr, DI_NORMAL);
 }
 
-// The system icon size is the element's size only at 96 DPI; drawn at the
-// element's size, a repaint never spills into its neighbour.
-void IconCarrier::DrawTickPicture(HDC dc, int x, int y, const std::string& path) const {
-    if (HICON icon = iconSource_(path)) ::DrawIconEx(dc, x, y, icon, kIconPixels, kIconPixels, 0, nullptr, DI_NORMAL);
+HICON IconCarrier::TickPicture(const std::string& path) const {
+    if (!iconSource_) return nullptr;
+    HICON icon = iconSource_->Get(path);
+    return icon ? icon : fallbackIcon_;
 }
 
 void IconCarrier::DrawTickIcon(int x, int y, const std::string& path) {
     if (!window_ || !iconSource_) return;
-    tickIcons_[{x, y}] = path;
-    DrawTickPicture(dc_, x, y, path);
+    const auto [entry, added] = tickIcons_.try_emplace({x, y}, path);
+    if (added || entry->second != path) {
+        entry->second = path;
+        pictureStale_ = true;
+    }
+    tickAsked_ = true;
+}
+
+// The ticks repaint what the saver may have painted over, and a carrier
+// that came back onto the screen, all in one copy.
+void IconCarrier::EndTick() {
+    const bool due = tickAsked_ || comingBack_;
+    tickAsked_ = comingBack_ = false;
+    if (window_ && due) Paint(dc_);
 }
 
 bool IconCarrier::CreateWindowUnderCurrentContext(int left, int top, int width, int height) {
@@ -98,7 +147,10 @@ bool IconCarrier::CreateParked(HINSTANCE instance, const TwipsScale& twips, bool
     elements_[0].visible = true;
     elements_[0].shown = defaultIcon;
     const int size = std::max(1, twips.PxX(1));
-    if (!CreateWindowUnderCurrentContext(twips.PxX(kParkedLeftTwips), 0, size, size)) return false;
+    parkedLeft_ = twips.PxX(kParkedLeftTwips);
+    at_ = {parkedLeft_, 0};
+    if (!CreateWindowUnderCurrentContext(at_.x, at_.y, size, size)) return false;
+    pictureStale_ = true;
     ::ShowWindow(window_.get(), SW_SHOWNOACTIVATE);
     return true;
 }
@@ -108,6 +160,8 @@ void IconCarrier::Close() {
     dc_ = nullptr;
     elements_.clear();
     tickIcons_.clear();
+    picture_ = Picture{};
+    pictureStale_ = true;
 }
 
 void IconCarrier::RecreateInContextOf(HWND saverWindow) {
@@ -152,6 +206,7 @@ void IconCarrier::CreateElement(int k) {
     Element& e = elements_[k];
     e.rect = {0, 0, ElementWidth(0), ElementHeight(0)};
     e.visible = false;
+    pictureStale_ = true;
 }
 
 bool IconCarrier::LoadElementPicture(int k, const std::string& path) {
@@ -163,7 +218,7 @@ bool IconCarrier::LoadElementPicture(int k, const std::string& path) {
     e.own = std::move(icon);
     e.shown = e.own.get();
     e.visible = true;
-    RepaintElement(k);
+    ElementChanged(k);
     return true;
 }
 
@@ -171,7 +226,7 @@ void IconCarrier::SetElementFallback(int k) {
     if (k >= static_cast<int>(elements_.size())) return;
     elements_[k].own.reset();
     elements_[k].shown = fallbackIcon_;
-    RepaintElement(k);
+    ElementChanged(k);
 }
 
 void IconCarrier::PlaceElement(int k, int left, int top) {
@@ -182,7 +237,7 @@ void IconCarrier::PlaceElement(int k, int left, int top) {
     if (window_) ::InvalidateRect(window_.get(), &e.rect, FALSE);
     const int w = e.rect.right - e.rect.left, h = e.rect.bottom - e.rect.top;
     e.rect = {left, top, left + w, top + h};
-    RepaintElement(k);
+    ElementChanged(k);
 }
 
 int IconCarrier::ElementWidth(int k) const {
@@ -194,23 +249,33 @@ int IconCarrier::ElementHeight(int k) const {
 }
 
 void IconCarrier::Place(int left, int top, int width, int height) {
-    if (window_) ::SetWindowPos(window_.get(), nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    if (!window_) return;
+    ::SetWindowPos(window_.get(), nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    at_ = {left, top};
 }
 
+// Only this object moves the carrier, so where it stands is known without
+// asking Windows (a question about the saver's window is a round trip).
 void IconCarrier::SetLeft(int left) {
-    if (!window_) return;
-    RECT r{};
-    ::GetWindowRect(window_.get(), &r);
-    POINT topLeft{r.left, r.top};
-    if (HWND parent = ::GetParent(window_.get()); parent && isChild_) ::ScreenToClient(parent, &topLeft);
-    if (topLeft.x == left) return;  // a move of the carrier costs the saver a repaint
-    ::SetWindowPos(window_.get(), nullptr, left, topLeft.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    if (!window_ || at_.x == left) return;  // a move of the carrier costs the saver a repaint
+    // Back from its parking place it copies its picture in at the end of the
+    // tick: asked to redraw, Windows would first send it through a paint.
+    comingBack_ = at_.x == parkedLeft_;
+    ::SetWindowPos(window_.get(), nullptr, left, at_.y, 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | (comingBack_ ? SWP_NOREDRAW : 0));
+    at_.x = left;
 }
 
 void IconCarrier::RepaintElement(int k) {
     if (!window_ || k >= static_cast<int>(elements_.size())) return;
+    if (comingBack_) return;  // the whole carrier is painted at the end of the tick
     ::InvalidateRect(window_.get(), &elements_[k].rect, FALSE);
     ::UpdateWindow(window_.get());
+}
+
+void IconCarrier::ElementChanged(int k) {
+    pictureStale_ = true;
+    RepaintElement(k);
 }
 
 }  // namespace vl

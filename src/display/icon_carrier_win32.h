@@ -5,12 +5,12 @@
 
 #include "platform/win32_api.h"
 
-#include <functional>
 #include <map>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "display/icon_cache_win32.h"
 #include "platform/twips.h"
 #include "platform/win32_handles.h"
 
@@ -41,14 +41,16 @@ public:
     [[nodiscard]] int ElementHeight(int k) const;
     void Place(int left, int top, int width, int height);
     void SetLeft(int left);
-    void RepaintElement(int k);
+    void RepaintElement(int k);  // the overlay tick's repaint, unchanged
 
-    // Where the icon files' pictures come from (the fallback included).
-    void SetIconSource(std::function<HICON(const std::string&)> source) { iconSource_ = std::move(source); }
+    // Where the icon files' pictures come from; the fallback icon stands in
+    // for a file the cache has no icon of.
+    void SetIconSource(IconCache* cache) { iconSource_ = cache; }
     // The overlay timer's repaint of one icon at its place, at the size of a
     // plain element (the system icon size at 96 DPI); later paints of the
-    // carrier draw it again.
+    // carrier draw it again. What a tick asked for shows at EndTick.
     void DrawTickIcon(int x, int y, const std::string& path);
+    void EndTick();
 
     [[nodiscard]] HWND hwnd() const { return window_.get(); }
     LRESULT HandleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
@@ -62,8 +64,21 @@ private:
         HICON shown = nullptr;  // what it paints: `own`, the default or the fallback icon
     };
 
-    void Paint(HDC dc) const;
-    void DrawTickPicture(HDC dc, int x, int y, const std::string& path) const;
+    // The carrier's picture is composed once in a bitmap and copied to the
+    // window on each paint: drawing an icon costs a temporary DC every time
+    // (and, under some systems, a look at the display's defaults).
+    struct Picture {
+        UniqueBitmap bitmap;
+        UniqueDc dc;  // holds the bitmap; deleted first
+        int width = 0, height = 0;
+        unsigned iconGeneration = 0;
+    };
+
+    void Paint(HDC dc);
+    void Draw(HDC dc) const;
+    bool Compose(int width, int height);
+    HICON TickPicture(const std::string& path) const;
+    void ElementChanged(int k);
     bool CreateWindowUnderCurrentContext(int left, int top, int width, int height);
     void RecreateInContextOf(HWND saverWindow);
 
@@ -74,7 +89,13 @@ private:
     HICON fallbackIcon_ = nullptr;  // owned by the caller
     std::vector<Element> elements_;
     std::map<std::pair<int, int>, std::string> tickIcons_;  // place -> icon file
-    std::function<HICON(const std::string&)> iconSource_;
+    IconCache* iconSource_ = nullptr;
+    Picture picture_;
+    bool pictureStale_ = true;  // an element or a tick icon changed since it was composed
+    bool tickAsked_ = false;    // a tick asked for its icons since the last EndTick
+    bool comingBack_ = false;   // moved onto the screen this tick, not yet painted
+    POINT at_{};                // where Place and SetLeft put it, in its parent's terms
+    int parkedLeft_ = 0;
     bool isChild_ = false;
 };
 

@@ -38,8 +38,7 @@ std::optional<std::vector<ProcessEntry>> SnapshotAllProcesses() {
     return entries;
 }
 
-std::uint32_t ProbePointOwnerProcess() {
-    HWND window = ::WindowFromPoint(POINT{1, 1});
+std::uint32_t WindowOwnerProcess(HWND window) {
     if (!window) return 0;
     DWORD pid = 0;
     ::GetWindowThreadProcessId(window, &pid);
@@ -82,6 +81,18 @@ bool Win32Host::StartedAfterSaver(std::uint32_t pid) {
     const std::optional<std::uint64_t> created = ProcessIdCreationTime(pid);
     // What cannot be asked is taken as the listing finds it.
     return !saverCreatedAt_ || !created || *created >= *saverCreatedAt_;
+}
+
+// Asked twice a second. A window never changes its process, and a handle
+// names one window until Windows has used its slot some 65,000 times more:
+// the same window at the point needs no second question.
+std::uint32_t Win32Host::ProbePointOwner() {
+    HWND window = ::WindowFromPoint(POINT{1, 1});
+    if (window != probeWindow_ || !window) {
+        probeWindow_ = window;
+        probeOwner_ = WindowOwnerProcess(window);
+    }
+    return probeOwner_;
 }
 
 bool Win32Host::IsProcessAlive(std::uint32_t pid) {

@@ -22,8 +22,9 @@ UniqueProcessInformation StartSaver(const std::string& saverPath, std::string_vi
 
 std::optional<std::vector<ProcessEntry>> SnapshotAllProcesses();
 
-// The process owning the window under screen point (1,1); 0 when none.
-std::uint32_t ProbePointOwnerProcess();
+// The process owning the window (for our own child windows, the process of
+// the window they are placed in); 0 when none.
+std::uint32_t WindowOwnerProcess(HWND window);
 
 bool IsProcessIdAlive(std::uint32_t pid);
 
@@ -51,7 +52,7 @@ public:
     std::optional<std::vector<ProcessEntry>> SnapshotProcesses() override { return SnapshotAllProcesses(); }
     bool StartedAfterSaver(std::uint32_t pid) override;
     bool AppendLog(std::string_view text) override { return AppendDiagnosticLog(text); }
-    std::uint32_t ProbePointOwner() override { return ProbePointOwnerProcess(); }
+    std::uint32_t ProbePointOwner() override;
     bool IsProcessAlive(std::uint32_t pid) override;
     std::uint64_t NowMs() override { return ::GetTickCount64(); }
     bool WindowExists(std::uintptr_t window) override { return ::IsWindow(reinterpret_cast<HWND>(window)) != FALSE; }
@@ -59,6 +60,8 @@ public:
 private:
     UniqueProcessInformation saver_;
     std::optional<std::uint64_t> saverCreatedAt_;  // kept: the handle is let go when the saver ends
+    HWND probeWindow_ = nullptr;  // the last window found at (1,1), and its process
+    std::uint32_t probeOwner_ = 0;
 };
 
 }  // namespace vl

@@ -51,11 +51,11 @@ struct FontCloser {
 };
 using UniqueFont = UniqueHandle<HFONT, FontCloser>;
 
-struct MemoryDcCloser {  // CreateCompatibleDC
+struct DcCloser {  // CreateCompatibleDC, CreateDC
     static HDC Invalid() { return nullptr; }
     void operator()(HDC h) const { ::DeleteDC(h); }
 };
-using UniqueMemoryDc = UniqueHandle<HDC, MemoryDcCloser>;
+using UniqueDc = UniqueHandle<HDC, DcCloser>;
 
 // A DC from GetDC must go back to ReleaseDC with the same window.
 struct WindowDcCloser {

@@ -166,7 +166,9 @@ void App::FormUnload() {
 }
 
 void App::OverlayTimerTick() {
-    if (OverlayTickOwnership(state_, host_, *this)) OverlayDraw(state_, display_);
+    if (!OverlayTickOwnership(state_, host_, *this)) return;
+    OverlayDraw(state_, display_);
+    display_.EndOverlayTick();
 }
 
 void App::CheckAll() {

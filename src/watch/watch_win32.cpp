@@ -12,8 +12,22 @@ namespace {
 constexpr ULONG kMapiUnreadOnly = 0x20;
 constexpr size_t kMessageIdSize = 512;  // what Simple MAPI asks the caller to provide
 
+// The caption as Windows keeps it, without a message to the window: no
+// window, hung or of this thread, can hold the poll up, and a window of
+// another process costs one round trip instead of two. A long caption is
+// asked for again with room for the longest there can be.
+std::string CaptionOf(HWND window) {
+    wchar_t buffer[256];
+    const int got = ::InternalGetWindowText(window, buffer, static_cast<int>(std::size(buffer)));
+    if (got < static_cast<int>(std::size(buffer)) - 1) return Narrow(std::wstring_view(buffer, got > 0 ? got : 0));
+    std::wstring text(32768, L'\0');
+    const int all = ::InternalGetWindowText(window, text.data(), static_cast<int>(text.size()));
+    text.resize(all > 0 ? static_cast<size_t>(all) : 0);
+    return Narrow(text);
+}
+
 BOOL CALLBACK CollectCaption(HWND window, LPARAM param) {
-    reinterpret_cast<std::vector<std::string>*>(param)->push_back(WindowTextOf(window));
+    reinterpret_cast<std::vector<std::string>*>(param)->push_back(CaptionOf(window));
     return TRUE;  // every top-level window, always
 }
 

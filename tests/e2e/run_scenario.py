@@ -43,8 +43,16 @@ def scenario_names() -> list[str]:
 
 
 def free_display() -> int:
+    def taken(n: int) -> bool:
+        lock = Path(f"/tmp/.X{n}-lock")
+        try:
+            pid = int(lock.read_text().strip())
+        except (OSError, ValueError):
+            return lock.exists() or Path(f"/tmp/.X11-unix/X{n}").exists()
+        # A server that was killed leaves its lock behind; Xvfb takes such a number over.
+        return Path(f"/proc/{pid}").exists()
     for n in range(91, 200):
-        if not Path(f"/tmp/.X11-unix/X{n}").exists() and not Path(f"/tmp/.X{n}-lock").exists():
+        if not taken(n):
             return n
     raise RuntimeError("no free X display number")
 
@@ -87,7 +95,14 @@ def setup(config: Config) -> dict:
     quiet = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     # A persistent server and one long-lived program keep the prefix's own
     # processes (services, the desktop) out of every scenario's process group.
-    subprocess.run(["wineserver", "-p"], env=env, timeout=30, **quiet)
+    # VL_SERVER_TRACE=FILE: the server writes every request it serves there
+    # (a look at what a program asks of Wine, e.g. for the benchmarks).
+    if trace := os.environ.get("VL_SERVER_TRACE"):
+        with open(trace, "wb") as out:
+            subprocess.run(["wineserver", "-p", "-d1"], env=env, timeout=30, stdin=subprocess.DEVNULL, stdout=out,
+                           stderr=out)
+    else:
+        subprocess.run(["wineserver", "-p"], env=env, timeout=30, **quiet)
     keepalive_stop = config.e2e_dir / "keepalive.stop"
     keepalive_stop.unlink(missing_ok=True)
     keepalive = subprocess.Popen(

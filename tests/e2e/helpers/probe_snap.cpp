@@ -30,7 +30,7 @@ DWORD Snap(SnapRequest& req) {
 
   BITMAPINFO bi = Bgr24(req.width, req.height);
   void* bits = nullptr;
-  vl::UniqueMemoryDc dc(CreateCompatibleDC(nullptr));
+  vl::UniqueDc dc(CreateCompatibleDC(nullptr));
   vl::UniqueBitmap bmp(CreateDIBSection(dc.get(), &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
   if (dc.get() == nullptr || bmp.get() == nullptr) {
     req.last_error = GetLastError();

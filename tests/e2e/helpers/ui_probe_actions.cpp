@@ -263,7 +263,7 @@ int CmdPrintWindow(const Args& a) {
 
   BITMAPINFO bi = snap::Bgr24(width, height);
   void* bits = nullptr;
-  vl::UniqueMemoryDc dc(CreateCompatibleDC(nullptr));
+  vl::UniqueDc dc(CreateCompatibleDC(nullptr));
   vl::UniqueBitmap bmp(CreateDIBSection(dc.get(), &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
   if (dc.get() == nullptr || bmp.get() == nullptr) return Fail(kFailed, "cannot create bitmap");
   const auto blank = [&] { return snap::AllBlack(bits, bi.bmiHeader.biSizeImage); };

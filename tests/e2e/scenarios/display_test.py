@@ -138,4 +138,12 @@ def scenario_carrier_shows_the_icon_and_the_no_entry_sign_for_a_missing_file(h: 
     white = img.count((32, 0, 64, 32), lambda p: min(p) > 220)                 # the no-entry ring and bar
     if blue < 15 or gold < 15 or white < 60:
         raise ScenarioFailed(f"carrier content: blue {blue}, gold {gold} in the icon; white {white} in the sign")
+    # The missing file arrives: the repaints (from the file, looked at every
+    # few seconds) show it over the sign, the kept picture notwithstanding.
+    shutil.copy2(h.config.source_dir / "data" / "QVX_data" / "window.ico", run.app.data / "missing.ico")
+    time.sleep(4.5)
+    img = h.snap(carrier["hwnd"])
+    arrived = img.count((32, 0, 64, 32), lambda p: p[2] > 150 and p[0] < 120)
+    if arrived < 15:
+        raise ScenarioFailed(f"the icon that arrived during the run is not shown: blue {arrived} in its place")
     run.end()

@@ -74,10 +74,6 @@ bool MainForm::CreateAndLoad(HINSTANCE instance, bool configuring, HWND modalOwn
                                                      ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
     look.background = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     if (!RegisterObjectWindowClass<MainForm>(instance, kMainClassName, look)) return false;
-    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES | ICC_STANDARD_CLASSES};
-    static const auto initControls =
-        SystemFunction<decltype(&::InitCommonControlsEx)>(L"comctl32.dll", "InitCommonControlsEx");
-    if (initControls) initControls(&icc);
 
     twips_ = ScreenTwips();
     const int dpiY = static_cast<int>(std::lround(1440.0 / twips_.perPixelY));
@@ -98,12 +94,16 @@ bool MainForm::CreateAndLoad(HINSTANCE instance, bool configuring, HWND modalOwn
     if (!::CreateWindowExW(exStyle, kMainClassName, L"", style, at.x, at.y, width, height,
                            modalOwner_ ? modalOwner_ : hiddenOwner_.get(), nullptr, instance, this))
         return false;
-    CreateControls();
+    if (configuring_) CreateControls();  // a run needs the window for its timers only
     Form_Load();
     return true;
 }
 
 void MainForm::CreateControls() {
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES | ICC_STANDARD_CLASSES};
+    static const auto initControls =
+        SystemFunction<decltype(&::InitCommonControlsEx)>(L"comctl32.dll", "InitCommonControlsEx");
+    if (initControls) initControls(&icc);
     tabStrip_ = CreateControl(hwnd_, WC_TABCONTROL, L"", WS_VISIBLE | WS_TABSTOP | WS_CLIPSIBLINGS,
                               {90, 90, 4965, 5415}, kTabStrip, font_.get(), twips_);
     for (size_t i = 0; i < kTabs.size(); ++i) {
@@ -130,32 +130,28 @@ void MainForm::Form_Load() {
     IsFillingControls = true;
     timer1Interval_ = kWatchdogIntervalMs;
     ::SetWindowTextW(hwnd_, kCaption);
-
-    ShowPage(saverPage_->Frame());
-    TabCtrl_SetCurSel(tabStrip_, 0);
-    pollingPage_->SetColumnWidths(twips_.PxX(kSaverPageWidth / 2));
-
     owner_.LoadSettings();
-    // The list is the dialog's alone: a run or a preview does not wait for
-    // a long one to fill.
-    if (configuring_) {
-        pollingPage_->FillFromTable();
-        pollingPage_->SelectRow(0);
-    }
     CurrentSaverIndex = -1;
-
     RuntimeState& state = owner_.State();
     ScreenWidth = ::GetSystemMetrics(SM_CXMAXIMIZED);
     ScreenHeight = ::GetSystemMetrics(SM_CYMAXIMIZED);
-    positionPage_->LoadOptions(state);
-    if (configuring_) pollingPage_->ShowAppRow();
-
+    // The pages are the dialog's alone: a run neither builds them nor waits
+    // for a long list to fill.
+    if (configuring_) {
+        ShowPage(saverPage_->Frame());
+        TabCtrl_SetCurSel(tabStrip_, 0);
+        pollingPage_->SetColumnWidths(twips_.PxX(kSaverPageWidth / 2));
+        pollingPage_->FillFromTable();
+        pollingPage_->SelectRow(0);
+        positionPage_->LoadOptions(state);
+        pollingPage_->ShowAppRow();
+    }
     state.host.OverlayTimer = ArmTimer(overlayTimer_, kOverlayTimerId, kOverlayIntervalMs);
     state.display.ResetDrawnIcons();
     SetDirty(false);
     if (state.host.DisplayPropertiesWindow != 0) state.host.DisplayPropertiesTimer = ArmDisplayPropertiesWatch();
     IsFillingControls = false;
-    aboutPage_->FillTexts();
+    if (configuring_) aboutPage_->FillTexts();
 }
 
 void MainForm::ShowList() {
@@ -170,6 +166,7 @@ void MainForm::ShowList() {
 void MainForm::Form_Unload() { owner_.FormUnload(); }
 
 void MainForm::Form_Activate() {
+    if (!configuring_) return;
     if (ListView_GetItemCount(pollingPage_->List()) > 0 && pollingPage_->SelectedRow() < 0) pollingPage_->SelectRow(0);
     saverPage_->SelectFirstIfNone();
 }
@@ -326,7 +323,7 @@ UINT_PTR MainForm::ArmDisplayPropertiesWatch() {
 
 void MainForm::SetDirty(bool flag) {
     isDirty_ = flag;
-    if (!Exists()) return;
+    if (!Exists() || !configuring_) return;
     // A disabled button drops the focus, and the keyboard with it.
     if (!flag && ::GetFocus() == cmdAct_[2]) ::SetFocus(cmdAct_[0]);
     ::EnableWindow(cmdAct_[2], flag);
@@ -334,9 +331,9 @@ void MainForm::SetDirty(bool flag) {
 
 DialogChoices MainForm::Choices() const {
     DialogChoices c;
-    // After the form has closed its controls are gone: the choices only
-    // matter to a full save, which needs the dialog open.
-    if (!Exists()) return c;
+    // After the form has closed its controls are gone, and a run has none:
+    // the choices only matter to a full save, which needs the dialog open.
+    if (!Exists() || !configuring_) return c;
     positionPage_->ReadChoices(c);
     saverPage_->ReadChoice(c);
     return c;

@@ -137,8 +137,11 @@ int App::MessageLoop() {
             const UniqueKernelHandle ended = host_.TakeEndedSaver();  // waited on once
             OnSaverProcessEnded(state_, host_, *this);
         }
+        // One message a wake: the wait returns at once while more are queued,
+        // and a timer's wake then costs one question less than emptying the
+        // queue would.
         MSG msg;
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             if (msg.message == WM_QUIT) return static_cast<int>(msg.wParam);
             ::TranslateMessage(&msg);
             ::DispatchMessageW(&msg);

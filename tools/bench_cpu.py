@@ -24,7 +24,6 @@ for inside the saver's window is partly paid there.
 
 from __future__ import annotations
 
-import argparse
 import os
 import shutil
 import subprocess
@@ -37,9 +36,9 @@ ROOT = Path(__file__).resolve().parent.parent
 sys.path.insert(0, str(ROOT / "tests" / "e2e"))
 
 from bench_soak import wineserver_pid  # noqa: E402
-from harness import (Config, Harness, mail_record, processes_under, rect, settings_ini,  # noqa: E402
+from harness import (Harness, mail_record, processes_under, rect, settings_ini,  # noqa: E402
                      winpath)
-from run_scenario import cleanup, setup  # noqa: E402
+from run_scenario import bench_parser, bench_session  # noqa: E402
 
 CARRIER_CLASS = "Vigilumen.frmIcon"
 ICON = 32  # pixels of a plain icon element
@@ -130,19 +129,13 @@ def check_carrier_shows(h: Harness, hwnd: str, icons: int):
 
 
 def main() -> int:
-    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--build-dir", type=Path, default=ROOT / "build" / "win32")
+    parser = bench_parser(__doc__, "win32")
     parser.add_argument("--workload", choices=sorted(WORKLOADS), default="icons5")
     parser.add_argument("--seconds", type=float, default=600)
     parser.add_argument("--settle", type=float, default=10, help="seconds of run mode before the measurement")
-    parser.add_argument("--product", type=Path, help="another build of Vigilumen.scr to measure")
     args = parser.parse_args()
-    config = Config(args.build_dir.resolve())
-    if args.product:
-        config.product = args.product.resolve()
-    session = setup(config)
-    h = Harness(config, session, f"bench-cpu-{args.workload}")
-    try:
+    with bench_session(args, f"bench-cpu-{args.workload}") as h:
+        config = h.config
         saver = h.fake_saver(h.dir / "savers")
         work = WORKLOADS[args.workload](h, saver)
         icons = len(work.icons)
@@ -162,7 +155,7 @@ def main() -> int:
         saver_pids = processes_under(saver.parent, h.prefix)
         if len(pids) != 1 or len(saver_pids) != 1:
             raise SystemExit(f"expected one Vigilumen and one saver process, found {pids} and {saver_pids}")
-        others = {"fake saver": saver_pids[0], "wineserver": wineserver_pid(h.prefix), "Xvfb": session["xvfb_pid"]}
+        others = {"fake saver": saver_pids[0], "wineserver": wineserver_pid(h.prefix), "Xvfb": h.session["xvfb_pid"]}
         mail_calls = lambda: work.mail_log.read_text().count("enter MAPILogon") \
             if work.mail_log and work.mail_log.exists() else 0  # noqa: E731
         start_cpu, start, start_rss = cpu_seconds(pids[0]), time.monotonic(), rss_kib(pids[0])
@@ -181,9 +174,6 @@ def main() -> int:
         check_carrier_shows(h, placed["hwnd"], icons)
         stop.touch()
         saver.with_name("FakeSaver.stop").touch()
-    finally:
-        h.close()
-        cleanup(config)
     return 0
 
 

@@ -10,7 +10,6 @@ ends. Prints figures; asserts nothing.
 
 from __future__ import annotations
 
-import argparse
 import statistics
 import sys
 import time
@@ -19,8 +18,8 @@ from pathlib import Path
 ROOT = Path(__file__).resolve().parent.parent
 sys.path.insert(0, str(ROOT / "tests" / "e2e"))
 
-from harness import CAPTION, Config, Harness, exit_after_saver_ms, mail_record, settings_ini, winpath  # noqa: E402
-from run_scenario import cleanup, setup  # noqa: E402
+from harness import CAPTION, Harness, exit_after_saver_ms, mail_record, settings_ini, winpath  # noqa: E402
+from run_scenario import bench_parser, bench_session  # noqa: E402
 
 
 def wait_for(predicate, timeout: float, step: float = 0.005) -> bool:
@@ -63,25 +62,19 @@ def one_round(h: Harness, n: int, records: int) -> dict[str, float]:
 
 
 def main() -> int:
-    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--build-dir", type=Path, default=ROOT / "build" / "win32")
+    parser = bench_parser(__doc__, "win32")
     parser.add_argument("--records", type=int, default=40000)
     parser.add_argument("--runs", type=int, default=3)
     args = parser.parse_args()
-    config = Config(args.build_dir.resolve())
-    session = setup(config)
-    h = Harness(config, session, "bench-long-list")
     results: dict[int, dict[str, list[float]]] = {1: {}, args.records: {}}
-    try:
+    with bench_session(args, "bench-long-list") as h:
+        config = h.config
         for n in range(args.runs):
             for records in results:
                 for what, ms in one_round(h, n, records).items():
                     results[records].setdefault(what, []).append(ms)
                     print(f"round {n + 1} {records:6d} records: {what:26s} {ms:8.0f} ms", flush=True)
                 h.close()
-    finally:
-        h.close()
-        cleanup(config)
     print(f"{config.arch}, median of {args.runs} rounds:")
     for what in results[1]:
         print(f"  {what:26s} " + "   ".join(f"{records} records: {statistics.median(v[what]):7.0f} ms"

@@ -12,7 +12,6 @@ check is under way when the saver ends.
 
 from __future__ import annotations
 
-import argparse
 import statistics
 import sys
 from pathlib import Path
@@ -20,8 +19,8 @@ from pathlib import Path
 ROOT = Path(__file__).resolve().parent.parent
 sys.path.insert(0, str(ROOT / "tests" / "e2e"))
 
-from harness import Config, Harness, exit_after_saver_ms, winpath  # noqa: E402
-from run_scenario import cleanup, setup  # noqa: E402
+from harness import Harness, exit_after_saver_ms, winpath  # noqa: E402
+from run_scenario import bench_parser, bench_session  # noqa: E402
 
 
 def one_run(h: Harness, n: int, mail_delay: int | None) -> float:
@@ -48,17 +47,14 @@ def report(arch: str, label: str, samples: list[float]):
 
 
 def main() -> int:
-    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--build-dir", type=Path, default=ROOT / "build" / "win32")
+    parser = bench_parser(__doc__, "win32")
     parser.add_argument("--runs", type=int, default=20)
     parser.add_argument("--mail-delay", type=int, default=None, help="ms per call of a slow mail system")
     args = parser.parse_args()
     variants = [None] + ([args.mail_delay] if args.mail_delay is not None else [])
-    config = Config(args.build_dir.resolve())
-    session = setup(config)
-    h = Harness(config, session, "bench-saver-exit")
     samples: dict[int | None, list[float]] = {v: [] for v in variants}
-    try:
+    with bench_session(args, "bench-saver-exit") as h:
+        config = h.config
         for n in range(args.runs):
             for delay in variants:
                 ms = one_run(h, 2 * n + (delay is not None), delay)
@@ -66,9 +62,6 @@ def main() -> int:
                 label = "no mail" if delay is None else f"mail {delay} ms/call"
                 print(f"run {n + 1:2d} {label}: {ms:7.1f} ms", flush=True)
                 h.close()
-    finally:
-        h.close()
-        cleanup(config)
     for delay, values in samples.items():
         report(config.arch, "no mail" if delay is None else f"mail system taking {delay} ms per call", values)
     return 0

@@ -19,7 +19,6 @@ in <build>/e2e/runs/bench-soak/samples.json.
 
 from __future__ import annotations
 
-import argparse
 import json
 import os
 import shutil
@@ -31,7 +30,7 @@ ROOT = Path(__file__).resolve().parent.parent
 sys.path.insert(0, str(ROOT / "tests" / "e2e"))
 
 from harness import Config, Harness, WineProcess, mail_record, processes_under, winpath  # noqa: E402
-from run_scenario import cleanup, setup  # noqa: E402
+from run_scenario import bench_parser, bench_session  # noqa: E402
 
 STEADY_WINDOWS = 4  # records 1-4: their windows stay open
 FLAPPING_RECORD = 5  # its window opens at every minute and closes half a minute later
@@ -200,22 +199,12 @@ class Soak:
 
 
 def main() -> int:
-    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--build-dir", type=Path, default=ROOT / "build" / "win64")
+    parser = bench_parser(__doc__)
     parser.add_argument("--minutes", type=int, default=30)
     parser.add_argument("--interval", type=float, default=60, help="seconds per sample and per event (a minute)")
-    parser.add_argument("--product", type=Path, help="another build of Vigilumen.scr to measure")
     args = parser.parse_args()
-    config = Config(args.build_dir.resolve())
-    if args.product:
-        config.product = args.product.resolve()
-    session = setup(config)
-    h = Harness(config, session, "bench-soak")
-    try:
-        return Soak(h, config, args.minutes, args.interval).run()
-    finally:
-        h.close()
-        cleanup(config)
+    with bench_session(args, "bench-soak") as h:
+        return Soak(h, h.config, args.minutes, args.interval).run()
 
 
 if __name__ == "__main__":

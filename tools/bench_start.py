@@ -23,7 +23,6 @@ reference's; asserts nothing.
 
 from __future__ import annotations
 
-import argparse
 import statistics
 import subprocess
 import sys
@@ -33,8 +32,8 @@ from pathlib import Path
 ROOT = Path(__file__).resolve().parent.parent
 sys.path.insert(0, str(ROOT / "tests" / "e2e"))
 
-from harness import Config, Harness, end_saver, field, saver_starts, settings_ini, wine_command, winpath  # noqa: E402
-from run_scenario import cleanup, setup  # noqa: E402
+from harness import Harness, end_saver, field, saver_starts, settings_ini, wine_command, winpath  # noqa: E402
+from run_scenario import bench_parser, bench_session  # noqa: E402
 
 FIGURES = ("reference: trivial program, start to exit", "preview /p 1234, start to exit",
            "run mode: start to the saver's process made", "run mode: start to the saver's code running")
@@ -75,19 +74,13 @@ def p95(values: list[float]) -> float:
 
 
 def main() -> int:
-    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--build-dir", type=Path, default=ROOT / "build" / "win32")
+    parser = bench_parser(__doc__)
     parser.add_argument("--rounds", type=int, default=20)
     parser.add_argument("--warmup", type=int, default=2, help="rounds run first and not counted (cold caches)")
-    parser.add_argument("--product", type=Path, help="another build of Vigilumen.scr to measure")
     args = parser.parse_args()
-    config = Config(args.build_dir.resolve())
-    if args.product:
-        config.product = args.product.resolve()
-    session = setup(config)
-    h = Harness(config, session, "bench-start")
     samples: dict[str, list[float]] = {f: [] for f in FIGURES}
-    try:
+    with bench_session(args, "bench-start") as h:
+        config = h.config
         trivial = config.helpers["TrivialWindow"]
         preview_saver = h.fake_saver(h.dir / "preview" / "savers")
         preview_app = h.app_folder(ini=settings_ini(winpath(preview_saver)), name="preview/app")
@@ -106,9 +99,6 @@ def main() -> int:
         starts = len(saver_starts(preview_saver))
         if starts != args.warmup + args.rounds:
             raise SystemExit(f"the preview started its saver {starts} times, not once per round")
-    finally:
-        h.close()
-        cleanup(config)
     reference = samples[FIGURES[0]]
     print(f"\n{config.arch} {config.product.name} ({config.product.stat().st_size:,} bytes), {args.rounds} rounds "
           f"under Wine; ratio = the figure / the reference's, same statistic:")

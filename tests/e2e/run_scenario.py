@@ -10,6 +10,7 @@
 from __future__ import annotations
 
 import argparse
+import contextlib
 import importlib
 import json
 import os
@@ -135,6 +136,30 @@ def cleanup(config: Config):
                 pass
     config.session_file.unlink(missing_ok=True)
     log("session ended")
+
+
+
+def bench_parser(doc: str, default_build: str = "win64") -> argparse.ArgumentParser:
+    """The arguments every benchmark takes: the build folder and another build to measure."""
+    parser = argparse.ArgumentParser(description=doc, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--build-dir", type=Path, default=HERE.parent.parent / "build" / default_build)
+    parser.add_argument("--product", type=Path, help="another build of Vigilumen.scr to measure")
+    return parser
+
+
+@contextlib.contextmanager
+def bench_session(args: argparse.Namespace, name: str):
+    """A fresh session over the build (or --product) for a benchmark: yields its Harness, ends it all after."""
+    config = Config(args.build_dir.resolve())
+    if args.product:
+        config.product = args.product.resolve()
+    session = setup(config)
+    h = Harness(config, session, name)
+    try:
+        yield h
+    finally:
+        h.close()
+        cleanup(config)
 
 
 def run(config: Config, name: str) -> int:

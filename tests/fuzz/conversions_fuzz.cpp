@@ -38,7 +38,9 @@ void CheckInteger(std::optional<T> parsed, std::optional<double> reference) {
         FUZZ_EXPECT(parsed.has_value());
         FUZZ_EXPECT(std::fabs(*parsed - r) <= 0.5 + 1e-9 * std::fabs(r));
     }
-    if (std::fabs(r) > std::numeric_limits<T>::max() + 1.0) FUZZ_EXPECT(!parsed.has_value());
+    // Beyond the type by more than a half: no number (the type reaches one further below zero).
+    if (r > std::numeric_limits<T>::max() + 1.0 || r < std::numeric_limits<T>::min() - 1.0)
+        FUZZ_EXPECT(!parsed.has_value());
 }
 
 }  // namespace

@@ -192,6 +192,10 @@ void App::ShowIconEx(std::int16_t nIndex, std::string& sIconPath) {
     vl::ShowIconEx(state_, host_, *this, display_, nIndex, sIconPath);
 }
 
+bool App::IconShown(const std::string& icon) {
+    return IsIconDrawn(state_, InDataFolder(programFolder_, icon));  // completed as the display completes it
+}
+
 void App::ShowIcon(std::int16_t nIndex, std::string& sIconPath) {
     vl::ShowIcon(state_, host_, *this, display_, nIndex, sIconPath);
 }

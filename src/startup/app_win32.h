@@ -58,6 +58,7 @@ public:
     void ShowIcon(std::int16_t nIndex, std::string& sIconPath) override;
     void WriteText(std::string_view text) override { ShowText(state_, display_, std::string(text)); }
     void EventFound(int record, std::string_view name, std::int16_t method) override;
+    bool IconShown(const std::string& icon) override;
 
 private:
     bool AnotherInstanceRuns();

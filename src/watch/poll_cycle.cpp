@@ -1,5 +1,7 @@
 #include "watch/poll_cycle.h"
 
+#include <algorithm>
+
 #include "core/text.h"
 #include "settings/conversions.h"
 #include "settings/watched_app.h"
@@ -69,6 +71,15 @@ void Notify(const RuntimeState& state, Notifier& notifier, std::int16_t method, 
     if (state.host.SaverConfirmed && state.host.SaverProcessCount > 1) notifier.ShowIcon(method, icon);
 }
 
+// Seen again, the event would change nothing on the screen, and nothing is
+// kept for a summary.
+bool OnShowAlready(const RuntimeState& state, Notifier& notifier, const std::string& icon, std::string_view text) {
+    if (state.settings.AwaySummary) return false;
+    if (!icon.empty() || text.empty()) return notifier.IconShown(icon);
+    const auto& texts = state.display.ShownTexts;
+    return std::find(texts.begin(), texts.end(), text) != texts.end();
+}
+
 }  // namespace
 
 bool CaptionMatches(std::string_view caption, std::string_view wanted) {
@@ -94,6 +105,7 @@ void CheckAll(RuntimeState& state, Desktop& desktop, Notifier& notifier, Setting
 
         switch (*method) {
             case kMethodInternal: {
+                if (OnShowAlready(state, notifier, icon, kMailText)) break;
                 const std::optional<std::string>& answer = mail.Get();
                 if (!answer || answer->empty()) break;
                 notifier.EventFound(i, f[kFieldName], *method);
@@ -104,7 +116,7 @@ void CheckAll(RuntimeState& state, Desktop& desktop, Notifier& notifier, Setting
                 break;
             }
             case kMethodWindow:
-                if (!windows.AnyMatches(f[kFieldText])) break;
+                if (OnShowAlready(state, notifier, icon, {}) || !windows.AnyMatches(f[kFieldText])) break;
                 notifier.EventFound(i, f[kFieldName], *method);
                 Notify(state, notifier, *method, icon);
                 break;

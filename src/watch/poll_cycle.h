@@ -43,6 +43,9 @@ public:
     virtual void WriteText(std::string_view text) = 0;
     // Record number `record` (of AppTable) has an event; told before it is shown.
     virtual void EventFound(int record, std::string_view name, std::int16_t method) = 0;
+    // Whether the icon (as the record names it) is on show already, so that
+    // showing it again would change nothing.
+    virtual bool IconShown(const std::string& icon) = 0;
 };
 
 inline constexpr char kMailText[] = "You've got email";
@@ -56,7 +59,10 @@ bool CaptionMatches(std::string_view caption, std::string_view wanted);
 // inside itself (a display call may pump messages). A damaged record or a
 // failing check is skipped for this tick; the cycle goes on. Every ticked
 // mail record of a cycle takes the same answer, and the cycle asks for one
-// mail check at most. Each cycle entered counts in PollCycles.
+// mail check at most. Each cycle entered counts in PollCycles. Without the
+// summary of what happened, a window or mail record whose icon (or text) is
+// on show already is not looked at: no caption pass or mail check is made
+// for what could change nothing.
 void CheckAll(RuntimeState& state, Desktop& desktop, Notifier& notifier, SettingsStore& store);
 
 }  // namespace vl

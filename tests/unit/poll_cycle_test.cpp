@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <set>
 
 #include "fake_profile_fs.h"
 #include "settings/profile_store.h"
@@ -44,6 +45,8 @@ public:
     void EventFound(int record, std::string_view name, std::int16_t method) override {
         found.push_back(std::to_string(record) + " " + std::string(name) + " " + std::to_string(method));
     }
+    std::set<std::string> onShow;  // icons the display has shown, as records name them
+    bool IconShown(const std::string& icon) override { return onShow.count(icon) > 0; }
 };
 
 const std::string kIni = "C:\\V\\QVX_data\\Lumiwake.ini";
@@ -180,6 +183,36 @@ TEST_F(PollCycleTest, EveryEventIsToldWithItsRecordBeforeItIsShownAndEveryCycleI
     state.host.SaverConfirmed = false;
     Run();
     EXPECT_EQ(state.apps.PollCycles, 2u);
+}
+
+// Without a summary to keep, what is on show already needs no second look:
+// no caption pass and no mail check once every window and mail record shows,
+// while a changed file's date is still kept.
+TEST_F(PollCycleTest, WhatIsOnShowIsNotLookedAtAgainUnlessTheSummaryKeepsEvents) {
+    desktop.mail = "you've got mail";
+    desktop.captions = {"Build finished"};
+    desktop.files["C:\\r.txt"] = "1/3/2026 9:00:00 AM";
+    state.apps.AppTable = {"-1;0;1;Mail;;2;Internal;;;", "2;1;1;Build;;1;Wait for window;b.ico;Build;",
+                           "3;1;1;Test;;1;Wait for window;;finished;",
+                           "8;1;1;Report;C:\\r.txt;0;Watch for file update;r.ico;C:\\r.txt;"};
+    desktop.onShow = {"b.ico"};
+    Run();  // the text is not on show yet, nor the window record's empty icon
+    EXPECT_EQ(desktop.captionPasses, 1);
+    EXPECT_EQ(desktop.mailChecksAsked, 1);
+    state.display.ShownTexts = {"You've got email"};
+    desktop.onShow.insert("");
+    desktop.events.clear();
+    desktop.files["C:\\r.txt"] = "1/4/2026 9:00:00 AM";
+    Run();
+    EXPECT_EQ(desktop.captionPasses, 1);
+    EXPECT_EQ(desktop.mailChecksAsked, 1);
+    EXPECT_EQ(desktop.events, std::vector<std::string>{"ShowIconEx 0 r.ico"});
+    EXPECT_EQ(fs.Get(kIni, "applist", "app3"), "8;1;1;Report;C:\\r.txt;0;Watch for file update;r.ico;C:\\r.txt;1/4/2026 9:00:00 AM");
+    state.settings.AwaySummary = true;  // each cycle's events are kept for the summary
+    Run();
+    EXPECT_EQ(desktop.captionPasses, 2);
+    EXPECT_EQ(desktop.mailChecksAsked, 2);
+    EXPECT_EQ(desktop.found.size(), 7u);
 }
 
 // ---- the mail check ----------------------------------------------------------

@@ -20,6 +20,7 @@ public:
     }
     void WriteText(std::string_view text) override { shown.push_back("text " + std::string(text)); }
     void EventFound(int, std::string_view, std::int16_t) override { shown.push_back("found"); }
+    bool IconShown(const std::string&) override { return false; }
 };
 
 const std::vector<std::string> kList = {

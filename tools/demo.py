@@ -19,6 +19,7 @@ ROOT = Path(__file__).resolve().parent.parent
 sys.path.insert(0, str(ROOT / "tests" / "e2e"))
 
 from harness import Config, Image, ProbeRecord, prepare_prefix, wine_command, wine_env, winpath  # noqa: E402
+from run_scenario import free_display  # noqa: E402
 
 WINDOW_CAPTION = "Vigilumen demo window"
 T0 = time.monotonic()
@@ -40,8 +41,7 @@ class Demo:
         if os.environ.get("DISPLAY"):
             say(f"using your display {os.environ['DISPLAY']}")
             return os.environ["DISPLAY"]
-        n = next(n for n in range(91, 200) if not Path(f"/tmp/.X11-unix/X{n}").exists()
-                 and not Path(f"/tmp/.X{n}-lock").exists())
+        n = free_display()
         self.own_xvfb = subprocess.Popen(["Xvfb", f":{n}", "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset"],
                                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                                          start_new_session=True)

@@ -50,8 +50,14 @@ def free_display() -> int:
             pid = int(lock.read_text().strip())
         except (OSError, ValueError):
             return lock.exists() or Path(f"/tmp/.X11-unix/X{n}").exists()
-        # A server that was killed leaves its lock behind; Xvfb takes such a number over.
-        return Path(f"/proc/{pid}").exists()
+        if Path(f"/proc/{pid}").exists():
+            return True
+        # A server that was killed leaves its lock and socket behind: gone,
+        # they free the number, and the socket's appearing means the new
+        # server is up.
+        for stale in (lock, Path(f"/tmp/.X11-unix/X{n}")):
+            stale.unlink(missing_ok=True)
+        return False
     for n in range(91, 200):
         if not taken(n):
             return n

@@ -57,7 +57,7 @@ void IconCarrier::Paint(HDC dc) {
     for (const auto& entry : tickIcons_) (void)TickPicture(entry.second);
     if (iconSource_ && picture_.iconGeneration != iconSource_->Generation()) pictureStale_ = true;
     if ((pictureStale_ || width != picture_.width || height != picture_.height) && !Compose(width, height)) {
-        Draw(dc);
+        Draw(dc, client);
         return;
     }
     ::BitBlt(dc, 0, 0, width, height, picture_.dc.get(), 0, 0, SRCCOPY);
@@ -66,7 +66,7 @@ void IconCarrier::Paint(HDC dc) {
 bool IconCarrier::Compose(int width, int height) {
     if (width <= 0 || height <= 0) return false;
     if (!picture_.dc || width != picture_.width || height != picture_.height) {
-        picture_ = Picture{};
+        picture_.Clear();
         UniqueBitmap bitmap(::CreateCompatibleBitmap(dc_, width, height));
         UniqueDc dc(::CreateCompatibleDC(dc_));
         if (!bitmap || !dc || !::SelectObject(dc.get(), bitmap.get())) return false;
@@ -76,7 +76,7 @@ bool IconCarrier::Compose(int width, int height) {
         picture_.height = height;
     }
     if (iconSource_) picture_.iconGeneration = iconSource_->Generation();
-    Draw(picture_.dc.get());
+    Draw(picture_.dc.get(), RECT{0, 0, width, height});
     pictureStale_ = false;
     return true;
 }
@@ -84,9 +84,7 @@ bool IconCarrier::Compose(int width, int height) {
 // The fill colour shows through an icon's transparent parts; each visible
 // element shows its picture scaled to the element, and the tick icons are
 // drawn over them.
-void IconCarrier::Draw(HDC dc) const {
-    RECT client{};
-    ::GetClientRect(window_.get(), &client);
+void IconCarrier::Draw(HDC dc, const RECT& client) const {
     ::FillRect(dc, &client, static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH)));
     for (const Element& e : elements_) {
         if (!e.visible || !e.shown) continue;
@@ -160,7 +158,7 @@ void IconCarrier::Close() {
     dc_ = nullptr;
     elements_.clear();
     tickIcons_.clear();
-    picture_ = Picture{};
+    picture_.Clear();
     pictureStale_ = true;
 }
 

@@ -69,13 +69,18 @@ private:
     // (and, under some systems, a look at the display's defaults).
     struct Picture {
         UniqueBitmap bitmap;
-        UniqueDc dc;  // holds the bitmap; deleted first
+        UniqueDc dc;  // holds the bitmap, so it goes first: a selected bitmap cannot be deleted
         int width = 0, height = 0;
         unsigned iconGeneration = 0;
+        void Clear() {
+            dc.reset();
+            bitmap.reset();
+            width = height = 0;
+        }
     };
 
     void Paint(HDC dc);
-    void Draw(HDC dc) const;
+    void Draw(HDC dc, const RECT& client) const;
     bool Compose(int width, int height);
     HICON TickPicture(const std::string& path) const;
     void ElementChanged(int k);

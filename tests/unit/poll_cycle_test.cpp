@@ -63,6 +63,11 @@ protected:
         state.host.SaverProcessCount = 1;
     }
     void Run() { CheckAll(state, desktop, desktop, store); }
+    void EveryKindHasAnEvent() {  // unread mail, a "Build finished" window, a dated file
+        desktop.mail = "you've got mail";
+        desktop.captions = {"Build finished"};
+        desktop.files["C:\\r.txt"] = "1/3/2026 9:00:00 AM";
+    }
 };
 
 TEST(CaptionRule, ExactCaseSensitiveSubstringAndEmptyText) {
@@ -167,9 +172,7 @@ TEST_F(PollCycleTest, SecondProcessAddsShowIconWithTheCompletedPathUnlessADispla
 // Every event is told with its record's number and name before it is shown,
 // so that what happened can be listed once the saver has gone.
 TEST_F(PollCycleTest, EveryEventIsToldWithItsRecordBeforeItIsShownAndEveryCycleIsCounted) {
-    desktop.mail = "you've got mail";
-    desktop.captions = {"Build finished"};
-    desktop.files["C:\\r.txt"] = "1/3/2026 9:00:00 AM";
+    EveryKindHasAnEvent();
     state.apps.AppTable = {"-1;0;1;Mail;;2;Internal;;;", "1;1;0;Off;;1;Wait for window;o.ico;Build;",
                            "2;1;1;Build;;1;Wait for window;b.ico;Build;",
                            "8;1;1;Report;C:\\r.txt;0;Watch for file update;r.ico;C:\\r.txt;"};
@@ -189,9 +192,7 @@ TEST_F(PollCycleTest, EveryEventIsToldWithItsRecordBeforeItIsShownAndEveryCycleI
 // no caption pass and no mail check once every window and mail record shows,
 // while a changed file's date is still kept.
 TEST_F(PollCycleTest, WhatIsOnShowIsNotLookedAtAgainUnlessTheSummaryKeepsEvents) {
-    desktop.mail = "you've got mail";
-    desktop.captions = {"Build finished"};
-    desktop.files["C:\\r.txt"] = "1/3/2026 9:00:00 AM";
+    EveryKindHasAnEvent();
     state.apps.AppTable = {"-1;0;1;Mail;;2;Internal;;;", "2;1;1;Build;;1;Wait for window;b.ico;Build;",
                            "3;1;1;Test;;1;Wait for window;;finished;",
                            "8;1;1;Report;C:\\r.txt;0;Watch for file update;r.ico;C:\\r.txt;"};

@@ -23,6 +23,7 @@ class ScenarioFailed(AssertionError):
 
 
 CAPTION = "Corvane Vigilumen"
+PROBE_NO_ANSWERS = 4  # UiProbe's exit code when Wine gave it no working window calls
 
 
 def mail_record(checked: int = 1, icon: str = "") -> str:
@@ -275,9 +276,10 @@ class Harness:
         exe = Path(exe)
         self._runs += 1
         out_path = self.dir / f"run-{self._runs:03d}-{exe.stem}.out"
-        with open(out_path, "wb") as out:
+        err_path = out_path.with_suffix(".err")
+        with open(out_path, "wb") as out, open(err_path, "wb") as err:
             p = subprocess.Popen([*wine_command(), str(exe), *args], cwd=exe.parent, env=self.env(env),
-                                 stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.DEVNULL,
+                                 stdin=subprocess.DEVNULL, stdout=out, stderr=err,
                                  start_new_session=True)
             self._groups.append(p.pid)  # what it started lives on in its group
             try:
@@ -286,9 +288,10 @@ class Harness:
                 os.killpg(p.pid, signal.SIGKILL)
                 p.wait(timeout=10)
                 raise ScenarioFailed(f"{exe.name} {' '.join(args)} did not end within {timeout} s") from e
-        output = out_path.read_bytes()
+        output, errors = out_path.read_bytes(), err_path.read_bytes()
         out_path.unlink()
-        return subprocess.CompletedProcess(p.args, code, output, b"")
+        err_path.unlink()
+        return subprocess.CompletedProcess(p.args, code, output, errors)
 
     def run_ok(self, exe: Path | str, *args: str):
         """Runs a program to its end and expects exit code 0."""
@@ -297,10 +300,12 @@ class Harness:
     def probe(self, *args: str, check: bool = True, timeout: float = 30, env: dict | None = None) -> list[ProbeRecord]:
         done = self.run(self.config.helpers["UiProbe"], *args, timeout=timeout, env=env)
         # Now and then, right after another of the scenario's processes has
-        # ended, a probe finds no window that is there (Wine); a probe that
-        # must succeed is given two more chances before that counts.
+        # ended, a probe finds no window that is there, or its window calls
+        # answer nothing at all (Wine): a probe that must succeed is given two
+        # more chances before that counts, one that found Wine unanswering always.
         for _ in range(2):
-            if not check or done.returncode != 1 or done.stdout.strip():
+            unanswered = done.returncode == PROBE_NO_ANSWERS
+            if not unanswered and (not check or done.returncode != 1 or done.stdout.strip()):
                 break
             time.sleep(0.3)
             done = self.run(self.config.helpers["UiProbe"], *args, timeout=timeout, env=env)

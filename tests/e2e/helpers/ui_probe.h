@@ -14,7 +14,7 @@
 
 namespace probe {
 
-enum ExitCode : int { kOk = 0, kNotFound = 1, kUsage = 2, kFailed = 3 };
+enum ExitCode : int { kOk = 0, kNotFound = 1, kUsage = 2, kFailed = 3, kNoAnswers = 4 };
 
 using Args = std::vector<std::string>;  // the arguments after the command name, UTF-8
 

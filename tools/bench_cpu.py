@@ -14,9 +14,13 @@ Workloads (--workload):
            Before the measurement the carrier must be 15 icons wide at its
            place; after it, a capture of the carrier must show 15 icons.
 
-The CPU time of the fake saver's process, of the wineserver and of the X
-server over the same time are printed beside it: a window move Vigilumen asks
-for inside the saver's window is partly paid there.
+First, over the same fake saver and for the same time, the references:
+BlinkFloor.exe, which only wakes every 473 ms, then blinks the same number of
+icons in the saver's window and does nothing else - the least any program
+showing the same thing pays. Vigilumen's figure is printed as a ratio to the
+blink. The CPU time of the fake saver's process, of the wineserver and of the
+X server over the same time are printed beside it: a window move Vigilumen
+asks for inside the saver's window is partly paid there.
 
   python3 tools/bench_cpu.py --build-dir build/win32 [--workload busy20] [--seconds 600] [--settle 10]
                              [--product other/Vigilumen.scr]
@@ -128,6 +132,52 @@ def check_carrier_shows(h: Harness, hwnd: str, icons: int):
     print(f"carrier shows {icons} icons (lit pixels per icon: {min(drawn)}-{max(drawn)}); capture {png}")
 
 
+def saver_window(saver: Path) -> str:
+    return [l for l in saver.with_name("FakeSaver.log").read_text().splitlines()
+            if l.startswith("window hwnd=")][-1].split("hwnd=")[1].split()[0]
+
+
+def only_process(folder: Path, h: Harness, exe: str) -> int:
+    pids = [p for p in processes_under(folder, h.prefix)
+            if exe in Path(f"/proc/{p}/cmdline").read_bytes().decode(errors="replace").lower()]
+    if len(pids) != 1:
+        raise SystemExit(f"expected one {exe} process under {folder}, found {pids}")
+    return pids[0]
+
+
+def measure(h: Harness, pid: int, others: dict[str, int], seconds: float) -> tuple[float, float, dict[str, float]]:
+    """CPU seconds of pid and of the others over `seconds`, and the time it took."""
+    start_cpu, start = cpu_seconds(pid), time.monotonic()
+    start_others = {k: cpu_seconds(p) for k, p in others.items() if p}
+    time.sleep(seconds)
+    used, took = cpu_seconds(pid) - start_cpu, time.monotonic() - start
+    return used, took, {k: cpu_seconds(others[k]) - v for k, v in start_others.items()}
+
+
+def share(used: float, took: float) -> str:
+    return f"{used:.2f} s ({100 * used / took:.3f} %)"
+
+
+def reference(h: Harness, icons: int, args, still: bool = False) -> tuple[float, float]:
+    """The same blink over the same saver by BlinkFloor.exe, which does nothing
+    else; `still`: it only wakes at the same rhythm."""
+    saver = h.fake_saver(h.dir / ("reference-still" if still else "reference"))
+    h.start(saver, "/s")
+    h.wait_file_text(saver.with_name("FakeSaver.log"), "window hwnd=", 20)
+    floor = h.start(h.config.helpers["BlinkFloor"], saver_window(saver), str(NOTIFY[0]), str(NOTIFY[1]), str(icons),
+                    *(["still"] if still else []))
+    time.sleep(args.settle)
+    if not floor.running():
+        raise SystemExit("BlinkFloor.exe ended before the measurement")
+    pid = only_process(Path(h.config.helpers["BlinkFloor"]).parent, h, "blinkfloor.exe")
+    used, took, _ = measure(h, pid, {}, args.seconds)
+    doing = "waking every 473 ms" if still else f"blinking {icons} icons in the fake saver's window"
+    print(f"reference: BlinkFloor.exe {doing}: {share(used, took)} of one core")
+    floor.kill()
+    saver.with_name("FakeSaver.stop").touch()
+    return used, took
+
+
 def main() -> int:
     parser = bench_parser(__doc__, "win32")
     parser.add_argument("--workload", choices=sorted(WORKLOADS), default="icons5")
@@ -139,6 +189,8 @@ def main() -> int:
         saver = h.fake_saver(h.dir / "savers")
         work = WORKLOADS[args.workload](h, saver)
         icons = len(work.icons)
+        reference(h, icons, args, still=True)
+        floor_used, floor_took = reference(h, icons, args)
         app = h.app_folder(ini=work.ini)
         for i, icon in enumerate(work.icons):
             shutil.copy2(ROOT / "data" / "QVX_data" / ("window.ico" if i % 2 else "file.ico"), app.data / icon)
@@ -147,28 +199,20 @@ def main() -> int:
             h.caption_window(c, stop)
         h.start_hosted(app, saver, env=work.env)
         time.sleep(args.settle)  # the first watchdog ticks place the icons
-        saver_hwnd = [l for l in saver.with_name("FakeSaver.log").read_text().splitlines()
-                      if l.startswith("window hwnd=")][-1].split("hwnd=")[1].split()[0]
-        placed = check_carrier_placed(h, saver_hwnd, icons)
-        pids = [p for p in processes_under(app.root, h.prefix)
-                if "vigilumen.scr" in Path(f"/proc/{p}/cmdline").read_bytes().decode(errors="replace").lower()]
+        placed = check_carrier_placed(h, saver_window(saver), icons)
+        pid = only_process(app.root, h, "vigilumen.scr")
         saver_pids = processes_under(saver.parent, h.prefix)
-        if len(pids) != 1 or len(saver_pids) != 1:
-            raise SystemExit(f"expected one Vigilumen and one saver process, found {pids} and {saver_pids}")
+        if len(saver_pids) != 1:
+            raise SystemExit(f"expected one saver process, found {saver_pids}")
         others = {"fake saver": saver_pids[0], "wineserver": wineserver_pid(h.prefix), "Xvfb": h.session["xvfb_pid"]}
         mail_calls = lambda: work.mail_log.read_text().count("enter MAPILogon") \
             if work.mail_log and work.mail_log.exists() else 0  # noqa: E731
-        start_cpu, start, start_rss = cpu_seconds(pids[0]), time.monotonic(), rss_kib(pids[0])
-        start_others = {k: cpu_seconds(p) for k, p in others.items() if p}
-        start_mail = mail_calls()
-        time.sleep(args.seconds)
-        used, took, end_rss = cpu_seconds(pids[0]) - start_cpu, time.monotonic() - start, rss_kib(pids[0])
-        used_others = {k: cpu_seconds(others[k]) - v for k, v in start_others.items()}
-        print(f"{config.arch} {config.product.name}, workload {args.workload}: {used:.2f} s CPU in {took:.0f} s of run "
-              f"mode with {icons} blinking icons ({100 * used / took:.3f} % of one core); resident memory "
-              f"{start_rss} KiB -> {end_rss} KiB")
-        print("  over the same time: " + ", ".join(f"{k} {v:.2f} s ({100 * v / took:.3f} %)"
-                                                 for k, v in used_others.items()))
+        start_rss, start_mail = rss_kib(pid), mail_calls()
+        used, took, used_others = measure(h, pid, others, args.seconds)
+        print(f"{config.arch} {config.product.name}, workload {args.workload}: {share(used, took)} of one core in "
+              f"{took:.0f} s of run mode with {icons} blinking icons, {used / took / (floor_used / floor_took):.2f}x "
+              f"the reference; resident memory {start_rss} KiB -> {rss_kib(pid)} KiB")
+        print("  over the same time: " + ", ".join(f"{k} {share(v, took)}" for k, v in used_others.items()))
         if work.mail_log:
             print(f"  mail checks (logons) during the measurement: {mail_calls() - start_mail}")
         check_carrier_shows(h, placed["hwnd"], icons)

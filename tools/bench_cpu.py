@@ -170,9 +170,10 @@ def reference(h: Harness, icons: int, args, still: bool = False) -> tuple[float,
     if not floor.running():
         raise SystemExit("BlinkFloor.exe ended before the measurement")
     pid = only_process(Path(h.config.helpers["BlinkFloor"]).parent, h, "blinkfloor.exe")
-    used, took, _ = measure(h, pid, {}, args.seconds)
+    used, took, server = measure(h, pid, {"wineserver": wineserver_pid(h.prefix)}, args.seconds)
     doing = "waking every 473 ms" if still else f"blinking {icons} icons in the fake saver's window"
-    print(f"reference: BlinkFloor.exe {doing}: {share(used, took)} of one core")
+    print(f"reference: BlinkFloor.exe {doing}: {share(used, took)} of one core; "
+          + ", ".join(f"{k} {share(v, took)}" for k, v in server.items()))
     floor.kill()
     saver.with_name("FakeSaver.stop").touch()
     return used, took
@@ -189,14 +190,15 @@ def main() -> int:
         saver = h.fake_saver(h.dir / "savers")
         work = WORKLOADS[args.workload](h, saver)
         icons = len(work.icons)
+        # The windows first: the references' wineserver figures then include theirs.
+        stop = h.dir / "captions.stop"
+        for c in work.captions:
+            h.caption_window(c, stop)
         reference(h, icons, args, still=True)
         floor_used, floor_took = reference(h, icons, args)
         app = h.app_folder(ini=work.ini)
         for i, icon in enumerate(work.icons):
             shutil.copy2(ROOT / "data" / "QVX_data" / ("window.ico" if i % 2 else "file.ico"), app.data / icon)
-        stop = h.dir / "captions.stop"
-        for c in work.captions:
-            h.caption_window(c, stop)
         h.start_hosted(app, saver, env=work.env)
         time.sleep(args.settle)  # the first watchdog ticks place the icons
         placed = check_carrier_placed(h, saver_window(saver), icons)

@@ -8,12 +8,32 @@
 
 namespace vl {
 
+namespace {
+
+// Windows starts a saver by the short (8.3) path its settings hold; the
+// program's paths are kept long, as the user knows them and as the Open
+// dialog gives them. Only a path with a "~" can hold a short name.
+std::wstring LongPath(std::wstring path) {
+    if (path.find(L'~') == std::wstring::npos) return path;
+    std::wstring longer(path.size() + MAX_PATH, L'\0');
+    DWORD n = ::GetLongPathNameW(path.c_str(), longer.data(), static_cast<DWORD>(longer.size()));
+    if (n >= longer.size()) {
+        longer.resize(n);
+        n = ::GetLongPathNameW(path.c_str(), longer.data(), static_cast<DWORD>(longer.size()));
+    }
+    if (n == 0 || n >= longer.size()) return path;
+    longer.resize(n);
+    return longer;
+}
+
+}  // namespace
+
 std::string ModuleFileName() {
     std::vector<wchar_t> buffer(MAX_PATH);
     for (;;) {
         DWORD n = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
         if (n == 0) return {};
-        if (n < buffer.size()) return Narrow(std::wstring_view(buffer.data(), n));
+        if (n < buffer.size()) return Narrow(LongPath(std::wstring(buffer.data(), n)));
         buffer.resize(buffer.size() * 2);  // a long path was cut: ask again
     }
 }

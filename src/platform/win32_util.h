@@ -12,7 +12,7 @@ namespace vl {
 // Appends to "c:\log.txt"; false when the file cannot be written.
 bool AppendDiagnosticLog(std::string_view text);
 
-// The executable's own file.
+// The executable's own file, in its long form.
 std::string ModuleFileName();
 
 // The folder that holds the executable, without a trailing "\".

@@ -28,6 +28,16 @@ def scenario_first_start_writes_the_built_in_mail_record(h: Harness):
     if (app.data / "mail.ico").exists():
         raise ScenarioFailed("mail.ico was written beside the installed icon")
 
+    # Started by its short path, as Windows starts the saver its settings name:
+    # the record names the icon by the long path the user knows.
+    app = h.app_folder(ini=None, name="started by its short name")
+    short = h.run("winepath", "-s", winpath(app.scr)).stdout.decode().strip()
+    if "~" not in short or not short.lower().endswith(".scr"):
+        raise ScenarioFailed(f"no short path for {winpath(app.scr)}: {short!r}")
+    expect(f"exit code of {short} /p 1", h.run(short, "/p", "1").returncode, 0)
+    expect("record after a start by the short path", app.read_ini()["applist"]["app0"],
+           mail_record(icon=winpath(app.data / "mail.ico")))
+
 
 def scenario_preview_hands_the_command_line_to_the_saver(h: Harness):
     saver = h.fake_saver(h.dir / "savers")

@@ -7,6 +7,7 @@
 // rhythm. What it costs is the price of the blink (or of the wake) itself
 // under Windows (or Wine).
 #include "helper_common.h"
+#include "platform/win32_window.h"
 
 namespace {
 
@@ -62,12 +63,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   b.width = kIcon * std::max(1, _wtoi(args[4]));
   b.still = argc == 6 && wcscmp(args[5], L"still") == 0;
 
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof wc;
-  wc.lpfnWndProc = WndProc;
-  wc.hInstance = instance;
-  wc.lpszClassName = kClass;
-  if (RegisterClassExW(&wc) == 0) return 1;
+  if (!vl::RegisterWindowClass(instance, kClass, WndProc, {})) return 1;
   const vl::UniqueWindow window(CreateWindowExW(0, kClass, L"", WS_CHILD | WS_VISIBLE, b.left, b.top, b.width, kIcon,
                                                 parent, nullptr, instance, nullptr));
   if (!window) return 1;

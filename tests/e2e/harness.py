@@ -307,6 +307,9 @@ class Harness:
             unanswered = done.returncode == PROBE_NO_ANSWERS
             if not unanswered and (not check or done.returncode != 1 or done.stdout.strip()):
                 break
+            if unanswered:
+                with open(self.dir / "probe-restarted.txt", "a") as note:
+                    note.write(f"UiProbe {' '.join(args)}: no answers from its window calls\n")
             time.sleep(0.3)
             done = self.run(self.config.helpers["UiProbe"], *args, timeout=timeout, env=env)
         text = done.stdout.decode("utf-8", "replace")

@@ -145,7 +145,7 @@ def only_process(folder: Path, h: Harness, exe: str) -> int:
     return pids[0]
 
 
-def measure(h: Harness, pid: int, others: dict[str, int], seconds: float) -> tuple[float, float, dict[str, float]]:
+def measure(pid: int, others: dict[str, int], seconds: float) -> tuple[float, float, dict[str, float]]:
     """CPU seconds of pid and of the others over `seconds`, and the time it took."""
     start_cpu, start = cpu_seconds(pid), time.monotonic()
     start_others = {k: cpu_seconds(p) for k, p in others.items() if p}
@@ -170,7 +170,7 @@ def reference(h: Harness, icons: int, args, still: bool = False) -> tuple[float,
     if not floor.running():
         raise SystemExit("BlinkFloor.exe ended before the measurement")
     pid = only_process(Path(h.config.helpers["BlinkFloor"]).parent, h, "blinkfloor.exe")
-    used, took, server = measure(h, pid, {"wineserver": wineserver_pid(h.prefix)}, args.seconds)
+    used, took, server = measure(pid, {"wineserver": wineserver_pid(h.prefix)}, args.seconds)
     doing = "waking every 473 ms" if still else f"blinking {icons} icons in the fake saver's window"
     print(f"reference: BlinkFloor.exe {doing}: {share(used, took)} of one core; "
           + ", ".join(f"{k} {share(v, took)}" for k, v in server.items()))
@@ -210,7 +210,7 @@ def main() -> int:
         mail_calls = lambda: work.mail_log.read_text().count("enter MAPILogon") \
             if work.mail_log and work.mail_log.exists() else 0  # noqa: E731
         start_rss, start_mail = rss_kib(pid), mail_calls()
-        used, took, used_others = measure(h, pid, others, args.seconds)
+        used, took, used_others = measure(pid, others, args.seconds)
         print(f"{config.arch} {config.product.name}, workload {args.workload}: {share(used, took)} of one core in "
               f"{took:.0f} s of run mode with {icons} blinking icons, {used / took / (floor_used / floor_took):.2f}x "
               f"the reference; resident memory {start_rss} KiB -> {rss_kib(pid)} KiB")

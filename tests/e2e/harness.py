@@ -305,7 +305,8 @@ class Harness:
         # more chances before that counts, one that found Wine unanswering always.
         for _ in range(2):
             unanswered = done.returncode == PROBE_NO_ANSWERS
-            if not unanswered and (not check or done.returncode != 1 or done.stdout.strip()):
+            missed = check and done.returncode == 1 and not done.stdout.strip()
+            if not (unanswered or missed):
                 break
             if unanswered:
                 with open(self.dir / "probe-restarted.txt", "a") as note:

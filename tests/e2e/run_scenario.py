@@ -144,7 +144,6 @@ def cleanup(config: Config):
     log("session ended")
 
 
-
 def bench_parser(doc: str, default_build: str = "win64") -> argparse.ArgumentParser:
     """The arguments every benchmark takes: the build folder and another build to measure."""
     parser = argparse.ArgumentParser(description=doc, formatter_class=argparse.RawDescriptionHelpFormatter)

@@ -11,10 +11,14 @@ namespace {
 
 int IntegerValue(std::string_view text) { return ParseInt32(text).value_or(0); }
 
-int MethodOfIdText(std::string_view text) {
-    const int m = IntegerValue(text);
-    return m == kMethodFileUpdate || m == kMethodWindow ? m : kMethodInternal;
+std::string FieldOf(std::string_view record, int field) {
+    const std::vector<std::string> f = SplitRecord(record);
+    return field < static_cast<int>(f.size()) ? f[field] : std::string();
 }
+
+// The method a row's options stand for; a method this version does not
+// know keeps its own number, and none of the options is chosen for it.
+int MethodOfIdText(std::string_view text) { return KnownMethod(text).value_or(kMethodUnknown); }
 
 }  // namespace
 
@@ -29,7 +33,8 @@ MethodControls MethodControlsFor(int method) {
     switch (method) {
         case kMethodFileUpdate: return {true, "File name", true, true, true};
         case kMethodWindow: return {true, "Window caption", true, true, false};
-        default: return {};  // the mail method watches no text of its own
+        case kMethodInternal: return {};  // the mail method watches no text of its own
+        default: return {false, {}, true, false, false};  // another version's method: its text shown, not edited
     }
 }
 
@@ -63,6 +68,13 @@ CommitResult CommitAppRecord(std::vector<std::string>& table, int rowNumber, App
         table.emplace_back();
         values.name = row.text;
     }
+    // A record of a method this version does not know is not this
+    // version's to rewrite: only its name and tick follow the row.
+    if (!isNew && !KnownMethod(FieldOf(table[rowNumber - 1], kFieldMethodId))) {
+        table[rowNumber - 1] = RenamedRecord(table[rowNumber - 1], values.name, row.checked);
+        row.text = values.name;
+        return {std::nullopt, false};
+    }
     // The mail method watches no caption or file: the hidden box may still
     // hold the text of the row shown before.
     if (values.method == kMethodInternal) values.text.clear();
@@ -85,10 +97,11 @@ EditorValues ValuesOfRow(const AppListRow& row) {
 
 RowView ViewOfRow(const AppListRow& row, std::string_view programFolder) {
     RowView view;
-    view.method = IntegerValue(row.subItems[kColMethodId]);
+    view.method = MethodOfIdText(row.subItems[kColMethodId]);
     view.removeEnabled = view.method != kMethodInternal;
     if (view.method != kMethodInternal) view.text = row.subItems[kColText];
-    view.methodFrameEnabled = IntegerValue(row.subItems[kColEnabled]) != 0;
+    view.fieldsFixed = view.method == kMethodUnknown;
+    view.methodFrameEnabled = IntegerValue(row.subItems[kColEnabled]) != 0 && !view.fieldsFixed;
     view.name = row.text;
     view.date = row.subItems[kColData];
     const std::string& icon = row.subItems[kColIcon];

@@ -28,6 +28,9 @@ enum RowColumn : int {
 inline constexpr std::string_view kNewAppName = "New Application";
 inline constexpr std::string_view kInitialName = "Microsoft Outlook ";
 
+// The method of a row whose record has a method this version does not know.
+inline constexpr int kMethodUnknown = -1;
+
 // What the editor holds when a commit reads it.
 struct EditorValues {
     std::string name;     // the name box
@@ -74,7 +77,8 @@ struct CommitResult {
 
 // Writes values into row number rowNumber (from 1) and its record in table.
 // A row one past the table's end appends its record, named after the row;
-// a row further out is an error and changes nothing.
+// a row further out is an error and changes nothing. A record of a method
+// this version does not know takes only the name and the row's tick.
 CommitResult CommitAppRecord(std::vector<std::string>& table, int rowNumber, AppListRow& row, EditorValues& values);
 
 // The editor's view of a row that is not in the editor, so that it can be
@@ -83,10 +87,12 @@ EditorValues ValuesOfRow(const AppListRow& row);
 
 // What showing a row puts into the editor.
 struct RowView {
-    int method = 0;  // the option to select
+    int method = 0;  // the option to select; kMethodUnknown selects none
     bool removeEnabled = false;
     std::optional<std::string> text;  // the box's new text; the mail row keeps the old one
     bool methodFrameEnabled = false;
+    // Another version's method: only the name and the tick may change.
+    bool fieldsFixed = false;
     std::string name;
     std::string iconPath;  // where to load the icon from; empty = none
     // The watched file's stored date. Kept with the row, so that renaming a

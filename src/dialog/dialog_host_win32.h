@@ -7,7 +7,7 @@
 
 #include "core/runtime_state.h"
 #include "dialog/form_flags.h"
-#include "dialog/save_all.h"
+#include "settings/save_all.h"
 #include "platform/twips.h"
 
 namespace vl {

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "core/runtime_state.h"
-#include "dialog/save_all.h"
+#include "settings/save_all.h"
 #include "settings/settings_store.h"
 
 namespace vl {

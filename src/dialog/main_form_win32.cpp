@@ -131,7 +131,6 @@ void MainForm::Form_Load() {
     timer1Interval_ = kWatchdogIntervalMs;
     ::SetWindowTextW(hwnd_, kCaption);
     owner_.LoadSettings();
-    CurrentSaverIndex = -1;
     RuntimeState& state = owner_.State();
     ScreenWidth = ::GetSystemMetrics(SM_CXMAXIMIZED);
     ScreenHeight = ::GetSystemMetrics(SM_CYMAXIMIZED);
@@ -248,7 +247,7 @@ void MainForm::cmdAct_Click(int index) {
 bool MainForm::Save() {
     const SaveReport report = SaveAll(false, owner_.State(), owner_.Store(), *this, Choices());
     if (report.outcome != SaveOutcome::Failed) return true;
-    ::MessageBoxW(hwnd_, Wide(SaveFailedText(owner_.Store().FilePath(), report.reason)).c_str(), kCaption,
+    ::MessageBoxW(hwnd_, Wide(SaveFailedText(owner_.Store().FilePath(), report.failure)).c_str(), kCaption,
                   MB_OK | MB_ICONERROR);
     return false;
 }

@@ -12,7 +12,7 @@
 #include "dialog/form_owner.h"
 #include "dialog/polling_page_win32.h"
 #include "dialog/position_page_win32.h"
-#include "dialog/save_all.h"
+#include "settings/save_all.h"
 #include "dialog/saver_page_win32.h"
 #include "platform/twips.h"
 #include "platform/win32_handles.h"
@@ -78,7 +78,6 @@ public:
 
     int ScreenWidth = 0;  // pixels of a maximised window on the primary display
     int ScreenHeight = 0;
-    int CurrentSaverIndex = -1;
     bool IsFillingControls = false;
 
 private:

@@ -150,6 +150,8 @@ void EditorBoxes::MethodFrameEnabled(bool enabled) {
 
 void EditorBoxes::RemoveEnabled(bool enabled) { ::EnableWindow(h_.remove, enabled); }
 
+void EditorBoxes::IconBrowseEnabled(bool enabled) { ::EnableWindow(h_.iconBrowse, enabled); }
+
 bool EditorBoxes::ShowIcon(const std::string& path) {
     UniqueIcon icon;
     if (!path.empty()) {

@@ -59,6 +59,7 @@ public:
         std::array<HWND, 3> options{};
         HWND remove = nullptr;
         HWND icon = nullptr;
+        HWND iconBrowse = nullptr;
     };
     void Attach(const Handles& handles) { h_ = handles; }
     // Until a row is shown, the picture is the program's own icon.
@@ -72,6 +73,7 @@ public:
     void ShowMethod(int method, const MethodControls& look) override;
     void MethodFrameEnabled(bool enabled) override;
     void RemoveEnabled(bool enabled) override;
+    void IconBrowseEnabled(bool enabled) override;
     bool ShowIcon(const std::string& path) override;
     void ShowError(const EditorError& error) override;
     void IconNotLoaded() override;

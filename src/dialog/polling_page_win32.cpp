@@ -111,8 +111,8 @@ void PollingPage::CreateEditor(const TwipsScale& t, HFONT font, HWND remove) {
     h.icon = CreateControl(frame_, L"STATIC", L"", WS_VISIBLE | SS_ICON | SS_CENTERIMAGE,
                            {kFrame5At.left + 45, kFrame5At.top + 135, kFrame5At.width - 90, kFrame5At.height - 180},
                            kIcon, font, t);
-    CreateControl(frame_, L"BUTTON", L"Browse", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
-                  Inside(kFrame3At, {1035, 2025, 960, 285}), kIconBrowse, font, t);
+    h.iconBrowse = CreateControl(frame_, L"BUTTON", L"Browse", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
+                                 Inside(kFrame3At, {1035, 2025, 960, 285}), kIconBrowse, font, t);
     for (int i = 0; i < 3; ++i)
         h.options[i] = CreateControl(frame_, L"BUTTON", Wide(MethodCaption(i)).c_str(),
                                      WS_VISIBLE | WS_TABSTOP | BS_AUTORADIOBUTTON | (i == 0 ? WS_GROUP : 0),

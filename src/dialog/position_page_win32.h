@@ -9,7 +9,7 @@
 #include "dialog/dialog_host_win32.h"
 #include "dialog/pointer_drag.h"
 #include "dialog/position_map.h"
-#include "dialog/save_all.h"
+#include "settings/save_all.h"
 #include "platform/win32_handles.h"
 
 namespace vl {

@@ -24,6 +24,8 @@ void RowEditor::ShowAppRow() {
     if (view.text) controls_.SetText(*view.text);
     controls_.RemoveEnabled(view.removeEnabled);
     controls_.MethodFrameEnabled(view.methodFrameEnabled);
+    controls_.IconBrowseEnabled(!view.fieldsFixed);
+    fieldsFixed_ = view.fieldsFixed;
     controls_.SetName(view.name);
 
     // A file that is missing or holds no icon shows nothing and is forgotten.
@@ -231,7 +233,7 @@ void RowEditor::FileBrowsed(DialogAnswer answer, const std::string& fileName) {
 }
 
 void RowEditor::IconBrowsed(DialogAnswer answer, const std::string& fileName) {
-    if (answer == DialogAnswer::kCancelled || (answer == DialogAnswer::kChosen && !IsChosenFile(fileName))) return;
+    if (fieldsFixed_ || answer == DialogAnswer::kCancelled || (answer == DialogAnswer::kChosen && !IsChosenFile(fileName))) return;
     bool failed = answer == DialogAnswer::kFailed || !FitsInRecord(fileName);
     const bool exists = !failed && controls_.FileExists(fileName);
     if (exists) failed = !controls_.ShowIcon(fileName);

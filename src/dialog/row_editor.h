@@ -46,6 +46,7 @@ public:
     virtual void ShowMethod(int method, const MethodControls& look) = 0;
     virtual void MethodFrameEnabled(bool enabled) = 0;
     virtual void RemoveEnabled(bool enabled) = 0;
+    virtual void IconBrowseEnabled(bool enabled) = 0;
     // Shows the icon in the file; an empty path shows none. False, with the
     // picture unchanged, when the file holds no icon.
     virtual bool ShowIcon(const std::string& path) = 0;
@@ -118,6 +119,7 @@ private:
     bool text1Edited_ = false;  // Text1 holds text not committed yet
     std::string text1Tag_;      // the watched file's date: stored, or from Browse
     std::string iconTag_;       // the path of the icon shown; empty = none
+    bool fieldsFixed_ = false;  // the row's method is another version's
 };
 
 }  // namespace vl

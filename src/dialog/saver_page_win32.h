@@ -6,7 +6,7 @@
 #include "dialog/controls_win32.h"
 #include "dialog/dialog_host_win32.h"
 #include "dialog/saver_list.h"
-#include "dialog/save_all.h"
+#include "settings/save_all.h"
 
 namespace vl {
 

@@ -9,9 +9,10 @@
 namespace vl {
 namespace {
 
-// The opening both display methods share. Returns the entry index to fill,
-// or -1 when nothing is to be drawn.
-int Opening(RuntimeState& state, HostPorts& host, RunControl& run, DisplayPorts& display, std::string& path) {
+// What both display methods do first: complete the path, skip an icon on
+// show already, test that the saver still owns the screen. Returns the
+// entry index to fill, or -1 when nothing is to be drawn.
+int EntryToFill(RuntimeState& state, HostPorts& host, RunControl& run, DisplayPorts& display, std::string& path) {
     // An icon already shown needs nothing, not even the ownership test that
     // the overlay timer makes twice a second anyway.
     path = InDataFolder(display.ProgramFolder(), path);
@@ -30,7 +31,7 @@ int Opening(RuntimeState& state, HostPorts& host, RunControl& run, DisplayPorts&
 
 void ShowIconEx(RuntimeState& state, HostPorts& host, RunControl& run, DisplayPorts& display, std::int16_t nIndex,
                 std::string& sIconPath) {
-    const int k = Opening(state, host, run, display, sIconPath);
+    const int k = EntryToFill(state, host, run, display, sIconPath);
     if (k < 0) return;
     if (k == 0) {
         const std::uintptr_t window = display.WindowAtProbePoint();
@@ -64,7 +65,7 @@ void ShowIconEx(RuntimeState& state, HostPorts& host, RunControl& run, DisplayPo
 
 void ShowIcon(RuntimeState& state, HostPorts& host, RunControl& run, DisplayPorts& display, std::int16_t nIndex,
               std::string& sIconPath) {
-    const int k = Opening(state, host, run, display, sIconPath);
+    const int k = EntryToFill(state, host, run, display, sIconPath);
     if (k < 0) return;
     const ScreenPoint at =
         ScreenIconPosition(k, state.settings.IconOrientation, state.settings.NotifyX, state.settings.NotifyY);

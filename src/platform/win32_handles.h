@@ -14,12 +14,19 @@ struct KernelHandleCloser {  // CreateProcess, OpenProcess, CreateEvent...
 };
 using UniqueKernelHandle = UniqueHandle<HANDLE, KernelHandleCloser>;
 
-struct FileHandleCloser {  // CreateFile and CreateToolhelp32Snapshot fail with INVALID_HANDLE_VALUE
+struct FileHandleCloser {  // CreateFile fails with INVALID_HANDLE_VALUE
     static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
     void operator()(HANDLE h) const { ::CloseHandle(h); }
 };
 using UniqueFileHandle = UniqueHandle<HANDLE, FileHandleCloser>;
-using UniqueSnapshot = UniqueHandle<HANDLE, FileHandleCloser>;
+
+// A closer of its own, so that a snapshot and a file are different types:
+// neither can be handed where the other is meant.
+struct SnapshotCloser {  // CreateToolhelp32Snapshot fails with INVALID_HANDLE_VALUE too
+    static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
+    void operator()(HANDLE h) const { ::CloseHandle(h); }
+};
+using UniqueSnapshot = UniqueHandle<HANDLE, SnapshotCloser>;
 
 struct FindCloser {
     static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }

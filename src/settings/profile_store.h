@@ -30,9 +30,9 @@ public:
     // True when a per-key write of this text keeps it whole: the file is in
     // a Unicode encoding, or its code page has every character. False for a
     // missing or empty file.
-    virtual bool Holds(const std::string& path, std::string_view text) = 0;
+    virtual bool KeepsWhole(const std::string& path, std::string_view text) = 0;
     // The file's text decoded from its encoding; empty for a missing file,
-    // nothing when it cannot be read.
+    // nothing when it cannot be read (LastFailure says why).
     virtual std::optional<std::string> WholeText(const std::string& path) = 0;
     // Creates or replaces the file with exactly these bytes.
     virtual bool WriteWholeFile(const std::string& path, std::string_view content) = 0;
@@ -63,20 +63,22 @@ public:
     std::string Read(std::string_view section, std::string_view key, std::string_view fallback) override;
     KeyValues ReadSection(std::string_view section) override { return fs_.ReadSection(path_, section); }
     bool HasSections() override { return !fs_.SectionNames(path_).empty(); }
-    void Write(std::string_view section, std::string_view key, std::string_view value) override;
-    ReplaceResult ReplaceAll(const std::vector<IniEntry>& entries) override;
+    WriteResult Write(std::string_view section, std::string_view key, std::string_view value) override;
+    WriteResult ReplaceAll(const std::vector<IniEntry>& entries) override;
+    void LeaveAlone() override { leftAlone_ = true; }
     [[nodiscard]] std::string FilePath() const override { return path_; }
 
-    [[nodiscard]] const std::string& path() const { return path_; }
     [[nodiscard]] std::string TemporaryPath() const { return path_ + "." + processTag_ + ".new"; }
 
 private:
     // Swaps in a new file of these bytes in one rename.
-    ReplaceResult ReplaceWith(const std::string& bytes);
+    WriteResult ReplaceWith(const std::string& bytes);
+    WriteResult Refused() const;
 
     ProfileFileSystem& fs_;
     std::string path_;
     std::string processTag_;
+    bool leftAlone_ = false;
 };
 
 }  // namespace vl

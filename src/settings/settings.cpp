@@ -18,19 +18,20 @@ std::string AppKey(int n) { return "app" + std::to_string(n); }
 // A file the profile calls cannot read at all (UTF-16 without its byte-order
 // mark, say) looks like a first start, whose writes would bury what it
 // holds: it goes aside first, and an earlier copy aside is never replaced.
-// False when such a file could not be moved: nothing may be written into it.
-bool KeepUnreadableFileAside(SettingsStore& store, SettingsFiles& files) {
+// Such a file that cannot be moved is left alone by every later write of
+// this process, the end of a run and OK included.
+void KeepUnreadableFileAside(SettingsStore& store, SettingsFiles& files) {
     const std::string path = store.FilePath();
     const std::optional<std::uint64_t> size = files.FileSize(path);
-    if (!size || *size == 0 || store.HasSections()) return true;
+    if (!size || *size == 0 || store.HasSections()) return;
     const std::string aside = path + ".bak";
     if (files.MoveAside(path, aside)) {
         files.Log("The settings file " + path + " could not be read; it was kept as " + aside + ".");
-        return true;
+        return;
     }
-    files.Log("The settings file " + path + " could not be read and could not be kept aside (" + aside +
-              " exists); it was left as it is.");
-    return false;
+    store.LeaveAlone();
+    files.Log("The settings file " + path + " could not be read and could not be kept aside as " + aside +
+              "; nothing is written into it.");
 }
 
 }  // namespace
@@ -61,14 +62,16 @@ void LoadSettings(SettingsValues& values, AppList& apps, SettingsStore& store, S
 
     std::string builtIn;
     if (recordAt(0).empty()) {
-        const bool writable = KeepUnreadableFileAside(store, files);
+        KeepUnreadableFileAside(store, files);
         std::string icon = DataFolder(programFolder) + "\\mailQX.ico";
         if (!files.FileExists(icon)) {
             icon = DataFolder(programFolder) + "\\mail.ico";
             files.WriteOwnIcon(icon);  // without a data folder this fails; the record stays usable
         }
         builtIn = BuiltInMailRecord(icon);
-        if (writable) store.Write(kAppListSection, AppKey(0), builtIn);
+        // Not written (a missing data folder, a file left alone): the record
+        // still serves this process, and a later start tries again.
+        (void)store.Write(kAppListSection, AppKey(0), builtIn);
     }
 
     for (int n = 0;; ++n) {

@@ -22,11 +22,14 @@ struct IniEntry {
 
 using KeyValues = std::vector<std::pair<std::string, std::string>>;
 
-// How a full replacement of the file went; on failure the system's reason,
-// in its own words, for the user.
-struct ReplaceResult {
-    bool replaced = false;
+// How a write went; on failure the reason, in the system's own words where
+// it gave one, for the user and the log.
+struct WriteResult {
+    bool written = false;
     std::string reason;
+    // The file could not be read when the settings were loaded: this process
+    // writes nothing into it (see SettingsStore::LeaveAlone).
+    bool fileUnread = false;
 };
 
 class SettingsStore {
@@ -38,11 +41,15 @@ public:
     virtual KeyValues ReadSection(std::string_view section) = 0;
     // True when the file exists and holds at least one section.
     virtual bool HasSections() = 0;
-    // Failures are not reported: a missing data folder just keeps nothing.
-    virtual void Write(std::string_view section, std::string_view key, std::string_view value) = 0;
+    // One key. A write that cannot keep the text whole does not happen.
+    [[nodiscard]] virtual WriteResult Write(std::string_view section, std::string_view key,
+                                            std::string_view value) = 0;
     // Replaces the whole file with exactly these entries in one step; on
     // failure the old file is left as it was.
-    virtual ReplaceResult ReplaceAll(const std::vector<IniEntry>& entries) = 0;
+    [[nodiscard]] virtual WriteResult ReplaceAll(const std::vector<IniEntry>& entries) = 0;
+    // The file holds something that could not be read: from now on every
+    // write fails, so that nothing this process does can bury it.
+    virtual void LeaveAlone() = 0;
     // The file itself, to name it to the user.
     [[nodiscard]] virtual std::string FilePath() const = 0;
 };

@@ -46,7 +46,7 @@ std::string Win32ProfileFileSystem::ReadString(const std::string& path, std::str
 bool Win32ProfileFileSystem::WriteString(const std::string& path, std::string_view section, std::string_view key,
                                          std::string_view value) {
     const std::wstring s = Wide(section), k = Wide(key), v = Wide(value);
-    return ::WritePrivateProfileStringW(s.c_str(), k.c_str(), v.c_str(), Wide(path).c_str()) || Failed();
+    return ::WritePrivateProfileStringW(s.c_str(), k.c_str(), v.c_str(), Wide(path).c_str()) || RecordFailure();
 }
 
 namespace {
@@ -77,7 +77,7 @@ bool HasUnicodeMark(std::string_view bytes) {
 // A double-NUL-ended list of strings, as the section calls return it, read
 // with a buffer grown until it holds everything.
 template <typename Call>
-std::vector<wchar_t> WholeList(Call call) {
+std::vector<wchar_t> ReadNulSeparatedList(Call call) {
     std::vector<wchar_t> buffer(1 << 16);
     for (;;) {
         const DWORD n = call(buffer.data(), static_cast<DWORD>(buffer.size()));
@@ -105,7 +105,7 @@ std::vector<std::string> Strings(const std::vector<wchar_t>& list) {
 KeyValues Win32ProfileFileSystem::ReadSection(const std::string& path, std::string_view section) {
     const std::wstring s = Wide(section), file = Wide(path);
     KeyValues entries;
-    for (const std::string& line : Strings(WholeList([&](wchar_t* buffer, DWORD size) {
+    for (const std::string& line : Strings(ReadNulSeparatedList([&](wchar_t* buffer, DWORD size) {
              return ::GetPrivateProfileSectionW(s.c_str(), buffer, size, file.c_str());
          }))) {
         const size_t equals = line.find('=');
@@ -123,11 +123,11 @@ KeyValues Win32ProfileFileSystem::ReadSection(const std::string& path, std::stri
 
 std::vector<std::string> Win32ProfileFileSystem::SectionNames(const std::string& path) {
     const std::wstring file = Wide(path);
-    return Strings(WholeList(
+    return Strings(ReadNulSeparatedList(
         [&](wchar_t* buffer, DWORD size) { return ::GetPrivateProfileSectionNamesW(buffer, size, file.c_str()); }));
 }
 
-bool Win32ProfileFileSystem::Holds(const std::string& path, std::string_view text) {
+bool Win32ProfileFileSystem::KeepsWhole(const std::string& path, std::string_view text) {
     const std::optional<std::string> head = FileBytes(path, 3);
     if (!head || head->empty()) return false;
     if (HasUnicodeMark(*head) || ::GetACP() == CP_UTF8) return true;
@@ -142,7 +142,12 @@ std::optional<std::string> Win32ProfileFileSystem::WholeText(const std::string& 
     // Cached writes first, so the text is the file as the profile calls see it.
     ::WritePrivateProfileStringW(nullptr, nullptr, nullptr, Wide(path).c_str());
     std::optional<std::string> bytes = FileBytes(path, MAXDWORD);
-    if (!bytes || bytes->empty() || HasUnicodeMark(*bytes)) return bytes ? TextOfFileBytes(*bytes) : bytes;
+    if (!bytes) {
+        RecordFailure();
+        if (lastError_ == ERROR_SUCCESS) lastError_ = ERROR_READ_FAULT;  // too large, or read short
+        return bytes;
+    }
+    if (bytes->empty() || HasUnicodeMark(*bytes)) return TextOfFileBytes(*bytes);
     const int n = ::MultiByteToWideChar(CP_ACP, 0, bytes->data(), static_cast<int>(bytes->size()), nullptr, 0);
     std::wstring units(static_cast<size_t>(n), L'\0');
     ::MultiByteToWideChar(CP_ACP, 0, bytes->data(), static_cast<int>(bytes->size()), units.data(), n);
@@ -152,13 +157,13 @@ std::optional<std::string> Win32ProfileFileSystem::WholeText(const std::string& 
 bool Win32ProfileFileSystem::WriteWholeFile(const std::string& path, std::string_view content) {
     UniqueFileHandle file(::CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                         FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return Failed();
+    if (!file) return RecordFailure();
     // In pieces: WriteFile takes 32-bit lengths.
     for (size_t at = 0; at < content.size();) {
         const DWORD chunk = static_cast<DWORD>(std::min<size_t>(content.size() - at, 1u << 24));
         DWORD written = 0;
         if (!::WriteFile(file.get(), content.data() + at, chunk, &written, nullptr) || written != chunk)
-            return Failed();
+            return RecordFailure();
         at += chunk;
     }
     return true;
@@ -169,13 +174,13 @@ bool Win32ProfileFileSystem::Flush(const std::string& path) {
     ::WritePrivateProfileStringW(nullptr, nullptr, nullptr, Wide(path).c_str());
     UniqueFileHandle file(::CreateFileW(Wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                         FILE_ATTRIBUTE_NORMAL, nullptr));
-    return (file && ::FlushFileBuffers(file.get())) || Failed();
+    return (file && ::FlushFileBuffers(file.get())) || RecordFailure();
 }
 
 bool Win32ProfileFileSystem::Remove(const std::string& path) {
     if (::DeleteFileW(Wide(path).c_str())) return true;
     const DWORD error = ::GetLastError();
-    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || Failed();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || RecordFailure();
 }
 
 bool Win32ProfileFileSystem::Rename(const std::string& from, const std::string& to) {
@@ -185,13 +190,13 @@ bool Win32ProfileFileSystem::Rename(const std::string& from, const std::string& 
     const DWORD attributes = ::GetFileAttributesW(Wide(to).c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
         ::SetLastError(ERROR_ACCESS_DENIED);
-        return Failed();
+        return RecordFailure();
     }
     return ::MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ||
-           Failed();
+           RecordFailure();
 }
 
-bool Win32ProfileFileSystem::Failed() {
+bool Win32ProfileFileSystem::RecordFailure() {
     lastError_ = ::GetLastError();
     return false;
 }

@@ -18,7 +18,7 @@ public:
     bool WriteString(const std::string& path, std::string_view section, std::string_view key,
                      std::string_view value) override;
     KeyValues ReadSection(const std::string& path, std::string_view section) override;
-    bool Holds(const std::string& path, std::string_view text) override;
+    bool KeepsWhole(const std::string& path, std::string_view text) override;
     std::optional<std::string> WholeText(const std::string& path) override;
     std::vector<std::string> SectionNames(const std::string& path) override;
     bool WriteWholeFile(const std::string& path, std::string_view content) override;
@@ -29,7 +29,7 @@ public:
     void RemoveOlderThan(const std::string& pattern, std::uint64_t maxAgeMs) override;
 
 private:
-    bool Failed();  // keeps the calling thread's last error; returns false
+    bool RecordFailure();  // keeps the calling thread's last error for LastFailure; returns false
 
     unsigned long lastError_ = 0;
 };

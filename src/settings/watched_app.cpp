@@ -1,5 +1,7 @@
 #include "settings/watched_app.h"
 
+#include "settings/conversions.h"
+
 namespace vl {
 
 std::string_view MethodCaption(int methodId) {
@@ -9,6 +11,12 @@ std::string_view MethodCaption(int methodId) {
         case kMethodInternal: return "Internal";
         default: return {};
     }
+}
+
+std::optional<int> KnownMethod(std::string_view methodIdText) {
+    const std::optional<std::int16_t> method = ParseInt16(methodIdText);
+    if (!method || MethodCaption(*method).empty()) return std::nullopt;
+    return *method;
 }
 
 std::vector<std::string> SplitRecord(std::string_view record) {
@@ -31,6 +39,16 @@ std::string JoinRecord(const std::vector<std::string>& fields) {
         if (i > 0) out += ';';
         if (i < static_cast<int>(fields.size())) out += fields[i];
     }
+    return out;
+}
+
+std::string RenamedRecord(std::string_view record, std::string_view name, bool ticked) {
+    std::vector<std::string> f = SplitRecord(record);
+    if (f.size() <= kFieldName) f.resize(kFieldName + 1);  // a damaged record gains only what it needs
+    f[kFieldChecked] = std::string(ticked ? "1" : "0");  // a whole string: GCC 12 misreads a literal here (-Wrestrict)
+    f[kFieldName] = std::string(name);
+    std::string out = f.front();
+    for (size_t i = 1; i < f.size(); ++i) out.append(";").append(f[i]);
     return out;
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,11 +30,21 @@ enum PollingMethod : int { kMethodFileUpdate = 0, kMethodWindow = 1, kMethodInte
 // The caption shown for a polling method; empty for an unknown number.
 std::string_view MethodCaption(int methodId);
 
+// The method of a record's method id text, read as the poll cycle reads it;
+// nothing when this version does not know it (a newer version's record, or
+// one edited by hand). Such a record is never watched and never rewritten:
+// only its name and tick may change.
+std::optional<int> KnownMethod(std::string_view methodIdText);
+
 // Splits at every ";" (so "a;b" gives two fields and "" gives one empty field).
 std::vector<std::string> SplitRecord(std::string_view record);
 
 // Joins exactly ten fields; missing ones are empty, surplus ones are dropped.
 std::string JoinRecord(const std::vector<std::string>& fields);
+
+// A record of another method with its name and tick changed, every other
+// field (surplus ones too) as it was.
+std::string RenamedRecord(std::string_view record, std::string_view name, bool ticked);
 
 // A record with fewer than ten fields is damaged: it is kept and saved back
 // as it is, but never polled.

@@ -1,7 +1,7 @@
 #include "startup/app_win32.h"
 
 #include "core/data_folder.h"
-#include "dialog/save_all.h"
+#include "settings/save_all.h"
 #include "display/icon_layout.h"
 #include "platform/win32_util.h"
 #include "settings/settings.h"
@@ -61,6 +61,7 @@ int App::Main() {
     // The saver first: the settings and a long list are nothing it needs,
     // and the user sees it the sooner.
     if ((mode == Mode::Run && !previousInstance) || mode == Mode::Preview || trying_) StartChosenSaver();
+    if (trying_ && state_.host.ShellTaskId == 0) return kTrySaverNotStarted;
     // A preview, or a command line that asks for nothing, needs no window:
     // the settings are read for what a first start writes, and that is all.
     if (mode == Mode::Preview || mode == Mode::None) {
@@ -185,7 +186,9 @@ void App::CheckAll() {
 void App::SaveApplicationListOnExit() {
     if (trying_) return;  // a try writes no settings
     form_.SetDirty(true);
-    (void)SaveAll(true, state_, store_, form_, form_.Choices());  // the run ends whatever happens
+    // The run ends whatever happens; what did not reach the file is logged.
+    const SaveReport report = SaveAll(true, state_, store_, form_, form_.Choices());
+    if (report.outcome == SaveOutcome::Failed) files_.Log(UnsavedOnExitText(store_.FilePath(), report));
 }
 
 void App::ShowIconEx(std::int16_t nIndex, std::string& sIconPath) {

@@ -35,5 +35,9 @@ std::optional<std::string> TryFileOf(std::string_view arguments);
 
 // What the chosen saver is handed during a try: a real run's switch.
 inline constexpr char kTrySaverArguments[] = "/s";
+// A try's exit code when its saver could not be started (a file deleted
+// since it was chosen, say): the dialog tells the user instead of coming
+// straight back as if the saver had been seen.
+inline constexpr int kTrySaverNotStarted = 3;
 
 }  // namespace vl

@@ -7,6 +7,7 @@
 #include "display/away_summary_win32.h"
 #include "platform/win32_util.h"
 #include "settings/profile_store.h"
+#include "startup/mode.h"
 
 namespace vl {
 namespace {
@@ -66,6 +67,10 @@ bool App::Try(const DialogChoices& choices) {
         const UniqueProcessInformation run = StartTry(file);
         tried = run.process.valid();
         if (tried) WaitWithMessages(run.process.get(), form_.hwnd());
+        // Started is not tried: the saver itself may not have started. A try
+        // still running (the dialog went first) counts as tried.
+        DWORD code = STILL_ACTIVE;
+        if (tried && ::GetExitCodeProcess(run.process.get(), &code)) tried = code != kTrySaverNotStarted;
     }
     (void)profileFs_.Remove(file);  // a leftover in the temporary folder harms nobody
     return tried;

@@ -135,7 +135,9 @@ void CheckAll(RuntimeState& state, Desktop& desktop, Notifier& notifier, Setting
                 // Kept in memory too, so the change is reported once and the
                 // end-of-run save keeps the new date.
                 state.apps.AppTable[i] = rebuilt;
-                store.Write(kAppListSection, "app" + std::to_string(i), rebuilt);
+                // A date that cannot be written now is written by the end of
+                // the run, which logs what it could not write.
+                (void)store.Write(kAppListSection, "app" + std::to_string(i), rebuilt);
                 notifier.EventFound(i, f[kFieldName], *method);
                 if (icon.empty())
                     notifier.WriteText(file + kModifiedSuffix);

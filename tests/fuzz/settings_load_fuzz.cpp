@@ -148,7 +148,7 @@ void LoadOnce(std::string_view text, const vltest::ProfileFile& parsed, bool fol
     saved.horizontal = first.values.IconOrientation == 1;
     saved.awaySummary = first.values.AwaySummary;
     saved.scrfile = store.Read(vl::kSettingsSection, "scrfile", "");
-    FUZZ_EXPECT(store.ReplaceAll(vl::AllEntries(saved, first.apps)).replaced);
+    FUZZ_EXPECT(store.ReplaceAll(vl::AllEntries(saved, first.apps)).written);
     FUZZ_EXPECT(fs.files.count(store.TemporaryPath()) == 0);
     const Loaded again = Load(fs, files);
     vl::SettingsValues want = first.values;

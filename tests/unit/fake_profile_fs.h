@@ -86,7 +86,7 @@ public:
         return names;
     }
 
-    bool Holds(const std::string& path, std::string_view text) override {
+    bool KeepsWhole(const std::string& path, std::string_view text) override {
         const auto f = files.find(path);
         if (f == files.end() || f->second.empty()) return false;
         if (!ansiFiles.count(path)) return true;
@@ -95,7 +95,7 @@ public:
     }
 
     std::optional<std::string> WholeText(const std::string& path) override {
-        if (folderMissing) return std::nullopt;
+        if (folderMissing) return Fail("The system cannot find the path specified."), std::nullopt;
         std::vector<vl::IniEntry> entries;
         const auto f = files.find(path);
         if (f == files.end()) return std::string();

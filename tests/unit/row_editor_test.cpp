@@ -26,7 +26,7 @@ public:
     int selected = -1;
     std::string name, text, icon = "program's own";
     int option = -1;
-    bool removeEnabled = false, listFocused = false, nameFocused = false, focusInside = true;
+    bool removeEnabled = false, iconBrowseEnabled = true, listFocused = false, nameFocused = false, focusInside = true;
     bool dirty = false, filling = false;
     std::set<std::string> icons = {kEditorIcon};                                         // files that hold an icon
     std::map<std::string, std::string> files = {{"C:\\w\\a.txt", "1/2/2026 10:00:00"}};  // file -> date
@@ -92,6 +92,7 @@ public:
     }
     void MethodFrameEnabled(bool) override {}
     void RemoveEnabled(bool enabled) override { removeEnabled = enabled; }
+    void IconBrowseEnabled(bool enabled) override { iconBrowseEnabled = enabled; }
     bool ShowIcon(const std::string& path) override {
         if (!path.empty() && !icons.count(path)) return false;
         icon = path;
@@ -186,6 +187,33 @@ TEST(TickingARow, CommitsTheEditorsRowFromTheEditorAndAnyOtherFromItsOwnColumns)
     page.Tick(1);
     EXPECT_EQ(page.apps.AppTable[1],
               "4100;1;0;Editor;C:\\w\\b.txt;0;Watch for file update;" + kEditorIcon + ";C:\\w\\b.txt;");
+}
+
+// A record of a newer version's method (or a hand-edited one) is shown
+// with no method chosen and its fields fixed; whatever the user does to the
+// row, the record keeps every field but its name and tick, and never turns
+// into a mail record.
+TEST(TickingARow, ARecordOfAnUnknownMethodKeepsEveryFieldButItsNameAndTick) {
+    const std::string future = "5;1;0;Future;p;3;Future;;caption;;extra";
+    FakePage page({kMail, future, "r0", kBuild});
+    page.Select(1);
+    EXPECT_EQ(page.option, kMethodUnknown);
+    EXPECT_EQ(page.text, "caption");
+    EXPECT_FALSE(page.iconBrowseEnabled);
+    EXPECT_TRUE(page.removeEnabled);
+    page.TypeName("Later");
+    page.Tick(1);
+    page.editor.IconBrowsed(DialogAnswer::kChosen, kEditorIcon);
+    page.editor.Text1_Validate();
+    EXPECT_EQ(page.apps.AppTable[1], "5;1;1;Later;p;3;Future;;caption;;extra");
+
+    page.Select(3);
+    EXPECT_TRUE(page.iconBrowseEnabled);
+    page.Tick(1);  // from the row's own columns
+    page.Tick(2);  // damaged: it gains only a name and a tick, and stays unwatched
+    EXPECT_EQ(page.apps.AppTable[1], "5;1;0;Later;p;3;Future;;caption;;extra");
+    EXPECT_EQ(page.apps.AppTable[2], "r0;;1;");
+    EXPECT_FALSE(IsCompleteRecord(page.apps.AppTable[2]));
 }
 
 TEST(Text1, TypedTextGoesToTheRowBeingLeftAndOnlyWhileTheFormKeepsTheFocus) {

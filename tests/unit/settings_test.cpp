@@ -6,7 +6,7 @@
 #include <set>
 
 #include "core/limits.h"
-#include "dialog/save_all.h"
+#include "settings/save_all.h"
 #include "fake_profile_fs.h"
 #include "settings/profile_store.h"
 
@@ -135,6 +135,21 @@ TEST_F(SettingsTest, AFileThatCannotBeReadIsKeptAsideOnceAndNeverOverwritten) {
     EXPECT_EQ(files.log.size(), 2u);
     EXPECT_TRUE(fs.files.empty());                                       // nothing written into it
     EXPECT_EQ(state.apps.AppTable, std::vector<std::string>{kMailRecord});  // the run still has its record
+
+    // Nor later in the same process: not by the end of a run, nor by OK.
+    state.host.IsSaverRunning = true;
+    dirty.dirty = true;
+    const SaveReport onExit = SaveAll(true, state, store, dirty, {});
+    EXPECT_EQ(onExit.outcome, SaveOutcome::Failed);
+    EXPECT_EQ(onExit.unsaved, std::vector<std::string>{"app0"});
+    state.host.IsConfigMode = true;
+    dirty.dirty = true;
+    const SaveReport full = SaveAll(false, state, store, dirty, {});
+    EXPECT_EQ(full.outcome, SaveOutcome::Failed);
+    EXPECT_TRUE(full.failure.fileUnread);
+    EXPECT_NE(SaveFailedText(kIni, full.failure).find("Move the file away"), std::string::npos);
+    EXPECT_TRUE(dirty.dirty);
+    EXPECT_TRUE(fs.files.empty());
 }
 
 TEST_F(SettingsTest, ValuesThatDoNotConvertFallBackToTheirDefaults) {
@@ -322,6 +337,37 @@ TEST_F(SaveTest, TextBeyondTheCodePageSurvivesWholeAndPerKeyWrites) {
     EXPECT_EQ(state.apps.AppTable, std::vector<std::string>{wide});
 }
 
+// The end of a run tells what it could not write: a key whose text the
+// file's code page lacks, when the file cannot turn UTF-16 first, is not
+// written as "?"s; a folder that takes nothing fails every key.
+TEST_F(SaveTest, AnExitSaveWritesNoKeyItCannotKeepWholeAndReportsEveryKeyNotWritten) {
+    const std::string wide = "1;0;1;\xD0\x96;;1;Wait for window;;\xD0\x96;";
+    const ProfileFile ansiFile = {{"applist", {{"app0", "r0"}, {"app1", "old"}}}};
+    fs.files[kIni] = ansiFile;
+    fs.ansiFiles.insert(kIni);
+    fs.targetLocked = true;  // the file cannot be replaced by its UTF-16 form
+    state.host.IsConfigMode = false;
+    state.host.IsSaverRunning = true;
+    state.apps.AppTable = {"r0", wide, "r2"};
+    const SaveReport report = SaveAll(true, state, store, dirty, choices);
+    EXPECT_EQ(report.outcome, SaveOutcome::Failed);
+    EXPECT_EQ(report.unsaved, std::vector<std::string>{"app1"});
+    EXPECT_EQ(report.failure.reason, "Access is denied.");
+    EXPECT_EQ(fs.Get(kIni, "applist", "app1"), "old");
+    EXPECT_EQ(fs.Get(kIni, "applist", "app2"), "r2");  // the rest is written
+    EXPECT_EQ(fs.ansiFiles.count(kIni), 1u);
+
+    fs.folderMissing = true;
+    state.apps.AppTable = {"n0", "n1"};
+    dirty.dirty = true;
+    const SaveReport none = SaveAll(true, state, store, dirty, choices);
+    EXPECT_EQ(none.outcome, SaveOutcome::Failed);
+    EXPECT_EQ(none.unsaved, (std::vector<std::string>{"app0", "app1"}));
+    const std::string line = UnsavedOnExitText(kIni, none);
+    for (const std::string& part : {kIni, std::string("app0, app1"), none.failure.reason})
+        EXPECT_NE(line.find(part), std::string::npos) << line;
+}
+
 // A file held open by another program or made read-only refuses the save:
 // the user hears why, nothing is lost, and saving again later works.
 TEST_F(SaveTest, ARefusedSaveKeepsTheOldFileAndTheChangesAndSavesOnceTheCauseIsGone) {
@@ -330,11 +376,11 @@ TEST_F(SaveTest, ARefusedSaveKeepsTheOldFileAndTheChangesAndSavesOnceTheCauseIsG
     fs.targetLocked = true;
     const SaveReport refused = SaveAll(false, state, store, dirty, choices);
     EXPECT_EQ(refused.outcome, SaveOutcome::Failed);
-    EXPECT_EQ(refused.reason, "Access is denied.");
+    EXPECT_EQ(refused.failure.reason, "Access is denied.");
     EXPECT_TRUE(dirty.dirty);  // "Apply" stays enabled
     EXPECT_EQ(fs.files[kIni], oldFile);
     EXPECT_EQ(fs.files.count(store.TemporaryPath()), 0u);
-    const std::string text = SaveFailedText(kIni, refused.reason);
+    const std::string text = SaveFailedText(kIni, refused.failure);
     EXPECT_NE(text.find(kIni), std::string::npos);
     EXPECT_NE(text.find("Access is denied."), std::string::npos);
 

@@ -47,7 +47,6 @@ class Page(ConfigDialog):
         """Browse, then in the file dialog type path and open it (None: cancel)."""
         self.click(browse)
         opened = self.h.probe("wait", "Open", "10000")[0]["hwnd"]
-        self.open_dialog_shown = True
         open_tree = self.h.probe("tree", opened)
         self.h.wait_until(lambda: self._drawn(open_tree, "open-dialog"), 5, "the Open dialog to be drawn",
                           interval=0.5)
@@ -115,6 +114,28 @@ def scenario_mail_row_window_row_and_ticking_a_row_that_is_not_selected(h: Harne
            ("Build", "1"))
     d.ok()
     expect("saved rows", [d.saved()["app1"], d.saved()["app2"]], [BUILD, LOG.replace(";1;1;", ";1;0;", 1)])
+
+
+def scenario_a_record_of_an_unknown_method_keeps_its_fields_when_ticked_and_renamed(h: Harness):
+    """A newer version's record (method 3): no option chosen, its text shown
+    but fixed, and OK saves it with only its name and tick changed."""
+    future = "5;1;0;Future;p;3;Future;;caption;"
+    d = Page(h, MAIL, future, BUILD)
+    d.select_row(1)
+    tree = d.tree()
+    expect("no method chosen", [d.control(c, tree)["check"] for c in (OPT_FILE, OPT_WINDOW, OPT_INTERNAL)], ["0"] * 3)
+    expect("text shown, fields fixed, Remove allowed",
+           [d.control(TEXT1, tree)["visible"], d.control(TEXT1, tree)["text"]] +
+           [d.control(c, tree)["enabled"] for c in (TEXT1, OPT_FILE, OPT_WINDOW, ICON_BROWSE, REMOVE)],
+           ["1", "caption", "0", "0", "0", "0", "1"])
+    h.screenshot("polling-unknown-method")
+    h.probe("lvcheck", d.hwnd, "1", "1")
+    d.type_into(NAME, "Later")
+    expect("row text", d.rows()[1]["text"], "Later")
+    d.select_row(2)  # the editor shows a known row again
+    expect("window row editable", [d.control(c)["enabled"] for c in (TEXT1, OPT_WINDOW, ICON_BROWSE)], ["1"] * 3)
+    d.ok()
+    expect("saved records", [d.saved()["app1"], d.saved()["app2"]], ["5;1;1;Later;p;3;Future;;caption;", BUILD])
 
 
 def scenario_remove_add_and_edit_rows_then_ok_saves_the_list_without_gaps(h: Harness):

@@ -180,6 +180,19 @@ def scenario_a_long_record_a_long_list_and_an_unreadable_file_lose_no_record(h: 
     h.run_ok(app.scr, "/p", "1")
     expect("the copy aside after a second bad start", aside.read_bytes(), first)
     expect("the second unreadable file", app.ini.read_bytes(), second)
+    # Nor does anything later in such a process: a run, or the dialog's Apply
+    # and OK, which say why they cannot save.
+    h.run_ok(app.scr, "/s")
+    expect("the unreadable file after a run", app.ini.read_bytes(), second)
+    d = ConfigDialog(h, app, tab=2)
+    d.click("Blinking")
+    d.click("Apply")
+    d.dismiss_message("could not be read", "unreadable-message")
+    expect("Apply after the refused save", d.button("Apply")["enabled"], "1")
+    d.click("OK")
+    d.dismiss_message("Move the file away", "unreadable-ok-message")
+    d.cancel()
+    expect("the unreadable file after the dialog", app.ini.read_bytes(), second)
 
 
 def scenario_settings_files_of_random_bytes_crash_and_hang_nothing_in_any_mode(h: Harness):

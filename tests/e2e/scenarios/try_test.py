@@ -132,6 +132,23 @@ def scenario_try_runs_the_unsaved_choices_over_the_chosen_saver_and_the_dialog_c
 
 
 
+def scenario_a_try_whose_saver_cannot_start_says_so(h: Harness):
+    """The saver file is deleted after it was chosen: Try shows its message
+    instead of coming straight back, and nothing is saved."""
+    windows = h.system_folder().parent
+    saver = h.fake_saver(windows, "gonesaver.scr")
+    app = h.app_folder(ini=settings_ini("", [mail_record()], position="100;120", blink=0, enlarged=0, orientation=2))
+    before = app.ini.read_bytes()
+    d = ConfigDialog(h, app, tab=2)
+    expect("Try with the saver chosen", d.button("Try")["enabled"], "1")
+    saver.unlink()
+    d.click("Try")
+    d.dismiss_message("The screen saver could not be tried.", "try-failed-message")
+    expect("dialog shown after the failed try", h.probe_one("find", CAPTION).get("visible"), "1")
+    d.cancel()
+    expect("settings file", app.ini.read_bytes(), before)
+
+
 def _away_run(h: Harness, name: str, summary: int):
     """A run over a saver that ends when the mouse moves, watching a window
     and a file, with the summary option as given: (app, saver, product, watched file, window stop file)."""
@@ -238,3 +255,4 @@ def scenario_without_the_option_or_without_events_the_program_ends_with_its_save
         raise ScenarioFailed("the program did not end with its saver, nothing having happened")
     if h.probe_one("find", SUMMARY):
         raise ScenarioFailed("a summary was shown")
+

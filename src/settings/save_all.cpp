@@ -1,4 +1,4 @@
-#include "dialog/save_all.h"
+#include "settings/save_all.h"
 
 #include <unordered_map>
 
@@ -30,7 +30,7 @@ SaveReport SaveAll(bool bOnExit, RuntimeState& state, SettingsStore& store, Dirt
 
     if (bOnExit) {
         // The run ends whatever happens; a key that cannot be written leaves
-        // the file as it was.
+        // that key as it was in the file, and the caller is told which.
         dirty.SetDirty(false);
         // The list goes back as the program has it, but only the keys whose
         // value the file does not hold already: writing a long list key by
@@ -38,11 +38,17 @@ SaveReport SaveAll(bool bOnExit, RuntimeState& state, SettingsStore& store, Dirt
         // rewritten cannot be damaged by the writing.
         std::unordered_map<std::string, std::string> inFile;
         for (auto& [key, value] : store.ReadSection(kAppListSection)) inFile.try_emplace(Lowered(key), std::move(value));
+        SaveReport report{SaveOutcome::Saved, {}, {}};
         for (const IniEntry& e : AppListEntries(state.apps)) {
             const auto found = inFile.find(e.key);
-            if (found == inFile.end() || found->second != e.value) store.Write(e.section, e.key, e.value);
+            if (found != inFile.end() && found->second == e.value) continue;
+            WriteResult written = store.Write(e.section, e.key, e.value);
+            if (written.written) continue;
+            if (report.unsaved.empty()) report.failure = std::move(written);
+            report.outcome = SaveOutcome::Failed;
+            report.unsaved.push_back(e.key);
         }
-        return {SaveOutcome::Saved, {}};
+        return report;
     }
 
     switch (choices.saver) {
@@ -53,10 +59,10 @@ SaveReport SaveAll(bool bOnExit, RuntimeState& state, SettingsStore& store, Dirt
     // The file is rewritten whole, so a saver kept without a selection in the
     // list is written too, or the user's choice would vanish from the file.
     const SavedSettings saved = FromDialog(state, choices, state.host.ScreenSaverPath);
-    const ReplaceResult replaced = store.ReplaceAll(AllEntries(saved, state.apps));
-    if (!replaced.replaced) return {SaveOutcome::Failed, replaced.reason};
+    WriteResult replaced = store.ReplaceAll(AllEntries(saved, state.apps));
+    if (!replaced.written) return {SaveOutcome::Failed, std::move(replaced), {}};
     dirty.SetDirty(false);
-    return {SaveOutcome::Saved, {}};
+    return {SaveOutcome::Saved, {}, {}};
 }
 
 bool CanTry(const DialogChoices& choices) {
@@ -68,12 +74,25 @@ std::optional<std::vector<IniEntry>> TryEntries(const RuntimeState& state, const
     return AllEntries(FromDialog(state, choices, choices.saverPath), state.apps);
 }
 
-std::string SaveFailedText(const std::string& file, const std::string& reason) {
+std::string SaveFailedText(const std::string& file, const WriteResult& failure) {
     std::string text = "The settings could not be saved to\r\n" + file + "\r\n\r\n";
-    text += reason.empty() ? "The system gave no reason." : reason;
-    text += "\r\n\r\nYour changes are kept in this dialog. Close any program that holds the file, or make it "
-            "writable, and save again.";
+    text += failure.reason.empty() ? "The system gave no reason." : failure.reason;
+    text += failure.fileUnread
+                ? "\r\n\r\nYour changes are kept in this dialog. Move the file away or repair it, then open the "
+                  "settings again."
+                : "\r\n\r\nYour changes are kept in this dialog. Close any program that holds the file, or make it "
+                  "writable, and save again.";
     return text;
+}
+
+std::string UnsavedOnExitText(const std::string& file, const SaveReport& report) {
+    // A long list that failed whole would make a line of thousands of keys.
+    constexpr size_t kKeysNamed = 10;
+    std::string keys;
+    for (size_t i = 0; i < report.unsaved.size() && i < kKeysNamed; ++i) keys += (i ? ", " : "") + report.unsaved[i];
+    if (report.unsaved.size() > kKeysNamed) keys += ", ...";
+    return "The watched applications were not all saved to " + file + " at the end of the run (" +
+           std::to_string(report.unsaved.size()) + " not written: " + keys + "): " + report.failure.reason;
 }
 
 }  // namespace vl

@@ -1,4 +1,5 @@
-// "OK", "Apply" and the end of a run: saving what the dialog and the run changed.
+// "OK", "Apply" and the end of a run: saving what the dialog and the run
+// changed. The dialog and the end of a run both come here.
 #pragma once
 
 #include <optional>
@@ -32,16 +33,18 @@ struct DialogChoices {
 enum class SaveOutcome {
     NothingToSave,  // nothing changed, or neither running nor configuring
     Saved,
-    Failed,  // the old file is whole, and the changes are still marked unsaved
+    Failed,  // full save: the old file is whole, and the changes are still marked unsaved
 };
 
 struct SaveReport {
     SaveOutcome outcome = SaveOutcome::NothingToSave;
-    std::string reason;  // Failed: the system's words
+    WriteResult failure;               // Failed: the first write that failed
+    std::vector<std::string> unsaved;  // Failed on exit: the keys that were not written
 };
 
 // Full save (bOnExit false): the whole file, replaced in one step. On exit:
-// only the application list, key by key. Records are renumbered without
+// only the application list, key by key; the keys that could not be written
+// are reported, the others are in the file. Records are renumbered without
 // gaps. Writes nothing unless something changed and the program runs or
 // configures. The changes count as saved only once the file holds them.
 SaveReport SaveAll(bool bOnExit, RuntimeState& state, SettingsStore& store, DirtyFlag& dirty,
@@ -57,6 +60,9 @@ bool CanTry(const DialogChoices& choices);
 std::optional<std::vector<IniEntry>> TryEntries(const RuntimeState& state, const DialogChoices& choices);
 
 // What the user is told when a full save failed.
-std::string SaveFailedText(const std::string& file, const std::string& reason);
+std::string SaveFailedText(const std::string& file, const WriteResult& failure);
+
+// The diagnostic log's line for an end-of-run save that left keys unwritten.
+std::string UnsavedOnExitText(const std::string& file, const SaveReport& report);
 
 }  // namespace vl

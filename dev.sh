@@ -78,14 +78,37 @@ TOTAL_FAILED=0
 TOTAL_SKIPPED=0
 run_ctest() {
   local preset=$1; shift
-  local t log passed failed total line skipped
-  t=$(now)
-  log="build/$preset/ctest.log"
+  local t; t=$(now)
   printf '==> testing %s\n' "$preset"
   set +e
-  ctest --preset "$preset" "$@" 2>&1 | tee "$log" | grep -E '(\*\*\*[A-Z]|FAILED:|tests passed)' |
+  ctest --preset "$preset" "$@" 2>&1 | tee "build/$preset/ctest.log" | grep -E '(\*\*\*[A-Z]|FAILED:|tests passed)' |
     grep -v '\*\*\*Skipped' | sed 's/^/    /'
   set -e
+  count_ctest "$preset" "$t"
+}
+
+# A preset's ctest in the background (its output only in its log), and its
+# end: what it printed that matters, and its counts added to the totals.
+declare -A CTEST_PID CTEST_START
+start_ctest() {
+  local preset=$1; shift
+  printf '==> testing %s in the background (log: build/%s/ctest.log)\n' "$preset" "$preset"
+  CTEST_START[$preset]=$(now)
+  ctest --preset "$preset" "$@" >"build/$preset/ctest.log" 2>&1 &
+  CTEST_PID[$preset]=$!
+}
+finish_ctest() {
+  local preset=$1
+  wait "${CTEST_PID[$preset]}" || true
+  unset "CTEST_PID[$preset]"
+  printf '==> %s has ended\n' "$preset"
+  grep -E '(\*\*\*[A-Z]|FAILED:|tests passed)' "build/$preset/ctest.log" | grep -v '\*\*\*Skipped' | sed 's/^/    /' || true
+  count_ctest "$preset" "${CTEST_START[$preset]}"
+}
+
+count_ctest() {
+  local preset=$1 t=$2
+  local log="build/$preset/ctest.log" passed failed total line skipped
   line=$(grep -E '[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1 || true)
   if [ -z "$line" ]; then
     printf '    ctest for %s gave no result (see %s)\n' "$preset" "$log"
@@ -105,6 +128,21 @@ run_ctest() {
     python3 -c 'import sys; sys.path.insert(0, "tests/e2e"); import harness
 print("    skipped because", harness.cannot_run(sys.argv[1]) or "of what the ctest log says")' "$preset"
   fi
+}
+
+# On the way out before a background suite has ended (a build failed): the
+# suite and its Wine sessions end too.
+stop_background_tests() {
+  local preset
+  for preset in "${!CTEST_PID[@]}"; do
+    kill "${CTEST_PID[$preset]}" 2>/dev/null || continue
+    python3 tests/e2e/run_scenario.py --build-dir "build/$preset" cleanup >/dev/null 2>&1 || true
+  done
+}
+
+# Whether this machine runs the preset's programs under Wine.
+wine_runs() {
+  python3 -c 'import sys; sys.path.insert(0, "tests/e2e"); import harness; sys.exit(harness.cannot_run(sys.argv[1]) is not None)' "$1"
 }
 
 # The sanitizers stop at the first error of any kind, undefined behaviour included.
@@ -167,15 +205,30 @@ cmd_fuzz() {
 cmd_test() {
   local t; t=$(now)
   cmd_deps
-  cmd_build
-  cmd_build asan fuzz
+  # The Wine suites first: they wait on windows and processes most of the
+  # time. Each runs in lanes of its own (an X display and a prefix each, see
+  # tests/e2e/CMakeLists.txt): two lanes for one suite, one each when both
+  # run, so that two scenarios at most share the two cores.
+  local suites=() preset
+  for preset in win64 win32; do
+    if wine_runs "$preset"; then suites+=("$preset"); fi
+  done
+  local jobs=$((${#suites[@]} > 1 ? 1 : 2))
+  cmd_build "${suites[@]}"
+  trap stop_background_tests EXIT
+  for preset in "${suites[@]}"; do start_ctest "$preset" -j "$jobs"; done
+  # Everything else beside them, at the lowest priority, so that a compiler
+  # or a fuzzer never makes a scenario wait.
+  renice -n 19 -p $$ >/dev/null
+  cmd_build native win32 win64 asan fuzz
   run_ctest native
   # The unit tests once more under ASan and UBSan (the preset sets the same
   # options as SANITIZER_ENV), then a short run of every fuzz target.
   run_ctest asan
   run_fuzz 15
-  run_ctest win32
-  run_ctest win64
+  for preset in win32 win64; do
+    if [[ " ${suites[*]} " == *" $preset "* ]]; then finish_ctest "$preset"; else run_ctest "$preset"; fi
+  done
   printf '==> all tests took %s s\n' "$(elapsed "$t")"
   printf '%d passed, %d failed, %d skipped\n' "$TOTAL_PASSED" "$TOTAL_FAILED" "$TOTAL_SKIPPED"
   [ "$TOTAL_FAILED" = 0 ]

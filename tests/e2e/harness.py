@@ -8,6 +8,7 @@ waits (always bounded) for visible effects, and leaves logs and screenshots.
 
 from __future__ import annotations
 
+import itertools
 import json
 import os
 import re
@@ -99,7 +100,23 @@ class Config:
         self.helpers = {k: Path(v) for k, v in data["helpers"].items()}
         self.source_dir = Path(data["source_dir"])
         self.e2e_dir = build_dir / "e2e"
-        self.session_file = self.e2e_dir / "session.json"
+        self.set_lane(e2e_lane())
+
+    def set_lane(self, lane: str):
+        """Scenarios run side by side in lanes, each with its own X display
+        and WINEPREFIX (the point (1,1), the Windows folder and the desktop
+        are each lane's own); lane 0 keeps the plain names."""
+        self.lane = lane
+        self.lane_suffix = "" if lane == "0" else f"-{lane}"
+        self.session_file = self.e2e_dir / f"session{self.lane_suffix}.json"
+        self.prefix = self.e2e_dir / f"prefix{self.lane_suffix}"
+
+
+def e2e_lane() -> str:
+    """The lane ctest gave this scenario (a "wine" resource: "id:1,slots:1"),
+    else VL_E2E_LANE, else 0."""
+    found = re.match(r"id:([A-Za-z0-9_]+)", os.environ.get("CTEST_RESOURCE_GROUP_0_WINE", ""))
+    return found.group(1) if found else os.environ.get("VL_E2E_LANE", "0")
 
 
 WINE32_LOADER = Path("/usr/lib/wine/wine")
@@ -258,7 +275,7 @@ class Harness:
         self.dir.mkdir(parents=True)
         self._started: list[WineProcess] = []
         self._shots = 0
-        self._runs = 0
+        self._run_numbers = itertools.count(1)
         self._groups: list[int] = []
         self._placed: list[Path] = []
         self.display = session["display"]
@@ -278,8 +295,7 @@ class Harness:
         output goes through a file: a Windows program's children inherit the
         Unix descriptors, and a pipe would stay open as long as they live."""
         exe = Path(exe)
-        self._runs += 1
-        out_path = self.dir / f"run-{self._runs:03d}-{exe.stem}.out"
+        out_path = self.dir / f"run-{next(self._run_numbers):03d}-{exe.stem}.out"  # one each, also across threads
         err_path = out_path.with_suffix(".err")
         with open(out_path, "wb") as out, open(err_path, "wb") as err:
             p = subprocess.Popen([*wine_command(), str(exe), *args], cwd=exe.parent, env=self.env(env),

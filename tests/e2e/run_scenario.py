@@ -1,16 +1,19 @@
 #!/usr/bin/env python3
 """Runs end-to-end scenarios under Wine; ctest calls it once per scenario.
 
-  run_scenario.py --build-dir B setup      start Xvfb, create a fresh WINEPREFIX
-  run_scenario.py --build-dir B cleanup    end the prefix's processes and Xvfb
+  run_scenario.py --build-dir B setup      start Xvfb, create a fresh WINEPREFIX (of lane 0; the
+                                           other lanes' are made by their first scenario)
+  run_scenario.py --build-dir B cleanup    end every lane's prefix processes and Xvfb
   run_scenario.py --build-dir B list       print module.scenario names
-  run_scenario.py --build-dir B run NAME   run one scenario (setup on demand)
+  run_scenario.py --build-dir B run NAME   run one scenario in its lane (setup on demand; the lane is the
+                                           "wine" resource ctest gave it, else VL_E2E_LANE, else 0)
 """
 
 from __future__ import annotations
 
 import argparse
 import contextlib
+import copy
 import importlib
 import json
 import os
@@ -43,7 +46,7 @@ def scenario_names() -> list[str]:
     return names
 
 
-def free_display() -> int:
+def free_display(first: int = 91) -> int:
     def taken(n: int) -> bool:
         lock = Path(f"/tmp/.X{n}-lock")
         try:
@@ -58,10 +61,33 @@ def free_display() -> int:
         for stale in (lock, Path(f"/tmp/.X11-unix/X{n}")):
             stale.unlink(missing_ok=True)
         return False
-    for n in range(91, 200):
+    for n in range(first, 200):
         if not taken(n):
             return n
     raise RuntimeError("no free X display number")
+
+
+def start_xvfb(log_path: Path) -> tuple[subprocess.Popen, int]:
+    """An Xvfb on a free display: (the server, its number). Two suites that
+    start side by side may pick the same number; the one that loses tries
+    the next."""
+    n = 90
+    for _ in range(20):
+        n = free_display(n + 1)
+        log_file = open(log_path, "wb")
+        xvfb = subprocess.Popen(["Xvfb", f":{n}", "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset"],
+                                stdin=subprocess.DEVNULL, stdout=log_file, stderr=subprocess.STDOUT,
+                                start_new_session=True)
+        deadline = time.monotonic() + 15
+        while xvfb.poll() is None and not Path(f"/tmp/.X11-unix/X{n}").exists() and time.monotonic() < deadline:
+            time.sleep(0.05)
+        # The socket may be the winner's: only a server still running is ours.
+        time.sleep(0.1)
+        if xvfb.poll() is None and Path(f"/tmp/.X11-unix/X{n}").exists():
+            return xvfb, n
+        if xvfb.poll() is None:
+            raise RuntimeError(f"Xvfb :{n} did not start (see {log_path})")
+    raise RuntimeError(f"no Xvfb could be started (see {log_path})")
 
 
 def session_alive(session: dict) -> bool:
@@ -81,18 +107,9 @@ def setup(config: Config) -> dict:
         cleanup(config)
 
     started = time.monotonic()
-    n = free_display()
-    xvfb_log = open(config.e2e_dir / "xvfb.log", "wb")
-    xvfb = subprocess.Popen(["Xvfb", f":{n}", "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset"],
-                            stdin=subprocess.DEVNULL, stdout=xvfb_log, stderr=subprocess.STDOUT,
-                            start_new_session=True)
-    deadline = time.monotonic() + 15
-    while not Path(f"/tmp/.X11-unix/X{n}").exists():
-        if xvfb.poll() is not None or time.monotonic() > deadline:
-            raise RuntimeError(f"Xvfb :{n} did not start (see {config.e2e_dir / 'xvfb.log'})")
-        time.sleep(0.05)
+    xvfb, n = start_xvfb(config.e2e_dir / f"xvfb{config.lane_suffix}.log")
 
-    prefix = config.e2e_dir / "prefix"
+    prefix = config.prefix
     if prefix.exists():
         shutil.rmtree(prefix)
     session = {"display": f":{n}", "xvfb_pid": xvfb.pid, "prefix": str(prefix)}
@@ -110,7 +127,7 @@ def setup(config: Config) -> dict:
                            stderr=out)
     else:
         subprocess.run(["wineserver", "-p"], env=env, timeout=30, **quiet)
-    keepalive_stop = config.e2e_dir / "keepalive.stop"
+    keepalive_stop = config.e2e_dir / f"keepalive{config.lane_suffix}.stop"
     keepalive_stop.unlink(missing_ok=True)
     keepalive = subprocess.Popen(
         [*wine_command(), str(config.helpers["CaptionWindow"]), "--caption", "e2e keepalive",
@@ -122,6 +139,14 @@ def setup(config: Config) -> dict:
     config.session_file.write_text(json.dumps(session))
     log(f"Xvfb on :{n}, fresh prefix {prefix} ready in {time.monotonic() - started:.1f} s")
     return session
+
+
+def cleanup_lanes(config: Config):
+    """Ends every lane's session."""
+    for session_file in sorted(config.e2e_dir.glob("session*.json")):
+        lane_config = copy.copy(config)
+        lane_config.set_lane(session_file.stem.partition("-")[2] or "0")
+        cleanup(lane_config)
 
 
 def cleanup(config: Config):
@@ -209,7 +234,7 @@ def main() -> int:
         setup(config)
         return 0
     if args.command == "cleanup":
-        cleanup(config)
+        cleanup_lanes(config)
         return 0
     return run(config, args.name)
 

@@ -179,17 +179,25 @@ run_fuzz_target() {
   return 1
 }
 
-# Every fuzz target in turn; each counts as one test.
+# Every fuzz target, `at_once` of them side by side (1: in turn); each counts
+# as one test. Each prints its line when it ends.
 run_fuzz() {
-  local seconds=$1 name
-  printf '==> fuzzing (%s s per target)\n' "$seconds"
+  local seconds=$1 at_once=${2:-1} name pid
+  printf '==> fuzzing (%s s per target, %s at a time)\n' "$seconds" "$at_once"
+  local results running=()
+  results=$(mktemp -d)
   for name in $(cat "$FUZZ_DIR/targets.txt"); do
-    if run_fuzz_target "$name" "$seconds"; then
-      TOTAL_PASSED=$((TOTAL_PASSED + 1))
-    else
-      TOTAL_FAILED=$((TOTAL_FAILED + 1))
-    fi
+    while [ "${#running[@]}" -ge "$at_once" ]; do
+      wait "${running[0]}" || true
+      running=("${running[@]:1}")
+    done
+    ( if run_fuzz_target "$name" "$seconds"; then touch "$results/$name.ok"; else touch "$results/$name.failed"; fi ) &
+    running+=("$!")
   done
+  for pid in "${running[@]}"; do wait "$pid" || true; done
+  TOTAL_PASSED=$((TOTAL_PASSED + $(find "$results" -name '*.ok' | wc -l)))
+  TOTAL_FAILED=$((TOTAL_FAILED + $(find "$results" -name '*.failed' | wc -l)))
+  rm -rf "$results"
 }
 
 cmd_fuzz() {
@@ -225,7 +233,7 @@ cmd_test() {
   # The unit tests once more under ASan and UBSan (the preset sets the same
   # options as SANITIZER_ENV), then a short run of every fuzz target.
   run_ctest asan
-  run_fuzz 15
+  run_fuzz 15 3
   for preset in win32 win64; do
     if [[ " ${suites[*]} " == *" $preset "* ]]; then finish_ctest "$preset"; else run_ctest "$preset"; fi
   done

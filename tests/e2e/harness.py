@@ -413,7 +413,18 @@ class Harness:
     def start_hosted(self, app: "AppFolder", saver: Path, *args: str, env: dict | None = None) -> WineProcess:
         """Starts the program (run mode by default) and waits for its saver's window."""
         product = self.start(app.scr, *(args or ("/s",)), env=env)
-        self.wait_file_text(saver.with_name("FakeSaver.log"), "window hwnd=", 20)
+        saver_log = saver.with_name("FakeSaver.log")
+        try:
+            self.wait_file_text(saver_log, "window hwnd=", 20)
+        except ScenarioFailed as e:
+            # What tells a program that never ran (Wine) from a saver never
+            # started (the program) or one started without a window (Wine).
+            log = self.prefix / "drive_c" / "log.txt"
+            raise ScenarioFailed(
+                f"{e}; Vigilumen {'still runs' if product.running() else f'ended with {product.wait(0)}'}; "
+                f"the saver's log: {saver_log.read_text(errors='replace') if saver_log.exists() else '(none)'!r}; "
+                f"the end of c:\\log.txt: {log.read_text(errors='replace')[-600:] if log.exists() else '(none)'!r}"
+            ) from e
         return product
 
     # ----- waiting --------------------------------------------------------

@@ -375,7 +375,53 @@ constexpr char kUsageText[] =
     "  focus <window> <control> | printwindow <0xhwnd> <out.bmp> [print|screen|auto]\n"
     "  snap <0xhwnd> <out.bmp>   (captured inside the owner process)\n"
     "  cmdline <pid> | mapi | loadicon <file.ico> <size>\n"
-    "  resources <pid>   (handles, GDI and USER objects, windows, memory of a process)\n";
+    "  resources <pid>   (handles, GDI and USER objects, windows, memory of a process)\n"
+    "  serve   (commands from stdin, one a line, arguments separated by tabs; each answered by its\n"
+    "           records and a line of \\x1d and its exit code)\n";
+
+using Commands = std::map<std::string, int (*)(const Args&)>;
+
+// Under load Wine has started a probe whose every window call answered with
+// an error status instead of its result (a "visible" window 0xc000000d).
+// Such a probe reports nothing: the harness starts another.
+bool WindowSystemAnswers() { return !IsWindow(reinterpret_cast<HWND>(1)) && IsWindow(GetDesktopWindow()); }
+
+int Run(const Commands& commands, const std::string& name, const Args& args) {
+  const auto it = commands.find(name);
+  const int code = it == commands.end() ? kUsage : it->second(args);
+  if (code == kUsage) std::fputs(kUsageText, stderr);
+  return code;
+}
+
+// One process for a whole scenario: starting a program under Wine costs far
+// more than most commands. Ends at the end of its input, or when the window
+// system stops answering (the harness then starts another).
+int Serve(const Commands& commands) {
+  std::string line;
+  for (int c = std::fgetc(stdin); c != EOF; c = std::fgetc(stdin)) {
+    if (c != '\n') {
+      line.push_back(static_cast<char>(c));
+      continue;
+    }
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    Args args;
+    for (size_t at = 0;;) {
+      const size_t tab = line.find('\t', at);
+      args.push_back(line.substr(at, tab == std::string::npos ? std::string::npos : tab - at));
+      if (tab == std::string::npos) break;
+      at = tab + 1;
+    }
+    line.clear();
+    const bool answers = WindowSystemAnswers();
+    const int code = answers ? Run(commands, args[0], Args(args.begin() + 1, args.end()))
+                             : Fail(kNoAnswers, "the window system gives no answers in this process");
+    std::fprintf(stdout, "\x1d%d\n", code);
+    std::fflush(stdout);
+    std::fflush(stderr);
+    if (!answers) return kNoAnswers;
+  }
+  return kOk;
+}
 
 }  // namespace
 
@@ -390,7 +436,7 @@ int wmain(int argc, wchar_t** argv) {
   // "\n" only: the reader is on Linux. Bytes as they are: the text is UTF-8.
   _setmode(_fileno(stdout), _O_BINARY);
   const std::vector<std::string> args = helpers::Utf8Args(argc, argv);
-  const std::map<std::string, int (*)(const Args&)> commands = {
+  const Commands commands = {
       {"whoat", CmdWhoAt},       {"find", CmdFind},         {"findsub", CmdFindSub},
       {"windows", CmdWindows},   {"wait", CmdWait},         {"activate", CmdActivate},
       {"close", CmdClose},       {"procs", CmdProcs},       {"kill", CmdKill},
@@ -401,15 +447,13 @@ int wmain(int argc, wchar_t** argv) {
       {"cmdline", CmdCmdline},   {"mapi", CmdMapi},         {"loadicon", CmdLoadIcon},
       {"snap", CmdSnap},         {"resources", CmdResources},
   };
-  // Under load Wine has started a probe whose every window call answered with
-  // an error status instead of its result (a "visible" window 0xc000000d).
-  // Such a probe reports nothing: the harness starts another.
-  if (IsWindow(reinterpret_cast<HWND>(1)) || !IsWindow(GetDesktopWindow()))
-    return Fail(kNoAnswers, "the window system gives no answers in this process");
-  const auto it = args.size() >= 2 ? commands.find(args[1]) : commands.end();
-  int rc = kUsage;
-  if (it != commands.end()) rc = it->second(Args(args.begin() + 2, args.end()));
-  if (rc == kUsage) std::fputs(kUsageText, stderr);
+  if (!WindowSystemAnswers()) return Fail(kNoAnswers, "the window system gives no answers in this process");
+  if (args.size() == 2 && args[1] == "serve") {
+    _setmode(_fileno(stdin), _O_BINARY);
+    return Serve(commands);
+  }
+  const int rc = args.size() >= 2 ? Run(commands, args[1], Args(args.begin() + 2, args.end())) : kUsage;
+  if (args.size() < 2) std::fputs(kUsageText, stderr);
   std::fflush(stdout);
   return rc;
 }

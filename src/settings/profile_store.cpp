@@ -11,7 +11,7 @@ std::string ProfileStore::Read(std::string_view section, std::string_view key, s
 }
 
 WriteResult ProfileStore::Refused() const {
-    return {false, "The file could not be read when the settings were loaded, so it is left as it is.", true};
+    return {false, "The file could not be read, so it is left as it is.", true};
 }
 
 WriteResult ProfileStore::Write(std::string_view section, std::string_view key, std::string_view value) {

@@ -77,11 +77,9 @@ std::optional<std::vector<IniEntry>> TryEntries(const RuntimeState& state, const
 std::string SaveFailedText(const std::string& file, const WriteResult& failure) {
     std::string text = "The settings could not be saved to\r\n" + file + "\r\n\r\n";
     text += failure.reason.empty() ? "The system gave no reason." : failure.reason;
-    text += failure.fileUnread
-                ? "\r\n\r\nYour changes are kept in this dialog. Move the file away or repair it, then open the "
-                  "settings again."
-                : "\r\n\r\nYour changes are kept in this dialog. Close any program that holds the file, or make it "
-                  "writable, and save again.";
+    text += "\r\n\r\nYour changes are kept in this dialog. ";
+    text += failure.fileUnread ? "Move the file away or repair it, then open the settings again."
+                               : "Close any program that holds the file, or make it writable, and save again.";
     return text;
 }
 
@@ -91,8 +89,8 @@ std::string UnsavedOnExitText(const std::string& file, const SaveReport& report)
     std::string keys;
     for (size_t i = 0; i < report.unsaved.size() && i < kKeysNamed; ++i) keys += (i ? ", " : "") + report.unsaved[i];
     if (report.unsaved.size() > kKeysNamed) keys += ", ...";
-    return "The watched applications were not all saved to " + file + " at the end of the run (" +
-           std::to_string(report.unsaved.size()) + " not written: " + keys + "): " + report.failure.reason;
+    return "Not saved to " + file + " at the end of the run: " + std::to_string(report.unsaved.size()) +
+           " records (" + keys + "): " + report.failure.reason;
 }
 
 }  // namespace vl

@@ -3,6 +3,7 @@
 #include <iterator>
 #include <vector>
 
+#include "core/data_folder.h"
 #include "platform/win32_handles.h"
 #include "platform/win32_system_dll.h"
 
@@ -38,9 +39,20 @@ std::string ModuleFileName() {
     }
 }
 
+namespace {
+
+UniqueFileHandle OpenForAppending(const std::wstring& path) {
+    return UniqueFileHandle(::CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                          OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+}  // namespace
+
 bool AppendDiagnosticLog(std::string_view text) {
-    UniqueFileHandle log(::CreateFileW(L"c:\\log.txt", FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                       OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueFileHandle log = OpenForAppending(L"c:\\log.txt");
+    // A standard user of today's Windows may not create a file in the root
+    // of drive C:; the data folder beside the program is the user's own.
+    if (!log) log = OpenForAppending(Wide(DataFolder(ProgramFolder()) + "\\log.txt"));
     if (!log) return false;
     DWORD written = 0;
     return ::WriteFile(log.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&

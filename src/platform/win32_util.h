@@ -9,7 +9,8 @@
 
 namespace vl {
 
-// Appends to "c:\log.txt"; false when the file cannot be written.
+// Appends to "c:\log.txt", or where that cannot be opened to "log.txt" in
+// the data folder; false when neither can be written.
 bool AppendDiagnosticLog(std::string_view text);
 
 // The executable's own file, in its long form.

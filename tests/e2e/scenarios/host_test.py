@@ -57,21 +57,31 @@ def scenario_saver_leaving_the_corner_uncovered_ends_the_run_after_the_grace(h: 
         raise ScenarioFailed("the saver was ended by the program")
 
 
-def scenario_saver_exit_ends_the_run_promptly_though_the_log_is_unwritable(h: Harness):
+def scenario_a_log_that_cannot_be_written_at_c_goes_to_the_data_folder_and_holds_nothing_up(h: Harness):
+    """A standard user cannot create c:\\log.txt: its lines go to log.txt in
+    the data folder. Where neither can be written, the run ends as promptly."""
     log = h.prefix / "drive_c" / "log.txt"
     log.unlink(missing_ok=True)
     log.mkdir()  # a folder where the log should be: it cannot be opened as a file
     try:
-        saver = h.fake_saver(h.dir / "savers", lifetime_ms=6000)
-        product = h.start_hosted(h.app_folder(ini=settings_ini(winpath(saver), [mail_record(0)])), saver)
-        time.sleep(4)  # past the first watchdog tick
-        if not product.running():
-            raise ScenarioFailed("the program ended while its saver runs")
-        took = exit_after_saver_ms(h, saver, product)
+        for name in ("data-folder-log", "no-log"):
+            saver = h.fake_saver(h.dir / name / "savers", lifetime_ms=6000)
+            app = h.app_folder(ini=settings_ini(winpath(saver), [mail_record(0)]), name=f"{name}/app")
+            if name == "no-log":
+                (app.data / "log.txt").mkdir()
+            product = h.start_hosted(app, saver)
+            time.sleep(4)  # past the first watchdog tick
+            if not product.running():
+                raise ScenarioFailed(f"{name}: the program ended while its saver runs")
+            took = exit_after_saver_ms(h, saver, product)
+            if took > 1000:
+                raise ScenarioFailed(f"{name}: the program ended {took:.0f} ms after the saver's window closed")
+            if name == "data-folder-log":
+                pid = field(saver_starts(saver, "main")[0], "pid")
+                expect("the data folder's log.txt", (app.data / "log.txt").read_bytes().decode(),
+                       f"Shell task id: {pid}\r\nFound processes: {pid}\r\n")
     finally:
         log.rmdir()
-    if took > 1000:
-        raise ScenarioFailed(f"the program ended {took:.0f} ms after the saver's window closed")
 
 
 def scenario_dialog_ends_when_display_properties_closes(h: Harness):

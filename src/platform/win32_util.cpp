@@ -1,9 +1,9 @@
 #include "platform/win32_util.h"
 
+#include <cwchar>
 #include <iterator>
 #include <vector>
 
-#include "core/data_folder.h"
 #include "platform/win32_handles.h"
 #include "platform/win32_system_dll.h"
 
@@ -41,22 +41,28 @@ std::string ModuleFileName() {
 
 namespace {
 
-UniqueFileHandle OpenForAppending(const std::wstring& path) {
-    return UniqueFileHandle(::CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                          OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+bool AppendToFile(const wchar_t* path, std::string_view text) {
+    const UniqueFileHandle file(::CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    return file && ::WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+           written == text.size();
 }
 
 }  // namespace
 
 bool AppendDiagnosticLog(std::string_view text) {
-    UniqueFileHandle log = OpenForAppending(L"c:\\log.txt");
+    if (AppendToFile(L"c:\\log.txt", text)) return true;
     // A standard user of today's Windows may not create a file in the root
-    // of drive C:; the data folder beside the program is the user's own.
-    if (!log) log = OpenForAppending(Wide(DataFolder(ProgramFolder()) + "\\log.txt"));
-    if (!log) return false;
-    DWORD written = 0;
-    return ::WriteFile(log.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
-           written == text.size();
+    // of drive C:; the data folder beside the program is the user's own. The
+    // path is built in place: the i686 file has no room for a round trip
+    // through the program's long path, and the short form names the same folder.
+    wchar_t path[MAX_PATH + 32];
+    const DWORD n = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    wchar_t* slash = n > 0 && n < MAX_PATH ? std::wcsrchr(path, L'\\') : nullptr;
+    if (!slash) return false;
+    std::wcscpy(slash, L"\\QVX_data\\log.txt");  // the data folder of core/data_folder.h
+    return AppendToFile(path, text);
 }
 
 std::string ProgramFolder() {

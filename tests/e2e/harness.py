@@ -1,7 +1,9 @@
 """End-to-end harness: the product and its helper programs under Wine on Xvfb.
 
-A test session (one per build tree, made by `run_scenario.py setup`) owns an
-Xvfb display and a fresh WINEPREFIX. Each scenario gets its own folder under
+A test session (one per lane of a build tree, made by `run_scenario.py setup`
+or by the lane's first scenario) owns an Xvfb display and a fresh WINEPREFIX;
+a scenario asks its window questions of one UiProbe it starts once
+(ProbeServer). Each scenario gets its own folder under
 <build>/e2e/runs/<scenario>/ where it lays out an app folder, starts programs,
 waits (always bounded) for visible effects, and leaves logs and screenshots.
 """

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "core/screen_geometry.h"
+
 namespace vl {
 
 // Start-up and saver hosting: the mode, the started saver and its processes,
@@ -42,6 +44,7 @@ struct SettingsValues {
     bool EnlargeIcons = false;
     std::int16_t IconOrientation = 0;
     bool AwaySummary = false;  // list the run's events when it ends
+    std::string NotifyMonitor;  // the device name of the monitor the position is on; empty: the primary
 };
 
 // Watched applications, in the order of their keys app0, app1, ...
@@ -78,6 +81,11 @@ struct DisplayState {
     // Texts of events without an icon, one line each from (1,1) down; the
     // overlay timer draws them again, as the saver paints over them.
     std::vector<std::string> ShownTexts;
+    // The monitor the notification position counts on (screen pixels),
+    // chosen when the run starts; empty when none is known.
+    ScreenRect NotifyArea;
+    // Where the carrier stands when it is not parked: its left edge on the screen.
+    std::int32_t CarrierLeft = 0;
 
     // Nothing drawn yet (every form load).
     void ResetDrawnIcons() {

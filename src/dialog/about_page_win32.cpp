@@ -4,12 +4,14 @@
 #include <string>
 
 #include "dialog/version_info.h"
+#include "platform/dpi.h"
 #include "res/resource.h"
 
 namespace vl {
 namespace {
 
 enum ControlId : int { kPicture = 500, kTitle, kVersion, kDescription, kDisclaimer, kLineTop, kLineBottom };
+constexpr int kPictureWidth = 93, kPictureHeight = 116;  // pixels at 96 DPI
 
 constexpr wchar_t kTitleText[] = L"Corvane Vigilumen";
 constexpr wchar_t kDescriptionText[] =
@@ -37,17 +39,9 @@ void AboutPage::Create() {
     frame_ = CreatePageFrame(host_.FormWindow(), this, t, {kPageParkedLeft, 540, kPageWidth, kPageHeight - 90});
     picture_ = CreateControl(frame_, L"STATIC", L"", WS_VISIBLE | SS_BITMAP | SS_CENTERIMAGE, {90, 225, 1425, 1770},
                              kPicture, font, t);
-    productPicture_.reset(static_cast<HBITMAP>(
-        ::LoadImageW(host_.Instance(), MAKEINTRESOURCE(IDB_ABOUT), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR)));
-    ::SendMessageW(picture_, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(productPicture_.get()));
-
-    LOGFONTW lf{};
-    ::GetObjectW(font, sizeof lf, &lf);
-    lf.lfHeight = lf.lfHeight * 3 / 2;
-    lf.lfWeight = FW_BOLD;
-    titleFont_.reset(::CreateFontIndirectW(&lf));
     title_ = CreateControl(frame_, L"STATIC", L"", WS_VISIBLE | SS_LEFT | SS_NOPREFIX, {1665, 225, 3075, 480}, kTitle,
-                           titleFont_.get(), t);
+                           nullptr, t);
+    DpiChanged();
     version_ = CreateControl(frame_, L"STATIC", L"", WS_VISIBLE | SS_LEFT | SS_NOPREFIX, {1665, 765, 3030, 225},
                              kVersion, font, t);
     description_ = CreateControl(frame_, L"STATIC", L"", WS_VISIBLE | SS_LEFT | SS_NOPREFIX, {1665, 1125, 3120, 1170},
@@ -58,6 +52,27 @@ void AboutPage::Create() {
     CreateControl(frame_, L"STATIC", L"", WS_VISIBLE | SS_ETCHEDHORZ, {90, 3735, 4605, 30}, kLineBottom, font, t);
     disclaimer_ = CreateControl(frame_, L"STATIC", L"", WS_VISIBLE | SS_LEFT | SS_NOPREFIX, {135, 3870, 4635, 915},
                                 kDisclaimer, font, t);
+}
+
+// The picture at the size this DPI calls for, and the title half as large
+// again as the dialog's font, in bold.
+void AboutPage::DpiChanged() {
+    const int dpi = host_.Twips().Dpi();
+    UniqueBitmap picture(static_cast<HBITMAP>(::LoadImageW(host_.Instance(), MAKEINTRESOURCE(IDB_ABOUT), IMAGE_BITMAP,
+                                                           ScaleToDpi(kPictureWidth, dpi),
+                                                           ScaleToDpi(kPictureHeight, dpi), LR_DEFAULTCOLOR)));
+    if (picture) {
+        ::SendMessageW(picture_, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture.get()));
+        productPicture_ = std::move(picture);
+    }
+    LOGFONTW lf{};
+    if (!::GetObjectW(host_.Font(), sizeof lf, &lf)) return;
+    lf.lfHeight = lf.lfHeight * 3 / 2;
+    lf.lfWeight = FW_BOLD;
+    UniqueFont title(::CreateFontIndirectW(&lf));
+    if (!title) return;
+    ::SendMessageW(title_, WM_SETFONT, reinterpret_cast<WPARAM>(title.get()), TRUE);
+    titleFont_ = std::move(title);
 }
 
 void AboutPage::FillTexts() {

@@ -16,6 +16,8 @@ public:
     [[nodiscard]] HWND Frame() const { return frame_; }
     // Form load, last step: the texts.
     void FillTexts();
+    // The controls are placed again already; the picture and the title's font follow.
+    void DpiChanged();
 
     void OnCommand(int, int, HWND) override {}
     LRESULT OnNotify(NMHDR*) override { return 0; }

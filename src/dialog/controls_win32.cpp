@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "dialog/twips_layout.h"
 #include "platform/win32_util.h"
 #include "platform/win32_window.h"
 
@@ -9,6 +10,14 @@ namespace vl {
 namespace {
 
 constexpr wchar_t kPageClass[] = L"Vigilumen.Page";
+
+// One dialog per process: its controls' geometry, for a change of DPI.
+TwipsLayout& Layout() {
+    static TwipsLayout layout;
+    return layout;
+}
+
+std::uintptr_t Key(const void* handle) { return reinterpret_cast<std::uintptr_t>(handle); }
 
 }  // namespace
 
@@ -36,13 +45,32 @@ HWND CreateControl(HWND parent, const wchar_t* className, const wchar_t* text, D
     HWND control = ::CreateWindowExW(exStyle, className, text, WS_CHILD | style, r.left, r.top, r.right - r.left,
                                      r.bottom - r.top, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                                      reinterpret_cast<HINSTANCE>(::GetWindowLongPtrW(parent, GWLP_HINSTANCE)), nullptr);
-    if (control && font) ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    if (!control) return nullptr;
+    if (font) ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    Layout().Place(Key(control), at, Key(font));
     return control;
 }
 
 void MoveControl(HWND control, const TwipsScale& twips, const TwipsRect& at) {
     const RECT r = ToPixels(twips, at);
     ::SetWindowPos(control, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    Layout().Place(Key(control), at);
+}
+
+void LayOutAgain(HWND form, const TwipsScale& twips, HFONT oldFont, HFONT newFont) {
+    Layout().ForgetIf([form](std::uintptr_t control) {
+        HWND hwnd = reinterpret_cast<HWND>(control);
+        return !::IsWindow(hwnd) || !::IsChild(form, hwnd);
+    });
+    for (const TwipsLayout::Entry& e : Layout().Entries()) {
+        HWND control = reinterpret_cast<HWND>(e.control);
+        const RECT r = ToPixels(twips, e.at);
+        ::SetWindowPos(control, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                       SWP_NOZORDER | SWP_NOACTIVATE);
+        if (e.font && e.font == Key(oldFont))
+            ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(newFont), TRUE);
+    }
+    Layout().ReplaceFont(Key(oldFont), Key(newFont));
 }
 
 HWND CreatePageFrame(HWND form, PageHandler* handler, const TwipsScale& twips, const TwipsRect& at) {
@@ -53,6 +81,7 @@ HWND CreatePageFrame(HWND form, PageHandler* handler, const TwipsScale& twips, c
     const RECT r = ToPixels(twips, at);
     HWND frame = ::CreateWindowExW(WS_EX_CONTROLPARENT, kPageClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS,
                                    r.left, r.top, r.right - r.left, r.bottom - r.top, form, nullptr, instance, handler);
+    if (frame) Layout().Place(Key(frame), at);
     // Above the tab strip, which is its sibling.
     ::SetWindowPos(frame, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     return frame;

@@ -10,11 +10,6 @@
 
 namespace vl {
 
-// A rectangle in twips, as the form's layout is given.
-struct TwipsRect {
-    double left, top, width, height;
-};
-
 RECT ToPixels(const TwipsScale& twips, const TwipsRect& r);
 
 // Creates a child control at its twips geometry with the dialog's font.
@@ -22,6 +17,10 @@ HWND CreateControl(HWND parent, const wchar_t* className, const wchar_t* text, D
                    HFONT font, const TwipsScale& twips, DWORD exStyle = 0);
 
 void MoveControl(HWND control, const TwipsScale& twips, const TwipsRect& at);
+
+// Places every control of the form made or moved by the two above again at
+// this scale; those that had the old dialog font get the new one.
+void LayOutAgain(HWND form, const TwipsScale& twips, HFONT oldFont, HFONT newFont);
 
 // Receives what a page frame's controls report.
 class PageHandler {

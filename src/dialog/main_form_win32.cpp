@@ -17,32 +17,11 @@ constexpr UINT kWatchdogIntervalMs = 3000;
 constexpr UINT kOverlayIntervalMs = 473;
 constexpr UINT kDisplayPropertiesIntervalMs = 100;
 
-constexpr double kClientWidthTwips = 5130;
-constexpr double kClientHeightTwips = 6045;
 
 enum ControlId : int { kOk = IDOK, kCancel = IDCANCEL, kApply = 103, kTabStrip = 104 };
 constexpr std::array<const wchar_t*, 4> kTabs = {L"Screen Saver", L"Polling", L"Position", L"About"};
 constexpr std::array<const wchar_t*, 3> kActions = {L"OK", L"Cancel", L"Apply"};
 constexpr std::array<int, 3> kActionIds = {kOk, kCancel, kApply};
-
-// Centred over the window that asked for the settings, or over the work
-// area, and kept whole inside the work area of that window's screen.
-POINT DialogPlace(HWND owner, int width, int height) {
-    RECT work{}, over{};
-    MONITORINFO monitor{};
-    monitor.cbSize = sizeof monitor;
-    if (owner && ::GetWindowRect(owner, &over) &&
-        ::GetMonitorInfoW(::MonitorFromWindow(owner, MONITOR_DEFAULTTONEAREST), &monitor)) {
-        work = monitor.rcWork;
-    } else {
-        ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-        over = work;
-    }
-    const LONG x = over.left + (over.right - over.left - width) / 2;
-    const LONG y = over.top + (over.bottom - over.top - height) / 2;
-    return {std::clamp(x, work.left, std::max(work.left, work.right - width)),
-            std::clamp(y, work.top, std::max(work.top, work.bottom - height))};
-}
 
 }  // namespace
 
@@ -57,6 +36,7 @@ LRESULT MainForm::HandleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         case WM_COMMAND: OnCommand(LOWORD(wp), HIWORD(wp)); return 0;
         case WM_NOTIFY: return OnNotify(reinterpret_cast<NMHDR*>(lp));
         case WM_ACTIVATE: OnActivate(LOWORD(wp) != WA_INACTIVE); return 0;
+        case WM_DPICHANGED: OnDpiChanged(HIWORD(wp), *reinterpret_cast<const RECT*>(lp)); return 0;
         case WM_CLOSE: Close(); return 0;
         case WM_DESTROY: Form_Unload(); return 0;
         case WM_NCDESTROY: OnNcDestroy(); return 0;
@@ -75,25 +55,11 @@ bool MainForm::CreateAndLoad(HINSTANCE instance, bool configuring, HWND modalOwn
     look.background = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     if (!RegisterObjectWindowClass<MainForm>(instance, kMainClassName, look)) return false;
 
-    twips_ = ScreenTwips();
-    const int dpiY = static_cast<int>(std::lround(1440.0 / twips_.perPixelY));
-    font_.reset(::CreateFontW(-::MulDiv(8, dpiY, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                              OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH,
-                              L"MS Shell Dlg"));
     modalOwner_ = modalOwner;
     if (!modalOwner_)
         hiddenOwner_.reset(
             ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr));
-
-    const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-    const DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
-    RECT r{0, 0, twips_.PxX(kClientWidthTwips), twips_.PxY(kClientHeightTwips)};
-    ::AdjustWindowRectEx(&r, style, FALSE, exStyle);
-    const int width = r.right - r.left, height = r.bottom - r.top;
-    const POINT at = DialogPlace(modalOwner_, width, height);
-    if (!::CreateWindowExW(exStyle, kMainClassName, L"", style, at.x, at.y, width, height,
-                           modalOwner_ ? modalOwner_ : hiddenOwner_.get(), nullptr, instance, this))
-        return false;
+    if (!CreateScaledWindow(instance, kMainClassName)) return false;
     if (configuring_) CreateControls();  // a run needs the window for its timers only
     Form_Load();
     return true;

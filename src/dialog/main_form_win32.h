@@ -95,6 +95,12 @@ private:
     [[nodiscard]] bool PressFocusedButton(const MSG& msg);
 
     void CreateControls();
+    void SetScale(const TwipsScale& twips);
+    [[nodiscard]] SIZE WindowSize() const;
+    void PlaceWindow(POINT at);
+    void OnDpiChanged(int dpi, const RECT& suggested);
+    // Made where the dialog belongs, at the scale of that monitor.
+    [[nodiscard]] bool CreateScaledWindow(HINSTANCE instance, const wchar_t* className);
     void ShowPage(HWND page);
     UINT_PTR ArmTimer(UniqueTimer& timer, TimerId id, UINT intervalMs);
 

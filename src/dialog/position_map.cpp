@@ -51,6 +51,28 @@ NotifyPosition PositionForDrop(double x, double y, int screenWidth, int screenHe
             Clamp(scaledY, static_cast<std::int64_t>(screenHeight) - kBottomMargin)};
 }
 
+GlassRect GlassFor(int monitorWidth, int monitorHeight) {
+    if (monitorWidth <= 0 || monitorHeight <= 0) return kWholeGlass;
+    const double aspect = static_cast<double>(monitorWidth) / monitorHeight;
+    if (aspect >= kMiniatureWidth / kMiniatureHeight) {
+        const double height = kMiniatureWidth / aspect;
+        return {kMiniatureLeft, kMiniatureTop + (kMiniatureHeight - height) / 2, kMiniatureWidth, height};
+    }
+    const double width = kMiniatureHeight * aspect;
+    return {kMiniatureLeft + (kMiniatureWidth - width) / 2, kMiniatureTop, width, kMiniatureHeight};
+}
+
+TwipsPoint ToWholeGlass(TwipsPoint p, const GlassRect& g) {
+    if (g.width <= 0 || g.height <= 0) return p;
+    return {kMiniatureLeft + (p.x - g.left) * kMiniatureWidth / g.width,
+            kMiniatureTop + (p.y - g.top) * kMiniatureHeight / g.height};
+}
+
+TwipsPoint FromWholeGlass(TwipsPoint p, const GlassRect& g) {
+    return {g.left + (p.x - kMiniatureLeft) * g.width / kMiniatureWidth,
+            g.top + (p.y - kMiniatureTop) * g.height / kMiniatureHeight};
+}
+
 TwipsPoint CentreOnDrop(double x, double y, PointerSize pointer) {
     return {kPicScreenLeft + x - pointer.width / 2, kPicScreenTop + y - pointer.height / 2};
 }

@@ -70,6 +70,20 @@ NotifyPosition PositionForDrop(double x, double y, int screenWidth, int screenHe
 // Top-left corner of the pointer (twips on the page) centred on a drop at X, Y on PicScreen.
 TwipsPoint CentreOnDrop(double x, double y, PointerSize pointer);
 
+// The glass as drawn for one monitor among several: the miniature fitted to
+// that monitor's shape and centred. The rules above work on the whole glass;
+// a point on a shaped glass is carried over to it and back, so that every
+// part of the shaped glass stands for the same part of the monitor. (With
+// one monitor the whole glass stands for the screen, whatever its shape.)
+struct GlassRect {
+    double left = 0, top = 0, width = 0, height = 0;  // twips from PicScreen's top-left corner
+    bool operator==(const GlassRect&) const = default;
+};
+inline constexpr GlassRect kWholeGlass{kMiniatureLeft, kMiniatureTop, kMiniatureWidth, kMiniatureHeight};
+GlassRect GlassFor(int monitorWidth, int monitorHeight);
+TwipsPoint ToWholeGlass(TwipsPoint onPicture, const GlassRect& glass);
+TwipsPoint FromWholeGlass(TwipsPoint onPicture, const GlassRect& glass);
+
 // What follows the mouse while the pointer is dragged.
 enum class DragImage { PlainOutline, NoEntry };
 

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "dialog/monitor_picture_win32.h"
+#include "display/display_win32.h"
 #include "platform/win32_window.h"
 #include "res/resource.h"
 
@@ -20,6 +22,7 @@ enum ControlId : int {
     kImgDrag = 408,
     kTry = 409,
     kAwaySummary = 410,
+    kMonitor = 412,  // its label is 411
 };
 
 constexpr wchar_t kPointerClass[] = L"Vigilumen.Pointer";
@@ -45,35 +48,6 @@ MouseButton ButtonOf(UINT msg) {
         case WM_MBUTTONUP: return MouseButton::Middle;
         default: return MouseButton::Left;
     }
-}
-
-// The picture's flat background takes the page's colour, whatever the
-// colour scheme, so that the monitor stands on the page without a box
-// around it. The picture (ours) keeps its 256 colours in a table, whose
-// entries of the background's colour take the page's; the top-left pixel is
-// background.
-void PaintBackgroundAsPage(HBITMAP picture) {
-    DIBSECTION dib{};
-    if (::GetObjectW(picture, sizeof dib, &dib) != sizeof dib) return;  // not a DIB section: left as drawn
-    const BITMAP& bm = dib.dsBm;
-    if (!bm.bmBits || bm.bmBitsPixel != 8) return;
-    ::GdiFlush();
-    const auto* bits = static_cast<const unsigned char*>(bm.bmBits);
-    const unsigned char corner = bits[dib.dsBmih.biHeight > 0 ? (bm.bmHeight - 1) * bm.bmWidthBytes : 0];
-    UniqueDc dc(::CreateCompatibleDC(nullptr));
-    if (!dc) return;
-    const SelectedObject selected(dc.get(), picture);
-    RGBQUAD table[256];
-    const UINT count = ::GetDIBColorTable(dc.get(), 0, 256, table);
-    if (corner >= count) return;
-    const RGBQUAD background = table[corner];
-    const COLORREF page = ::GetSysColor(COLOR_BTNFACE);
-    for (UINT i = 0; i < count; ++i) {
-        RGBQUAD& c = table[i];
-        if (c.rgbBlue == background.rgbBlue && c.rgbGreen == background.rgbGreen && c.rgbRed == background.rgbRed)
-            c = RGBQUAD{GetBValue(page), GetGValue(page), GetRValue(page), 0};
-    }
-    ::SetDIBColorTable(dc.get(), 0, count, table);
 }
 
 }  // namespace
@@ -114,14 +88,8 @@ void PositionPage::Create() {
     const TwipsRect screenAt{kPicScreenLeft, kPicScreenTop, kPicScreenWidth, kPicScreenHeight};
     PicScreen_ = CreateControl(frame_, L"STATIC", L"", WS_VISIBLE | WS_CLIPSIBLINGS | SS_BITMAP, screenAt, kPicScreen,
                                nullptr, t);
-    // Loaded at the picture's size in pixels, so that at any DPI the glass
-    // lies where the miniature's twips say.
-    const RECT screenPx = ToPixels(t, screenAt);
-    monitorPicture_.reset(static_cast<HBITMAP>(
-        ::LoadImageW(host_.Instance(), MAKEINTRESOURCE(IDB_MONITOR), IMAGE_BITMAP, screenPx.right - screenPx.left,
-                     screenPx.bottom - screenPx.top, LR_DEFAULTCOLOR | LR_CREATEDIBSECTION)));
-    PaintBackgroundAsPage(monitorPicture_.get());
-    ::SendMessageW(PicScreen_, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(monitorPicture_.get()));
+    LoadMonitorPicture();
+    monitors_.Create(frame_, font, t, kMonitor);
 
     imgDrag_ = CreateControl(frame_, L"STATIC", L"", SS_ICON, {4200, 225, 480, 480}, kImgDrag, nullptr, t);
     noEntryIcon_.reset(static_cast<HICON>(
@@ -130,6 +98,53 @@ void PositionPage::Create() {
     CreateNoEntryCursor();
     outlineThickness_ = t.PxX(kOutlineTwips);
     CreatePointer();
+}
+
+void PositionPage::LoadMonitorPicture() {
+    UniqueBitmap picture = MonitorPicture(host_.Instance(), host_.Twips(), glass_);
+    if (!picture) return;  // the old one stays rather than none
+    ::SendMessageW(PicScreen_, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture.get()));
+    monitorPicture_ = std::move(picture);  // the control no longer holds the old one
+}
+
+ScreenPoint PositionPage::ScreenSize() const {
+    return monitors_.ScreenSize({host_.ScreenWidthPixels(), host_.ScreenHeightPixels()});
+}
+
+// The pointer from the stored position, on the glass as drawn.
+void PositionPage::PlacePointerFromStored() {
+    const RuntimeState& state = host_.State();
+    const ScreenPoint size = ScreenSize();
+    const TwipsPoint onWhole =
+        PlacePointer({state.settings.NotifyX, state.settings.NotifyY}, size.x, size.y, pointerSize_);
+    const TwipsPoint centre = FromWholeGlass({onWhole.x + pointerSize_.width / 2 - kPicScreenLeft,
+                                              onWhole.y + pointerSize_.height / 2 - kPicScreenTop},
+                                             glass_);
+    MovePointer({centre.x + kPicScreenLeft - pointerSize_.width / 2, centre.y + kPicScreenTop - pointerSize_.height / 2},
+                pointerSize_);
+}
+
+// Another monitor: the glass takes its shape and the pointer the stored
+// position on it; nothing else changes until the settings are saved.
+void PositionPage::Monitor_Click() {
+    const Monitor* chosen = monitors_.Selected();
+    if (!chosen) return;
+    host_.State().settings.NotifyMonitor = chosen->primary ? std::string() : chosen->name;
+    ShowGlass();
+    PlacePointerFromStored();
+    host_.SetDirty(true);
+}
+
+void PositionPage::ShowGlass() {
+    const GlassRect glass = monitors_.Glass();
+    if (glass == glass_) return;
+    glass_ = glass;
+    LoadMonitorPicture();
+}
+
+void PositionPage::DpiChanged() {
+    LoadMonitorPicture();
+    outlineThickness_ = host_.Twips().PxX(kOutlineTwips);
 }
 
 void PositionPage::CreatePointer() {
@@ -172,8 +187,8 @@ LRESULT PositionPage::PointerMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) 
         case WM_LBUTTONUP:
         case WM_RBUTTONUP:
         case WM_MBUTTONUP:
-            if (const auto drop = drag_.Release(ButtonOf(msg), OnScreen(hwnd, lp), host_.ScreenWidthPixels(),
-                                                host_.ScreenHeightPixels()))
+            if (const ScreenPoint size = ScreenSize();
+                const auto drop = drag_.Release(ButtonOf(msg), OnScreen(hwnd, lp), size.x, size.y))
                 PicScreen_DragDrop(*drop);
             return 0;
         case WM_CAPTURECHANGED: drag_.CaptureLost(); return 0;
@@ -192,9 +207,9 @@ void PositionPage::LoadOptions(const RuntimeState& state) {
     SetChecked(chkAway_, state.settings.AwaySummary);
     SetChecked(optHor_, state.settings.IconOrientation == 1);
     SetChecked(optVer_, state.settings.IconOrientation == 2);
-    MovePointer(PlacePointer({state.settings.NotifyX, state.settings.NotifyY}, host_.ScreenWidthPixels(),
-                             host_.ScreenHeightPixels(), pointerSize_),
-                pointerSize_);
+    monitors_.Fill(ScreenMonitors(), state.settings.NotifyMonitor);
+    ShowGlass();
+    PlacePointerFromStored();
 }
 
 void PositionPage::ReadChoices(DialogChoices& choices) const {
@@ -211,6 +226,7 @@ void PositionPage::EnableTry(bool enabled) {
 }
 
 void PositionPage::OnCommand(int id, int code, HWND) {
+    if (id == kMonitor && code == CBN_SELCHANGE) Monitor_Click();
     if (code != BN_CLICKED) return;
     switch (id) {
         case kBlink: chkBlink_Click(); break;
@@ -279,7 +295,8 @@ void PositionPage::PicPointer_Paint() {
 }
 
 void PositionPage::PicScreen_DragDrop(const PointerDrop& drop) {
-    MovePointer(CentreOnDrop(drop.at.x, drop.at.y, pointerSize_), pointerSize_);
+    const TwipsPoint at = FromWholeGlass(drop.at, glass_);
+    MovePointer(CentreOnDrop(at.x, at.y, pointerSize_), pointerSize_);
     host_.State().settings.NotifyX = drop.stored.x;
     host_.State().settings.NotifyY = drop.stored.y;
     host_.SetDirty(true);
@@ -301,7 +318,7 @@ DragSpot PositionPage::SpotAt(ScreenPoint point) {
     POINT onPicture = screen;
     ::ScreenToClient(PicScreen_, &onPicture);
     const TwipsScale& t = host_.Twips();
-    return {DragTarget::Picture, {t.TwX(onPicture.x), t.TwY(onPicture.y)}};
+    return {DragTarget::Picture, ToWholeGlass({t.TwX(onPicture.x), t.TwY(onPicture.y)}, glass_)};
 }
 
 ScreenRect PositionPage::PointerRect() {

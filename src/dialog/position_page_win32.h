@@ -7,6 +7,7 @@
 
 #include "dialog/controls_win32.h"
 #include "dialog/dialog_host_win32.h"
+#include "dialog/monitor_choice_win32.h"
 #include "dialog/pointer_drag.h"
 #include "dialog/position_map.h"
 #include "settings/save_all.h"
@@ -30,6 +31,8 @@ public:
     void ReadChoices(DialogChoices& choices) const;
     // "Try" needs a saver chosen in the dialog.
     void EnableTry(bool enabled);
+    // The controls are placed again already; the pictures follow.
+    void DpiChanged();
 
     void OnCommand(int id, int code, HWND control) override;
     LRESULT OnNotify(NMHDR*) override { return 0; }
@@ -38,6 +41,11 @@ public:
 
 private:
     void CreatePointer();
+    void LoadMonitorPicture();
+    [[nodiscard]] ScreenPoint ScreenSize() const;
+    void PlacePointerFromStored();
+    void ShowGlass();
+    void Monitor_Click();
     void CreateNoEntryCursor();
 
     void chkBlink_Click();
@@ -83,6 +91,8 @@ private:
 
     PointerDragSession drag_{*this};
     int outlineThickness_ = 1;  // pixels
+    MonitorChoice monitors_;
+    GlassRect glass_ = kWholeGlass;
 };
 
 }  // namespace vl

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "platform/dpi.h"
 #include "platform/win32_system_dll.h"
 #include "platform/win32_util.h"
 #include "platform/win32_window.h"
@@ -17,6 +18,8 @@ constexpr std::array<const wchar_t*, 3> kColumns = {L"Time", L"Application", L"W
 constexpr UINT_PTR kLifetimeTimer = 1;
 constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME;
+// The system's metrics are the system DPI's; these are scaled to the window's.
+constexpr int kEdgeAt96 = 2, kScrollBarAt96 = 17;
 
 std::vector<std::string> Columns(const std::string& line) {
     std::vector<std::string> columns;
@@ -48,6 +51,7 @@ AwaySummary::~AwaySummary() {
 LRESULT AwaySummary::HandleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
         case WM_ACTIVATE: OnActivate(LOWORD(wp) != WA_INACTIVE); return 0;
+        case WM_DPICHANGED: OnDpiChanged(HIWORD(wp), *reinterpret_cast<const RECT*>(lp)); return 0;
         case WM_TIMER:
             if (wp == kLifetimeTimer) ::DestroyWindow(hwnd);
             return 0;
@@ -66,7 +70,7 @@ void AwaySummary::OnActivate(bool active) {
 }
 
 void AwaySummary::Run(HINSTANCE instance, const std::vector<std::string>& lines, ScreenPoint at) {
-    if (!Create(instance, lines)) return;
+    if (!Create(instance, lines, at)) return;
     FitAndPlace(at);
     lifetime_.reset(::SetTimer(hwnd_, kLifetimeTimer, kLifetimeMs, nullptr), TimerCloser{hwnd_});
     // Whoever comes back is busy elsewhere: the summary waits to be clicked.
@@ -83,7 +87,7 @@ void AwaySummary::Run(HINSTANCE instance, const std::vector<std::string>& lines,
     }
 }
 
-bool AwaySummary::Create(HINSTANCE instance, const std::vector<std::string>& lines) {
+bool AwaySummary::Create(HINSTANCE instance, const std::vector<std::string>& lines, ScreenPoint at) {
     WindowClassLook look;
     look.icon = ::LoadIconW(instance, MAKEINTRESOURCE(IDI_VIGILUMEN));
     look.background = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
@@ -92,18 +96,15 @@ bool AwaySummary::Create(HINSTANCE instance, const std::vector<std::string>& lin
     static const auto initControls =
         SystemFunction<decltype(&::InitCommonControlsEx)>(L"comctl32.dll", "InitCommonControlsEx");
     if (initControls) initControls(&icc);
-    NONCLIENTMETRICSW metrics{};
-    metrics.cbSize = sizeof metrics;
-    if (::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
-        font_.reset(::CreateFontIndirectW(&metrics.lfMessageFont));
-
-    hwnd_ = ::CreateWindowExW(kExStyle, kClassName, kCaption, kStyle, 0, 0, 400, 200, nullptr, nullptr, instance, this);
+    // Made where it will show, so that it is drawn for that monitor's DPI.
+    hwnd_ = ::CreateWindowExW(kExStyle, kClassName, kCaption, kStyle, at.x, at.y, 400, 200, nullptr, nullptr, instance,
+                              this);
     if (!hwnd_) return false;
     list_ = ::CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
                               WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_NOSORTHEADER | LVS_SINGLESEL,
                               0, 0, 400, 200, hwnd_, nullptr, instance, nullptr);
     if (!list_) return false;
-    if (font_) ::SendMessageW(list_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+    SetFontForDpi(WindowDpi(hwnd_));
     ListView_SetExtendedListViewStyle(list_, LVS_EX_FULLROWSELECT);
     for (int c = 0; c < static_cast<int>(kColumns.size()); ++c) {
         LVCOLUMNW column{};
@@ -127,15 +128,37 @@ bool AwaySummary::Create(HINSTANCE instance, const std::vector<std::string>& lin
                 ListView_SetItem(list_, &item);
         }
     }
-    // Each column as wide as its widest text or its heading, whichever is
-    // wider; the last one must not stretch to the list's width.
-    const int padding = 4 * ::GetSystemMetrics(SM_CXEDGE) + 8;
+    FitColumns();
+    return true;
+}
+
+void AwaySummary::SetFontForDpi(int dpi) {
+    dpi_ = dpi;
+    LOGFONTW font{};
+    if (!MessageFontForDpi(font, dpi)) return;
+    UniqueFont made(::CreateFontIndirectW(&font));
+    if (!made) return;
+    ::SendMessageW(list_, WM_SETFONT, reinterpret_cast<WPARAM>(made.get()), TRUE);
+    font_ = std::move(made);
+}
+
+// Each column as wide as its widest text or its heading, whichever is
+// wider; the last one must not stretch to the list's width.
+void AwaySummary::FitColumns() {
+    const int padding = ScaleToDpi(4 * kEdgeAt96 + 8, dpi_);
     for (int c = 0; c < static_cast<int>(kColumns.size()); ++c) {
         ListView_SetColumnWidth(list_, c, LVSCW_AUTOSIZE);
         const int heading = ListView_GetStringWidth(list_, kColumns[c]) + padding;
         if (ListView_GetColumnWidth(list_, c) < heading) ListView_SetColumnWidth(list_, c, heading);
     }
-    return true;
+}
+
+// Moved to a monitor of another scale: the texts at that scale, the window
+// fitted to them again where Windows proposes.
+void AwaySummary::OnDpiChanged(int dpi, const RECT& suggested) {
+    SetFontForDpi(dpi);
+    FitColumns();
+    FitAndPlace({suggested.left, suggested.top});
 }
 
 // As large as the lines need, up to two thirds of the work area (the list
@@ -143,7 +166,12 @@ bool AwaySummary::Create(HINSTANCE instance, const std::vector<std::string>& lin
 // position, moved as little as it takes to lie whole on the screen.
 void AwaySummary::FitAndPlace(ScreenPoint at) {
     RECT work{};
-    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    if (::GetMonitorInfoW(::MonitorFromPoint(POINT{at.x, at.y}, MONITOR_DEFAULTTONEAREST), &monitor))
+        work = monitor.rcWork;
+    else
+        ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     const int workWidth = work.right - work.left, workHeight = work.bottom - work.top;
     int width = 0;
     for (int c = 0; c < static_cast<int>(kColumns.size()); ++c) width += ListView_GetColumnWidth(list_, c);
@@ -151,15 +179,15 @@ void AwaySummary::FitAndPlace(ScreenPoint at) {
     ::GetWindowRect(ListView_GetHeader(list_), &header);
     const int count = ListView_GetItemCount(list_);
     const int rowHeight = count > 0 && ListView_GetItemRect(list_, 0, &row, LVIR_BOUNDS) ? row.bottom - row.top : 16;
-    const int edge = 2 * ::GetSystemMetrics(SM_CXEDGE);
+    const int edge = ScaleToDpi(2 * kEdgeAt96, dpi_);
     RECT frame{0, 0, width + edge, (header.bottom - header.top) + count * rowHeight + edge + rowHeight / 2};
     if (frame.bottom > workHeight * 2 / 3) {
         frame.bottom = workHeight * 2 / 3;
-        frame.right += ::GetSystemMetrics(SM_CXVSCROLL);
+        frame.right += ScaleToDpi(kScrollBarAt96, dpi_);
     }
     frame.right = std::min<LONG>(frame.right, workWidth * 2 / 3);
     const RECT client = frame;
-    ::AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
+    AdjustWindowRectForDpi(frame, kStyle, kExStyle, dpi_);
     const int w = frame.right - frame.left, h = frame.bottom - frame.top;
     const int x = std::clamp<int>(at.x, work.left, std::max<int>(work.left, work.right - w));
     const int y = std::clamp<int>(at.y, work.top, std::max<int>(work.top, work.bottom - h));

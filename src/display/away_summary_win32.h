@@ -34,13 +34,17 @@ public:
     LRESULT HandleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 
 private:
-    bool Create(HINSTANCE instance, const std::vector<std::string>& lines);
+    bool Create(HINSTANCE instance, const std::vector<std::string>& lines, ScreenPoint at);
+    void SetFontForDpi(int dpi);
+    void FitColumns();
     void FitAndPlace(ScreenPoint at);
+    void OnDpiChanged(int dpi, const RECT& suggested);
     void OnActivate(bool active);
 
     HWND hwnd_ = nullptr;  // destroyed by itself or by the destructor
     HWND list_ = nullptr;
     UniqueFont font_;
+    int dpi_ = 96;
     UniqueTimer lifetime_;
 };
 

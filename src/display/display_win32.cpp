@@ -6,6 +6,27 @@
 
 namespace vl {
 
+namespace {
+
+BOOL CALLBACK AddMonitor(HMONITOR handle, HDC, RECT*, LPARAM list) {
+    MONITORINFOEXW info{};
+    info.cbSize = sizeof info;
+    if (::GetMonitorInfoW(handle, &info)) {
+        const RECT& r = info.rcMonitor;
+        reinterpret_cast<std::vector<Monitor>*>(list)->push_back(
+            {{r.left, r.top, r.right, r.bottom}, Narrow(info.szDevice), (info.dwFlags & MONITORINFOF_PRIMARY) != 0});
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+std::vector<Monitor> ScreenMonitors() {
+    std::vector<Monitor> monitors;
+    ::EnumDisplayMonitors(nullptr, nullptr, AddMonitor, reinterpret_cast<LPARAM>(&monitors));
+    return monitors;
+}
+
 void Win32Display::CreateCarrier(bool enlarged) {
     const int size = enlarged ? kEnlargedIconPixels : kIconPixels;
     appIcon_.reset(

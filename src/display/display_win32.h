@@ -5,14 +5,19 @@
 #include "platform/win32_api.h"
 
 #include <string>
+#include <vector>
 
 #include "display/icon_cache_win32.h"
 #include "display/icon_carrier_win32.h"
 #include "display/notify.h"
+#include "display/notify_monitor.h"
 #include "platform/twips.h"
 #include "platform/win32_handles.h"
 
 namespace vl {
+
+// The monitors of the desktop, as Windows lists them.
+std::vector<Monitor> ScreenMonitors();
 
 class Win32Display final : public DisplayPorts {
 public:

@@ -3,6 +3,9 @@
 #include <algorithm>
 
 #include "display/icon_layout.h"
+#include "platform/dpi.h"
+#include "platform/win32_util.h"
+#include "platform/win32_system_dll.h"
 #include "platform/win32_window.h"
 
 namespace vl {
@@ -15,11 +18,6 @@ constexpr wchar_t kCarrierClass[] = L"Vigilumen.frmIcon";
 using GetWindowDpiAwarenessContextFn = HANDLE(WINAPI*)(HWND);
 using SetThreadDpiAwarenessContextFn = HANDLE(WINAPI*)(HANDLE);
 using AreDpiAwarenessContextsEqualFn = BOOL(WINAPI*)(HANDLE, HANDLE);
-
-template <typename Fn>
-Fn User32Function(const char* name) {
-    return reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), name)));
-}
 
 }  // namespace
 
@@ -95,7 +93,7 @@ void IconCarrier::Draw(HDC dc, const RECT& client) const {
     // the element's size, a tick icon never spills into its neighbour.
     for (const auto& [at, path] : tickIcons_)
         if (HICON icon = TickPicture(path))
-            ::DrawIconEx(dc, at.first, at.second, icon, kIconPixels, kIconPixels, 0, nullptr, DI_NORMAL);
+            ::DrawIconEx(dc, at.first, at.second, icon, elementSize_, elementSize_, 0, nullptr, DI_NORMAL);
 }
 
 HICON IconCarrier::TickPicture(const std::string& path) const {
@@ -137,7 +135,8 @@ bool IconCarrier::CreateParked(HINSTANCE instance, const TwipsScale& twips, bool
     instance_ = instance;
     // The overlay timer repaints into the carrier's own DC.
     if (!RegisterObjectWindowClass<IconCarrier>(instance, kCarrierClass, {.style = CS_OWNDC})) return false;
-    elementSize_ = enlarged ? kEnlargedIconPixels : kIconPixels;
+    elementSizeAt96_ = enlarged ? kEnlargedIconPixels : kIconPixels;
+    elementSize_ = elementSizeAt96_;
     fallbackIcon_ = fallbackIcon;
     elements_.clear();
     elements_.emplace_back();
@@ -160,6 +159,7 @@ void IconCarrier::Close() {
     tickIcons_.clear();
     picture_.Clear();
     pictureStale_ = true;
+    parentOrigin_ = {0, 0};
 }
 
 void IconCarrier::RecreateInContextOf(HWND saverWindow) {
@@ -182,12 +182,24 @@ void IconCarrier::RecreateInContextOf(HWND saverWindow) {
 void IconCarrier::BecomeChildOf(HWND saverWindow) {
     if (!window_ || !saverWindow) return;
     RecreateInContextOf(saverWindow);
+    // Made in the saver's DPI awareness, the carrier is drawn for the DPI
+    // the saver's window is: its monitor's, the system's, or 96 for a saver
+    // Windows stretches. (Asked of our own window: Windows answers that for
+    // any window, Wine only for its own process's.)
+    elementSize_ = ScaleToDpi(elementSizeAt96_, WindowDpi(window_.get()));
+    if (elements_.size() == 1) elements_[0].rect = {0, 0, elementSize_, elementSize_};
     HWND carrier = window_.get();
     // A child that keeps WS_POPUP reports its owner as its parent.
     const LONG style = ::GetWindowLongW(carrier, GWL_STYLE);
     ::SetWindowLongW(carrier, GWL_STYLE, (style & ~WS_POPUP) | WS_CHILD);
     isChild_ = ::SetParent(carrier, saverWindow) != nullptr && ::GetParent(carrier) == saverWindow;
-    if (isChild_) return;
+    if (isChild_) {
+        // A saver's window covers every monitor: its client area may start
+        // left of or above the primary's corner.
+        parentOrigin_ = {0, 0};
+        ::ClientToScreen(saverWindow, &parentOrigin_);
+        return;
+    }
     // Refused: the icons must still be seen, from a topmost window that
     // never takes the activation (that would end most savers).
     ::SetParent(carrier, nullptr);
@@ -248,6 +260,8 @@ int IconCarrier::ElementHeight(int k) const {
 
 void IconCarrier::Place(int left, int top, int width, int height) {
     if (!window_) return;
+    left -= parentOrigin_.x;
+    top -= parentOrigin_.y;
     ::SetWindowPos(window_.get(), nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
     at_ = {left, top};
 }
@@ -255,6 +269,7 @@ void IconCarrier::Place(int left, int top, int width, int height) {
 // Only this object moves the carrier, so where it stands is known without
 // asking Windows (a question about the saver's window is a round trip).
 void IconCarrier::SetLeft(int left) {
+    if (left != parkedLeft_) left -= parentOrigin_.x;  // parked is far off in any window
     if (!window_ || at_.x == left) return;  // a move of the carrier costs the saver a repaint
     // Back from its parking place it copies its picture in at the end of the
     // tick: asked to redraw, Windows would first send it through a paint.

@@ -39,6 +39,7 @@ public:
     void PlaceElement(int k, int left, int top);
     [[nodiscard]] int ElementWidth(int k) const;
     [[nodiscard]] int ElementHeight(int k) const;
+    // Screen coordinates (the parked place excepted, which counts in any window).
     void Place(int left, int top, int width, int height);
     void SetLeft(int left);
     void RepaintElement(int k);  // the overlay tick's repaint, unchanged
@@ -90,7 +91,9 @@ private:
     HINSTANCE instance_ = nullptr;
     UniqueWindow window_;
     HDC dc_ = nullptr;  // the class's own DC, valid while the window lives
-    int elementSize_ = 32;
+    POINT parentOrigin_{};  // the saver's client area on the screen, once the carrier is its child
+    int elementSize_ = 32;  // pixels, at the DPI of the window it lies in
+    int elementSizeAt96_ = 32;
     HICON fallbackIcon_ = nullptr;  // owned by the caller
     std::vector<Element> elements_;
     std::map<std::pair<int, int>, std::string> tickIcons_;  // place -> icon file

@@ -37,11 +37,6 @@ CarrierLayout LayoutCarrierIcon(int k, double w, double h, double firstWidth, st
     return l;
 }
 
-void KeepOnScreen(SettingsValues& values, int screenWidth, int screenHeight, int iconPixels) {
-    values.NotifyX = std::clamp(values.NotifyX, 0, std::max(0, screenWidth - iconPixels));
-    values.NotifyY = std::clamp(values.NotifyY, 0, std::max(0, screenHeight - iconPixels));
-}
-
 ScreenPoint ScreenIconPosition(int k, std::int16_t orientation, std::int32_t notifyX, std::int32_t notifyY) {
     // A hand-edited position near the 32-bit limit must not overflow.
     const auto step = [k](std::int32_t from) {

@@ -34,11 +34,6 @@ CarrierLayout LayoutCarrierIcon(int k, double elementWidth, double elementHeight
                                 std::int16_t orientation, std::int32_t notifyX, std::int32_t notifyY,
                                 const TwipsScale& twips);
 
-// Run mode: a hand-edited position off the screen is brought onto it, so
-// that the first icon shows and no window is placed beyond what Windows can
-// address. A position on the screen stays as it is.
-void KeepOnScreen(SettingsValues& values, int screenWidth, int screenHeight, int iconPixels);
-
 // Where the k-th icon drawn on the screen goes: a 40-pixel pitch.
 ScreenPoint ScreenIconPosition(int k, std::int16_t orientation, std::int32_t notifyX, std::int32_t notifyY);
 

@@ -5,6 +5,7 @@
 
 #include "core/data_folder.h"
 #include "display/icon_layout.h"
+#include "display/notify_monitor.h"
 
 namespace vl {
 namespace {
@@ -50,7 +51,11 @@ void ShowIconEx(RuntimeState& state, HostPorts& host, RunControl& run, DisplayPo
     const CarrierLayout l = LayoutCarrierIcon(k, w, h, display.ElementWidthTwips(0), state.settings.IconOrientation,
                                               state.settings.NotifyX, state.settings.NotifyY, twips);
     display.PlaceElement(k, l.elementLeft, l.elementTop);
-    display.PlaceCarrier(l.carrierLeft, l.carrierTop, l.carrierWidth, l.carrierHeight);
+    // On the chosen monitor, and whole on it however many icons it holds.
+    const ScreenRect on = PlaceOnMonitor(state.display.NotifyArea, {state.settings.NotifyX, state.settings.NotifyY},
+                                         twips.PxX(l.carrierWidth), twips.PxY(l.carrierHeight));
+    state.display.CarrierLeft = on.left;
+    display.PlaceCarrier(twips.TwX(on.left), twips.TwY(on.top), l.carrierWidth, l.carrierHeight);
 
     DrawnIcon e;
     e.Index = nIndex;
@@ -67,8 +72,10 @@ void ShowIcon(RuntimeState& state, HostPorts& host, RunControl& run, DisplayPort
               std::string& sIconPath) {
     const int k = EntryToFill(state, host, run, display, sIconPath);
     if (k < 0) return;
-    const ScreenPoint at =
+    const ScreenPoint step =
         ScreenIconPosition(k, state.settings.IconOrientation, state.settings.NotifyX, state.settings.NotifyY);
+    const ScreenRect on = PlaceOnMonitor(state.display.NotifyArea, step, kIconPixels, kIconPixels);
+    const ScreenPoint at{on.left, on.top};
     const auto [width, height] = display.DrawIconOnScreen(at.x, at.y, sIconPath);
     DrawnIcon e;
     e.Index = nIndex;
@@ -100,7 +107,7 @@ void OverlayDraw(RuntimeState& state, DisplayPorts& display) {
     // it comes back.
     const bool parked = state.settings.BlinkIcons && count > 0 && state.display.DrawnIcons[count - 1].BlinkPhase;
     if (state.settings.BlinkIcons && count > 0)
-        display.SetCarrierLeft(parked ? kParkedLeftTwips : state.settings.NotifyX * twips.perPixelX);
+        display.SetCarrierLeft(parked ? kParkedLeftTwips : twips.TwX(state.display.CarrierLeft));
     for (int k = 0; k < count; ++k) {
         DrawnIcon& e = state.display.DrawnIcons[k];
         e.BlinkPhase = !e.BlinkPhase;

@@ -15,8 +15,14 @@ struct TwipsScale {
     }
     [[nodiscard]] int PxX(double twips) const { return static_cast<int>(std::lround(twips / perPixelX)); }
     [[nodiscard]] int PxY(double twips) const { return static_cast<int>(std::lround(twips / perPixelY)); }
+    [[nodiscard]] int Dpi() const { return static_cast<int>(std::lround(1440.0 / perPixelY)); }
     [[nodiscard]] double TwX(double pixels) const { return pixels * perPixelX; }
     [[nodiscard]] double TwY(double pixels) const { return pixels * perPixelY; }
+};
+
+// A rectangle in twips, as the form's layout is given.
+struct TwipsRect {
+    double left, top, width, height;
 };
 
 }  // namespace vl

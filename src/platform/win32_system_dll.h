@@ -19,4 +19,11 @@ Fn SystemFunction(const wchar_t* dll, const char* name) {
     return module ? reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(module, name))) : nullptr;
 }
 
+// A function of user32, which every window program has loaded; nullptr on a
+// Windows too old to have it.
+template <typename Fn>
+Fn User32Function(const char* name) {
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), name)));
+}
+
 }  // namespace vl

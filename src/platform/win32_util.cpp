@@ -4,6 +4,7 @@
 #include <iterator>
 #include <vector>
 
+#include "platform/dpi.h"
 #include "platform/win32_handles.h"
 #include "platform/win32_system_dll.h"
 
@@ -89,6 +90,43 @@ TwipsScale ScreenTwips() {
     UniqueWindowDc screen = GetWindowDc(nullptr);
     if (!screen) return {};
     return TwipsScale::FromDpi(::GetDeviceCaps(screen.get(), LOGPIXELSX), ::GetDeviceCaps(screen.get(), LOGPIXELSY));
+}
+
+namespace {
+
+int SystemDpi() {
+    UniqueWindowDc screen = GetWindowDc(nullptr);
+    return screen ? ::GetDeviceCaps(screen.get(), LOGPIXELSY) : kBaseDpi;
+}
+
+}  // namespace
+
+// The per-monitor DPI functions exist from Windows 10 on.
+int WindowDpi(HWND window) {
+    static const auto forWindow = User32Function<UINT(WINAPI*)(HWND)>("GetDpiForWindow");
+    if (forWindow && window)
+        if (const UINT dpi = forWindow(window)) return static_cast<int>(dpi);
+    return SystemDpi();
+}
+
+void AdjustWindowRectForDpi(RECT& rect, DWORD style, DWORD exStyle, int dpi) {
+    static const auto forDpi = User32Function<BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT)>("AdjustWindowRectExForDpi");
+    if (!forDpi || !forDpi(&rect, style, FALSE, exStyle, static_cast<UINT>(dpi)))
+        ::AdjustWindowRectEx(&rect, style, FALSE, exStyle);
+}
+
+bool MessageFontForDpi(LOGFONTW& font, int dpi) {
+    static const auto forDpi = User32Function<BOOL(WINAPI*)(UINT, UINT, void*, UINT, UINT)>("SystemParametersInfoForDpi");
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    if (forDpi && forDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, static_cast<UINT>(dpi))) {
+        font = metrics.lfMessageFont;
+        return true;
+    }
+    if (!::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) return false;
+    font = metrics.lfMessageFont;
+    font.lfHeight = ::MulDiv(font.lfHeight, dpi, SystemDpi());  // given at the system's DPI
+    return true;
 }
 
 std::string WindowTextOf(HWND window) {

@@ -25,6 +25,17 @@ bool IsExistingFile(const std::string& path);
 // The screen's twips per pixel from its logical DPI.
 TwipsScale ScreenTwips();
 
+// The DPI Windows draws this window for: its monitor's where the program is
+// aware of monitors' scales (Windows 10 on), else the system's.
+int WindowDpi(HWND window);
+
+// A window's outer rectangle for this client rectangle, with the frame the
+// DPI calls for (the system's frame before Windows 10).
+void AdjustWindowRectForDpi(RECT& rect, DWORD style, DWORD exStyle, int dpi);
+
+// The font of message boxes at this DPI.
+bool MessageFontForDpi(LOGFONTW& font, int dpi);
+
 // A window's caption or a control's text.
 std::string WindowTextOf(HWND window);
 

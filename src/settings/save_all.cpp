@@ -16,6 +16,7 @@ SavedSettings FromDialog(const RuntimeState& state, const DialogChoices& choices
     saved.enlarged = choices.enlargeChecked;
     saved.horizontal = choices.horizontal;
     saved.awaySummary = choices.awaySummaryChecked;
+    saved.monitor = state.settings.NotifyMonitor;
     saved.scrfile = scrfile;
     return saved;
 }

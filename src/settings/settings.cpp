@@ -47,6 +47,7 @@ void LoadSettings(SettingsValues& values, AppList& apps, SettingsStore& store, S
     values.IconOrientation =
         ParseInt16(store.Read(kSettingsSection, "orientation", "2")).value_or(kDefaultIconOrientation);
     values.AwaySummary = ParseBoolean(store.Read(kSettingsSection, kAwaySummaryKey, "0")).value_or(false);
+    values.NotifyMonitor = store.Read(kSettingsSection, kMonitorKey, "");
 
     apps.AppTable.clear();
     apps.Beyond.clear();
@@ -97,6 +98,7 @@ std::vector<IniEntry> AllEntries(const SavedSettings& saved, const AppList& apps
     all.push_back({kSettingsSection, "enlarged", saved.enlarged ? "1" : "0"});
     all.push_back({kSettingsSection, "orientation", saved.horizontal ? "1" : "2"});
     all.push_back({kSettingsSection, kAwaySummaryKey, saved.awaySummary ? "1" : "0"});
+    if (!saved.monitor.empty()) all.push_back({kSettingsSection, kMonitorKey, saved.monitor});
     if (!saved.scrfile.empty()) all.push_back({kSettingsSection, "scrfile", saved.scrfile});
     const std::vector<IniEntry> list = AppListEntries(apps);
     all.insert(all.end(), list.begin(), list.end());

@@ -16,6 +16,9 @@ inline constexpr std::int16_t kDefaultIconOrientation = 2;
 // Added later than the other keys: older versions ignore it, and a file
 // without it means the option is off.
 inline constexpr char kAwaySummaryKey[] = "awaysummary";
+// Also later: the monitor the notification position counts on. Absent, or
+// naming a monitor that is gone, it means the primary one.
+inline constexpr char kMonitorKey[] = "monitor";
 
 // Reads every setting (a value that does not convert takes its key's
 // default) and the application table. On a first start it creates the
@@ -38,6 +41,7 @@ struct SavedSettings {
     bool enlarged = false;
     bool horizontal = false;
     bool awaySummary = false;
+    std::string monitor;  // empty: the key is left out
     std::string scrfile;  // empty: the key is left out
 };
 

@@ -115,8 +115,10 @@ void App::RunSaver() {
     state_.host.IsConfigMode = false;
     state_.host.IsSaverRunning = true;
     form_.SetTimer1Enabled(true);
-    KeepOnScreen(state_.settings, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN),
-                 state_.settings.EnlargeIcons ? kEnlargedIconPixels : kIconPixels);
+    const std::vector<Monitor> monitors = ScreenMonitors();
+    const Monitor* on = NotifyMonitorOf(monitors, state_.settings.NotifyMonitor);
+    state_.display.NotifyArea =
+        on ? on->rect : ScreenRect{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
     display_.CreateCarrier(state_.settings.EnlargeIcons);
 }
 

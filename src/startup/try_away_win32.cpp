@@ -87,7 +87,9 @@ void App::ShowAwaySummary() {
     // The run is over: a new one starts normally while the summary is open.
     instanceMutex_.reset();
     AwaySummary summary;
-    summary.Run(instance_, SummaryLines(away_, ShortTimeText), {state_.settings.NotifyX, state_.settings.NotifyY});
+    const ScreenRect at = PlaceOnMonitor(state_.display.NotifyArea, {state_.settings.NotifyX, state_.settings.NotifyY},
+                                         0, 0);
+    summary.Run(instance_, SummaryLines(away_, ShortTimeText), {at.left, at.top});
 }
 
 }  // namespace vl

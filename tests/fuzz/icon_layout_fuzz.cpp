@@ -8,6 +8,7 @@
 #include <set>
 
 #include "display/icon_layout.h"
+#include "display/notify_monitor.h"
 #include "fuzz_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
@@ -44,20 +45,27 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
     };
     FUZZ_EXPECT(orientation == 1 ? at.x == step(notifyX) && at.y == notifyY : at.x == notifyX && at.y == step(notifyY));
 
-    // Screens as the system measures them (0 when it cannot), either icon size.
-    const int screenWidth = in.ConsumeIntegralInRange(0, INT32_MAX);
-    const int screenHeight = in.ConsumeIntegralInRange(0, INT32_MAX);
-    const int icon = in.ConsumeBool() ? vl::kEnlargedIconPixels : vl::kIconPixels;
-    vl::SettingsValues values;
-    values.NotifyX = notifyX;
-    values.NotifyY = notifyY;
-    vl::KeepOnScreen(values, screenWidth, screenHeight, icon);
-    const auto onScreen = [](std::int32_t at, int screen, int size) {
-        return at >= 0 && (at <= static_cast<std::int64_t>(screen) - size || (screen < size && at == 0));
-    };
-    FUZZ_EXPECT(onScreen(values.NotifyX, screenWidth, icon) && onScreen(values.NotifyY, screenHeight, icon));
-    if (onScreen(notifyX, screenWidth, icon)) FUZZ_EXPECT(values.NotifyX == notifyX);
-    if (onScreen(notifyY, screenHeight, icon)) FUZZ_EXPECT(values.NotifyY == notifyY);
+    // A monitor anywhere Windows can put one (or none known), a row or column
+    // of icons: whatever fits lies whole on it, and one already on it stays.
+    const int left = in.ConsumeIntegralInRange(-32768, 32767), top = in.ConsumeIntegralInRange(-32768, 32767);
+    const vl::ScreenRect monitor{left, top, left + in.ConsumeIntegralInRange(0, 32767),
+                                 top + in.ConsumeIntegralInRange(0, 32767)};
+    const int width = in.ConsumeIntegralInRange(0, 70000), height = in.ConsumeIntegralInRange(0, 70000);
+    const vl::ScreenRect placed = vl::PlaceOnMonitor(monitor, {notifyX, notifyY}, width, height);
+    const auto span = [](std::int32_t from, std::int32_t to) { return std::int64_t{to} - from; };
+    const bool known = monitor.right > monitor.left && monitor.bottom > monitor.top;
+    FUZZ_EXPECT(span(placed.left, placed.right) == width || placed.right == INT32_MAX);
+    FUZZ_EXPECT(span(placed.top, placed.bottom) == height || placed.bottom == INT32_MAX);
+    if (known) {
+        const auto fits = [](std::int32_t lo, std::int32_t hi, std::int32_t from, std::int32_t to) {
+            return from >= lo && (to <= hi || from == lo);
+        };
+        FUZZ_EXPECT(fits(monitor.left, monitor.right, placed.left, placed.right));
+        FUZZ_EXPECT(fits(monitor.top, monitor.bottom, placed.top, placed.bottom));
+        const std::int64_t wantLeft = std::int64_t{monitor.left} + notifyX, wantTop = std::int64_t{monitor.top} + notifyY;
+        if (wantLeft >= monitor.left && wantLeft + width <= monitor.right) FUZZ_EXPECT(placed.left == wantLeft);
+        if (wantTop >= monitor.top && wantTop + height <= monitor.bottom) FUZZ_EXPECT(placed.top == wantTop);
+    }
 
     // The drawn-icon table: each path once, found again only by its exact text.
     vl::RuntimeState state;

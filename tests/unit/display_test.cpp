@@ -153,27 +153,6 @@ TEST_F(DisplayTest, TheCarrierGoesOnlyIntoAWindowOfTheSaversProcesses) {
     EXPECT_EQ(state.display.DrawnIconCount, 1);
 }
 
-TEST(IconLayout, APositionOffTheScreenIsBroughtOnItAndOneOnItStays) {
-    struct Case {
-        std::int32_t x, y;
-        int width, height, icon;
-        std::int32_t wantX, wantY;
-    };
-    const Case cases[] = {
-        {48, 295, 1024, 768, 32, 48, 295},
-        {2147483647, -5, 1024, 768, 32, 992, 0},
-        {-2147483647 - 1, 900, 1024, 768, 64, 0, 704},
-        {500, 500, 20, 10, 32, 0, 0},  // a screen smaller than an icon
-    };
-    for (const Case& c : cases) {
-        SettingsValues values;
-        values.NotifyX = c.x;
-        values.NotifyY = c.y;
-        KeepOnScreen(values, c.width, c.height, c.icon);
-        EXPECT_EQ(std::pair(values.NotifyX, values.NotifyY), std::pair(c.wantX, c.wantY)) << c.x << "," << c.y;
-    }
-}
-
 TEST_F(DisplayTest, ShowIconDrawsOnTheScreenAtItsPitchAndSharesTheTable) {
     Ex("C:\\i\\a.ico");
     std::string a = "C:\\i\\a.ico", b = "C:\\i\\b.ico", c = "C:\\i\\c.ico";

@@ -121,3 +121,30 @@ TEST(PointerDragging, ThePageShowsNoEntryButLeavesTheFlagsAndReleaseEndsTheDrag)
 }
 
 }  // namespace
+
+// With several monitors the glass takes the chosen one's shape; a drop on it
+// stores the same position as the same spot of the whole glass would.
+TEST(MonitorGlass, TheGlassFitsTheMonitorsShapeAndMapsOntoTheWholeGlassBothWays) {
+    EXPECT_EQ(GlassFor(1280, 1024), kWholeGlass);  // 5:4, the miniature's own shape
+    EXPECT_EQ(GlassFor(1920, 1080), (GlassRect{450, 400 + (1600 - 1125) / 2.0, 2000, 1125}));  // wide: bars above and below
+    EXPECT_EQ(GlassFor(1080, 1920), (GlassRect{450 + (2000 - 900) / 2.0, 400, 900, 1600}));  // on its side
+    EXPECT_EQ(GlassFor(0, 1080), kWholeGlass);
+
+    const GlassRect tall = GlassFor(1080, 1920);
+    const TwipsPoint corner = ToWholeGlass({tall.left, tall.top}, tall);
+    EXPECT_EQ(corner, (TwipsPoint{kMiniatureLeft, kMiniatureTop}));
+    EXPECT_EQ(PositionForDrop(corner.x, corner.y, 1080, 1920), (NotifyPosition{20, 20}));
+    // The middle of the tall glass is the middle of the monitor.
+    const TwipsPoint middle = ToWholeGlass({tall.left + tall.width / 2, tall.top + tall.height / 2}, tall);
+    EXPECT_EQ(PositionForDrop(middle.x, middle.y, 1080, 1920), (NotifyPosition{540, 960}));
+    // Beside the tall glass (on a bar) is outside the drop area.
+    const TwipsPoint bar = ToWholeGlass({tall.left - 10, tall.top + 100}, tall);
+    EXPECT_FALSE(InDropArea(bar.x, bar.y));
+    // And back: a stored position's pointer lands on the shaped glass.
+    for (const TwipsPoint p : {TwipsPoint{450, 400}, TwipsPoint{1450, 1200}, TwipsPoint{2300, 1800}})
+        for (const GlassRect& g : {tall, GlassFor(1920, 1080), kWholeGlass}) {
+            const TwipsPoint there = ToWholeGlass(FromWholeGlass(p, g), g);
+            EXPECT_NEAR(there.x, p.x, 1e-9);
+            EXPECT_NEAR(there.y, p.y, 1e-9);
+        }
+}

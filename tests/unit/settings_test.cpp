@@ -90,10 +90,12 @@ TEST_F(SettingsTest, MissingDataFolderStillGivesDefaultsAndTheBuiltInRecord) {
 
 TEST_F(SettingsTest, StoredValuesAreReadAndListLoadingStopsAtTheFirstGap) {
     fs.files[kIni] = {
-        {"settings", {{"position", "10;20;30"}, {"blink", "TRUE"}, {"enlarged", "1"}, {"orientation", "1"}}},
+        {"settings",
+         {{"position", "10;20;30"}, {"blink", "TRUE"}, {"enlarged", "1"}, {"orientation", "1"}, {"monitor", "\\\\.\\D2"}}},
         {"applist", {{"app0", "r0"}, {"app1", "r1"}, {"app3", "r3"}}}};
     Load();
     EXPECT_EQ(Shown(), std::tuple(10, 20, true, true, 1));
+    EXPECT_EQ(state.settings.NotifyMonitor, "\\\\.\\D2");
     EXPECT_EQ(state.apps.AppTable, (std::vector<std::string>{"r0", "r1"}));
     EXPECT_TRUE(files.iconsWritten.empty());
 }
@@ -201,6 +203,7 @@ TEST_F(SaveTest, FullSaveWritesEveryKeyAndRenumbersRecordsWithoutGaps) {
     choices.awaySummaryChecked = true;
     choices.saver = DialogChoices::Saver::Path;
     choices.saverPath = "C:\\Windows\\system32\\Aurora.scr";
+    state.settings.NotifyMonitor = "\\\\.\\DISPLAY2";
     fs.files[kIni] = {{"settings", {{"unknown", "dropped"}}}, {"applist", {{"app2", "stale"}}}};
     fs.WriteString(store.TemporaryPath(), "applist", "app7", "ghost");  // left by an interrupted save
     ASSERT_TRUE(Save());
@@ -212,6 +215,7 @@ TEST_F(SaveTest, FullSaveWritesEveryKeyAndRenumbersRecordsWithoutGaps) {
           {"enlarged", "0"},
           {"orientation", "1"},
           {"awaysummary", "1"},
+          {"monitor", "\\\\.\\DISPLAY2"},
           {"scrfile", "C:\\Windows\\system32\\Aurora.scr"}}},
         {"applist", {{"app0", "r0"}, {"app1", "r2"}}},
     };

@@ -34,6 +34,7 @@ struct Config {
   DWORD delay_ms = 0;
   bool touchy = false;
   DWORD lifetime_ms = 0;
+  bool dpi_aware = false;  // drawn at the system's DPI instead of stretched from 96
 };
 
 std::string Trim(const std::string& s) {
@@ -105,6 +106,8 @@ Config LoadConfig(const std::string& path) {
       cfg.touchy = ParseFlag(value);
     else if (key == "lifetime_ms")
       cfg.lifetime_ms = ParseMs(value);
+    else if (key == "dpi_aware")
+      cfg.dpi_aware = ParseFlag(value);
   }
   return cfg;
 }
@@ -422,6 +425,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
              vl::Narrow(GetCommandLineW()).c_str()));
   const Config cfg = LoadConfig(dir + "FakeSaver.cfg");
   log(Describe(cfg));
+  if (cfg.dpi_aware) SetProcessDPIAware();
 
   if (!is_child) {
     switch (SaverSwitch(args)) {

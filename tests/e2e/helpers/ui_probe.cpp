@@ -445,7 +445,7 @@ int wmain(int argc, wchar_t** argv) {
       {"lvselect", CmdLvSelect}, {"lvcheck", CmdLvCheck},   {"settext", CmdSetText},
       {"key", CmdKey},           {"focus", CmdFocus},       {"printwindow", CmdPrintWindow},
       {"cmdline", CmdCmdline},   {"mapi", CmdMapi},         {"loadicon", CmdLoadIcon},
-      {"snap", CmdSnap},         {"resources", CmdResources},
+      {"snap", CmdSnap},         {"resources", CmdResources}, {"dpichange", CmdDpiChange},
   };
   if (!WindowSystemAnswers()) return Fail(kNoAnswers, "the window system gives no answers in this process");
   if (args.size() == 2 && args[1] == "serve") {

@@ -68,6 +68,7 @@ int CmdTree(const Args& a);
 int CmdClick(const Args& a);
 int CmdCommand(const Args& a);
 int CmdTab(const Args& a);
+int CmdDpiChange(const Args& a);
 int CmdLbSelect(const Args& a);
 int CmdCbSelect(const Args& a);
 int CmdLvSelect(const Args& a);

@@ -106,6 +106,26 @@ int CmdCommand(const Args& a) {
   return ok ? kOk : kFailed;
 }
 
+// What Windows sends a window moved to a monitor of another scale: the new
+// DPI and the rectangle it proposes (here the window's own, grown or shrunk
+// from its top-left corner by the ratio of the two scales).
+int CmdDpiChange(const Args& a) {
+  long long from = 0, to = 0;
+  if (a.size() != 3 || !ParseInt(a[1], from) || !ParseInt(a[2], to) || from <= 0 || to <= 0) return kUsage;
+  HWND hwnd = ResolveWindow(a[0]);
+  if (hwnd == nullptr) return Fail(kNotFound, "no window " + a[0]);
+  RECT r{};
+  GetWindowRect(hwnd, &r);
+  const RECT suggested{r.left, r.top, r.left + MulDiv(r.right - r.left, int(to), int(from)),
+                       r.top + MulDiv(r.bottom - r.top, int(to), int(from))};
+  RemoteBuffer mem(hwnd, sizeof(RECT));
+  if (!mem.ok() || !mem.Write(0, suggested)) return Fail(kFailed, mem.error());
+  bool ok = false;
+  SendTimed(hwnd, WM_DPICHANGED, MAKEWPARAM(to, to), mem.At(0), &ok);
+  Record().Hwnd("hwnd", hwnd).Num("dpi", to).Num("ok", ok ? 1 : 0).Print();
+  return ok ? kOk : kFailed;
+}
+
 int CmdTab(const Args& a) {
   long long index = 0;
   if (a.size() != 2 || !ParseInt(a[1], index)) return kUsage;

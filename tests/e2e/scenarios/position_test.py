@@ -55,8 +55,9 @@ class Page:
         self.screen, self.pointer = rect(by_id[PIC_SCREEN]), rect(by_id[PIC_POINTER])
         self.visible = tuple(by_id[i]["visible"] == "1" for i in (PIC_SCREEN, PIC_POINTER, IMG_DRAG))
         self.frame = rect(next(r for r in tree if r.get("hwnd") == by_id[PIC_POINTER].get("parent")))
-        self.tpp_x = PIC_WIDTH / (self.screen[2] - self.screen[0])
-        self.tpp_y = PIC_HEIGHT / (self.screen[3] - self.screen[1])
+        # The picture's pixels are its twips at the screen's DPI, rounded.
+        self.tpp_x = 1440 / round(1440 * (self.screen[2] - self.screen[0]) / PIC_WIDTH)
+        self.tpp_y = 1440 / round(1440 * (self.screen[3] - self.screen[1]) / PIC_HEIGHT)
         self.apply_enabled = d.button("Apply", tree)["enabled"] == "1"
         self.enlarge = d.button("Enlarged Icons", tree)
 

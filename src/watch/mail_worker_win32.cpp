@@ -36,8 +36,9 @@ DWORD WINAPI MailThread(void* param) {
         static_cast<std::shared_ptr<MailWorker::Shared>*>(param));
     const std::shared_ptr<MailWorker::Shared> shared = *owned;
     owned.reset();
-    static const auto comInit = SystemFunction<decltype(&::CoInitializeEx)>(L"ole32.dll", "CoInitializeEx");
-    static const auto comEnd = SystemFunction<decltype(&::CoUninitialize)>(L"ole32.dll", "CoUninitialize");
+    // Looked up by each worker for itself: statics are the UI thread's.
+    const auto comInit = SystemFunction<decltype(&::CoInitializeEx)>(L"ole32.dll", "CoInitializeEx");
+    const auto comEnd = SystemFunction<decltype(&::CoUninitialize)>(L"ole32.dll", "CoUninitialize");
     const HRESULT com = comInit && comEnd ? comInit(nullptr, COINIT_APARTMENTTHREADED) : E_NOTIMPL;
     MSG msg;
     ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);  // gives the thread its message queue
@@ -78,7 +79,9 @@ MailWorker::~MailWorker() {
 
 void MailWorker::Request() {
     if (!shared_) {
-        auto shared = std::make_shared<Shared>();
+        // Not make_shared: built without run-time types, its type tag brings
+        // the library's exception support into the file.
+        std::shared_ptr<Shared> shared(new Shared);
         if (!shared->wake) return;
         auto* param = new std::shared_ptr<Shared>(shared);
         thread_.reset(::CreateThread(nullptr, 0, MailThread, param, 0, nullptr));

@@ -321,7 +321,9 @@ void FakeSaver::OnStopPoll() {
 }
 
 void FakeSaver::ShowSaverWindow() {
-  RECT r{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  // Every monitor, as savers cover them.
+  const int left = GetSystemMetrics(SM_XVIRTUALSCREEN), top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+  RECT r{left, top, left + GetSystemMetrics(SM_CXVIRTUALSCREEN), top + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
   if (cfg_.uncover) r = RECT{200, 200, 600, 500};  // leaves (1,1) uncovered
   saver_.reset(CreateWindowExW(WS_EX_TOPMOST, kSaverClass, kSaverCaption, WS_POPUP, r.left, r.top,
                                r.right - r.left, r.bottom - r.top, nullptr, nullptr, instance_,

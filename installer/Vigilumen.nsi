@@ -1,24 +1,27 @@
-; Setup program for one build of Vigilumen: per user, no administrator rights.
-; tools/dist.py runs it as
-;   makensis -DVERSION=<x.y.z> -DARCH=win32|win64 -DSCR=<built Vigilumen.scr>
-;            -DDATA=<data/QVX_data> -DOUTFILE=<setup.exe> installer/Vigilumen.nsi
+; The setup program of Vigilumen, both builds in one: per user, no
+; administrator rights. tools/dist.py runs it as
+;   makensis -DVERSION=<x.y.z> -DSCR32=<i686 Vigilumen.scr> -DSCR64=<x64 Vigilumen.scr>
+;            -DDATA=<data/QVX_data> -DOUTFILE=<setup.exe> [-DSTUB=amd64] installer/Vigilumen.nsi
 ;
 ; Switches: /S silent; /SETSAVER makes Vigilumen the current screen saver and
 ; /CONFIGURE opens its settings afterwards (the check boxes of the interactive
 ; setup start ticked, a silent one does neither unless asked); /D=<folder> last.
 ; The uninstaller takes /S (keeps QVX_data).
 
-!ifndef VERSION | ARCH | SCR | DATA | OUTFILE
-  !error "define VERSION, ARCH, SCR, DATA and OUTFILE (tools/dist.py does)"
+!ifndef VERSION | SCR32 | SCR64 | DATA | OUTFILE
+  !error "define VERSION, SCR32, SCR64, DATA and OUTFILE (tools/dist.py does)"
 !endif
 
-; The win64 setup is a 64-bit program itself, so that it runs wherever its build does.
-!if "${ARCH}" == "win64"
-  Target amd64-unicode
-!else if "${ARCH}" == "win32"
+; A 32-bit program, so that it runs on every Windows; it installs the build
+; of the Windows it runs on. The test build also makes it with the amd64 stub
+; (STUB=amd64), which runs where the machine runs no 32-bit programs and
+; always takes the x64 branch.
+!ifndef STUB
   Target x86-unicode
+!else if "${STUB}" == "amd64"
+  Target amd64-unicode
 !else
-  !error "ARCH must be win32 or win64"
+  !error "STUB can only be amd64"
 !endif
 
 !define PRODUCT "Corvane Vigilumen"
@@ -40,7 +43,7 @@ BrandingText "${PRODUCT} ${VERSION}"
 VIProductVersion "${VERSION}.0"
 VIAddVersionKey /LANG=1033 "ProductName" "${PRODUCT}"
 VIAddVersionKey /LANG=1033 "CompanyName" "Corvane"
-VIAddVersionKey /LANG=1033 "FileDescription" "${PRODUCT} setup (${ARCH})"
+VIAddVersionKey /LANG=1033 "FileDescription" "${PRODUCT} setup"
 VIAddVersionKey /LANG=1033 "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}"
 VIAddVersionKey /LANG=1033 "LegalCopyright" "Corvane"
@@ -49,6 +52,7 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "Corvane"
 !include LogicLib.nsh
 !include FileFunc.nsh
 !include nsDialogs.nsh
+!include x64.nsh
 
 !define MUI_ICON "${__FILEDIR__}/../src/res/generated/vigilumen.ico"
 !define MUI_UNICON "${__FILEDIR__}/../src/res/generated/vigilumen.ico"
@@ -158,7 +162,14 @@ FunctionEnd
 Section "Vigilumen" SecMain
   SectionIn RO
   SetOutPath "$INSTDIR"
-  File "/oname=Vigilumen.scr" "${SCR}"
+  ; Windows on Arm gets the 32-bit build, which every version of it runs (x64
+  ; programs run there only from Windows 11 on).
+  ${If} ${RunningX64}
+  ${AndIfNot} ${IsNativeARM64}
+    File "/oname=Vigilumen.scr" "${SCR64}"
+  ${Else}
+    File "/oname=Vigilumen.scr" "${SCR32}"
+  ${EndIf}
   ; QVX_data belongs to the user from the first run on (the settings file, their
   ; own icons): an upgrade adds missing icons and replaces nothing there.
   SetOutPath "$INSTDIR\QVX_data"

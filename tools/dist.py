@@ -1,10 +1,13 @@
 #!/usr/bin/env python3
-"""Writes dist/Vigilumen-<version>-<arch>.zip (Vigilumen.scr and QVX_data/, the
-folder a user copies to Windows) and dist/Vigilumen-<version>-<arch>-setup.exe
-(installer/Vigilumen.nsi built with makensis) for win32 and win64.
+"""Writes dist/Vigilumen-<version>-<arch>.zip for win32 and win64 (Vigilumen.scr
+and QVX_data/, the folder a user copies to Windows) and one setup program,
+dist/Vigilumen-<version>-setup.exe, that carries both builds and installs the
+one for the Windows it runs on (installer/Vigilumen.nsi built with makensis).
 
-With --setup ARCH --scr PATH it writes only that build's setup program into
---out (the e2e build makes its own this way)."""
+With --setup --scr32 PATH --scr64 PATH it writes only the setup program into
+--out, and with --amd64-stub also the same setup as a 64-bit program,
+-setup-amd64.exe (the e2e build makes its own this way: a machine that runs
+no 32-bit programs runs that one)."""
 
 from __future__ import annotations
 
@@ -43,18 +46,18 @@ def write_zip(arch: str, scr: Path, out: Path) -> Path:
     return target
 
 
-def write_setup(arch: str, scr: Path, out: Path) -> Path:
+def write_setup(scr32: Path, scr64: Path, out: Path, stub: str | None = None) -> Path:
     makensis = shutil.which("makensis")
     if not makensis:
         raise SystemExit("makensis not found: install Debian's nsis package (./dev.sh deps does)")
-    target = out / f"Vigilumen-{version()}-{arch}-setup.exe"
+    target = out / f"Vigilumen-{version()}-setup{'-' + stub if stub else ''}.exe"
     # -WX: a warning (a missing file, an unused define) fails the build, as with the compiler.
-    done = subprocess.run([makensis, "-V2", "-WX", f"-DVERSION={version()}", f"-DARCH={arch}",
-                           f"-DSCR={scr.resolve()}", f"-DDATA={DATA}", f"-DOUTFILE={target.resolve()}",
-                           str(ROOT / "installer" / "Vigilumen.nsi")],
+    done = subprocess.run([makensis, "-V2", "-WX", f"-DVERSION={version()}", f"-DSCR32={scr32.resolve()}",
+                           f"-DSCR64={scr64.resolve()}", f"-DDATA={DATA}", f"-DOUTFILE={target.resolve()}",
+                           *([f"-DSTUB={stub}"] if stub else []), str(ROOT / "installer" / "Vigilumen.nsi")],
                           stdin=subprocess.DEVNULL, capture_output=True, text=True)
     if done.returncode != 0:
-        raise SystemExit(f"makensis failed for {arch}:\n{done.stdout}{done.stderr}")
+        raise SystemExit(f"makensis failed for {target.name}:\n{done.stdout}{done.stderr}")
     return target
 
 
@@ -68,19 +71,23 @@ def built_scr(arch: str) -> Path:
 def main() -> int:
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--out", type=Path, default=ROOT / "dist")
-    parser.add_argument("--setup", choices=ARCHES, help="write only this build's setup program")
-    parser.add_argument("--scr", type=Path, help="the built Vigilumen.scr for --setup")
+    parser.add_argument("--setup", action="store_true", help="write only the setup program")
+    parser.add_argument("--scr32", type=Path, help="the i686 Vigilumen.scr for --setup")
+    parser.add_argument("--scr64", type=Path, help="the x64 Vigilumen.scr for --setup")
+    parser.add_argument("--amd64-stub", action="store_true", help="with --setup, also the setup as a 64-bit program")
     args = parser.parse_args()
     args.out.mkdir(parents=True, exist_ok=True)
     if args.setup:
-        if not args.scr or not args.scr.exists():
-            raise SystemExit("--setup needs --scr naming a built Vigilumen.scr")
-        print(f"==> wrote {shown(write_setup(args.setup, args.scr, args.out))}")
+        if not all(scr and scr.exists() for scr in (args.scr32, args.scr64)):
+            raise SystemExit("--setup needs --scr32 and --scr64 naming the built Vigilumen.scr files")
+        for stub in (None, "amd64") if args.amd64_stub else (None,):
+            print(f"==> wrote {shown(write_setup(args.scr32, args.scr64, args.out, stub))}")
         return 0
-    for arch in ARCHES:
-        scr = built_scr(arch)
-        for target in (write_zip(arch, scr, args.out), write_setup(arch, scr, args.out)):
-            print(f"==> wrote {shown(target)} ({target.stat().st_size // 1024} KiB)")
+    scrs = {arch: built_scr(arch) for arch in ARCHES}
+    targets = [write_zip(arch, scr, args.out) for arch, scr in scrs.items()]
+    targets.append(write_setup(scrs["win32"], scrs["win64"], args.out))
+    for target in targets:
+        print(f"==> wrote {shown(target)} ({target.stat().st_size // 1024} KiB)")
     return 0
 
 

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "host/launch.h"
+
 namespace vl {
 
 class SaverFolderScan {
@@ -38,8 +40,12 @@ struct SaverList {
 // The Windows folder first, then the system folder; a system-folder saver
 // whose name a Windows-folder saver already has (same case) is left out, and
 // so is this program wherever it lies.
+// With a `native` alias, the system folder is its real files first, then the
+// redirected ones whose file name (any case) is not among them: both are
+// listed under `system`, as Windows names them, and a stored path starts the
+// real file where there is one.
 // Names from the Windows folder go into `names`.
-SaverList BuildSaverList(SaverFolderScan& scan, const std::string& windowsFolder, const std::string& systemFolder,
-                         const std::string& currentSaver, std::set<std::string>& names);
+SaverList BuildSaverList(SaverFolderScan& scan, const SaverFolders& folders, const std::string& currentSaver,
+                         std::set<std::string>& names);
 
 }  // namespace vl

@@ -12,16 +12,6 @@ namespace {
 
 enum ControlId : int { kVisibleList = 200, kPathList = 201, kSettingsButton = 202 };
 
-std::string WindowsFolder(UINT(WINAPI* query)(LPWSTR, UINT)) {
-    std::vector<wchar_t> buffer(MAX_PATH);
-    UINT n = query(buffer.data(), static_cast<UINT>(buffer.size()));
-    if (n >= buffer.size()) {  // too small: n is the size needed
-        buffer.resize(n + 1);
-        n = query(buffer.data(), static_cast<UINT>(buffer.size()));
-    }
-    return n > 0 && n < buffer.size() ? Narrow(std::wstring_view(buffer.data(), n)) : std::string();
-}
-
 // Savers are looked at as data only: loading them as modules would run their
 // code in this program, and a bare name would follow the DLL search order.
 class Win32SaverScan final : public SaverFolderScan {
@@ -72,8 +62,7 @@ void SaverPage::ShowList() {
     RuntimeState& state = host_.State();
     if (!state.host.SaverNames) state.host.SaverNames.emplace();
     Win32SaverScan scan;
-    SaverList list = BuildSaverList(scan, WindowsFolder(::GetWindowsDirectoryW), WindowsFolder(::GetSystemDirectoryW),
-                                    state.host.ScreenSaverPath, *state.host.SaverNames);
+    SaverList list = BuildSaverList(scan, ThisSaverFolders(), state.host.ScreenSaverPath, *state.host.SaverNames);
     for (size_t i = 0; i < list.entries.size(); ++i) {
         const int at = ListBoxAddString(list_, list.entries[i].name);
         ListBoxAddString(paths_, list.entries[i].path);
@@ -128,16 +117,9 @@ void SaverPage::Command1_Click() {
     if (selected == LB_ERR) return;
     const int k = static_cast<int>(ListBox_GetItemData(list_, static_cast<int>(selected)));
     if (k < 0) return;
-    // Writable: CreateProcessW may change the command line in place.
-    std::wstring commandLine = Wide(SaverCommandLine(ListBoxText(paths_, k), "/c"));
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESHOWWINDOW;
-    si.wShowWindow = SW_SHOWNORMAL;
     PROCESS_INFORMATION pi{};
     // A saver that cannot be started changes nothing; the handles are not needed.
-    if (::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-        UniqueProcessInformation discard(pi);
+    if (CreateSaverProcess(ListBoxText(paths_, k), "/c", SW_SHOWNORMAL, pi)) UniqueProcessInformation discard(pi);
 }
 
 }  // namespace vl

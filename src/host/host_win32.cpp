@@ -8,6 +8,52 @@
 
 namespace vl {
 
+namespace {
+
+// Both folders fit in MAX_PATH, as Windows asks of their callers' buffers.
+std::string FolderFrom(UINT(WINAPI* query)(LPWSTR, UINT)) {
+    wchar_t buffer[MAX_PATH];
+    const UINT n = query(buffer, MAX_PATH);
+    return n > 0 && n < MAX_PATH ? Narrow(std::wstring_view(buffer, n)) : std::string();
+}
+
+}  // namespace
+
+SaverFolders ThisSaverFolders() {
+    SaverFolders folders{FolderFrom(::GetWindowsDirectoryW), FolderFrom(::GetSystemDirectoryW), {}};
+    // A 32-bit program on 64-bit Windows sees System32 redirected to the
+    // 32-bit files, where a 64-bit saver does not lie. Windows keeps the alias
+    // Sysnative for it to reach the real folder, file by file; turning the
+    // redirection off instead would reach into every other call of the thread.
+    if constexpr (sizeof(void*) == 4) {
+        BOOL wow64 = FALSE;
+        // Beside the system folder: the Windows folder this program is shown
+        // may be a per-user one on a terminal server.
+        if (::IsWow64Process(::GetCurrentProcess(), &wow64) && wow64 && !folders.system.empty())
+            (folders.native = FolderOf(folders.system)) += "Sysnative";
+    }
+    return folders;
+}
+
+std::string NativeSaverFile(const std::string& saverPath) {
+    std::string alias = NativeAlias(saverPath, ThisSaverFolders());
+    if (!alias.empty() && !IsExistingFile(alias)) alias.clear();
+    return alias;
+}
+
+bool CreateSaverProcess(const std::string& saverPath, std::string_view arguments, WORD show,
+                        PROCESS_INFORMATION& started) {
+    // CreateProcess may write into the command line: a copy of our own.
+    std::wstring commandLine = Wide(SaverCommandLine(saverPath, arguments));
+    const std::wstring image = Wide(NativeSaverFile(saverPath));
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESHOWWINDOW;
+    si.wShowWindow = show;
+    return ::CreateProcessW(image.empty() ? nullptr : image.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
+                            nullptr, nullptr, &si, &started) != FALSE;
+}
+
 UniqueProcessInformation StartSaver(const std::string& saverPath, std::string_view arguments) {
     // The saver's folder becomes the current folder; a DLL planted there must
     // not be loaded into this program by a later LoadLibrary.
@@ -15,15 +61,8 @@ UniqueProcessInformation StartSaver(const std::string& saverPath, std::string_vi
     const std::string folder = FolderOf(saverPath);
     if (!folder.empty()) ::SetCurrentDirectoryW(Wide(folder).c_str());  // failure ignored: the start is still tried
 
-    // CreateProcess may write into the command line: a copy of our own.
-    std::wstring commandLine = Wide(SaverCommandLine(saverPath, arguments));
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESHOWWINDOW;
-    si.wShowWindow = SW_SHOWMINIMIZED;
     PROCESS_INFORMATION pi{};
-    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-        return {};
+    if (!CreateSaverProcess(saverPath, arguments, SW_SHOWMINIMIZED, pi)) return {};
     return UniqueProcessInformation(pi);
 }
 
@@ -130,13 +169,15 @@ bool IsThisProgram(const std::string& path) {
     if (path.empty()) return false;
     // The chooser asks once per saver file: this program's own identity is taken once.
     static const std::optional<BY_HANDLE_FILE_INFORMATION> self = FileIdentity(ModuleFileName());
-    const auto a = FileIdentity(path);
+    const std::string native = NativeSaverFile(path);
+    const std::string& image = native.empty() ? path : native;
+    const auto a = FileIdentity(image);
     const auto& b = self;
     if (a && b && a->dwVolumeSerialNumber == b->dwVolumeSerialNumber && a->nFileIndexHigh == b->nFileIndexHigh &&
         a->nFileIndexLow == b->nFileIndexLow)
         return true;
     DWORD ignored = 0;
-    const std::wstring file = Wide(path);
+    const std::wstring file = Wide(image);
     const DWORD size = ::GetFileVersionInfoSizeW(file.c_str(), &ignored);
     if (size == 0) return false;
     std::vector<char> data(size);

@@ -10,11 +10,25 @@
 #include <string_view>
 #include <vector>
 
+#include "host/launch.h"
 #include "host/saver_watch.h"
 #include "platform/win32_handles.h"
 #include "platform/win32_util.h"
 
 namespace vl {
+
+// The folders savers are chosen from, as this program sees them.
+SaverFolders ThisSaverFolders();
+
+// The real file a saver's path stands for, when the path names the system
+// folder and the real one holds that file (see NativeAlias); empty
+// otherwise, the path itself being the file.
+std::string NativeSaverFile(const std::string& saverPath);
+
+// CreateProcess for the saver's file (see NativeSaverFile), its command line
+// naming the path as given, as Windows would; false when nothing started.
+bool CreateSaverProcess(const std::string& saverPath, std::string_view arguments, WORD show,
+                        PROCESS_INFORMATION& started);
 
 // Starts the saver minimized with focus, from its own folder. Errors are
 // ignored by the caller: an empty result just means nothing started.

@@ -1,5 +1,7 @@
 #include "host/launch.h"
 
+#include "core/text.h"
+
 namespace vl {
 
 std::string SaverCommandLine(std::string_view saverPath, std::string_view arguments) {
@@ -17,6 +19,17 @@ std::string SaverCommandLine(std::string_view saverPath, std::string_view argume
 std::string FolderOf(std::string_view path) {
     size_t slash = path.rfind('\\');
     return slash == std::string_view::npos ? std::string() : std::string(path.substr(0, slash + 1));
+}
+
+std::string NativeAlias(std::string_view path, const SaverFolders& folders) {
+    const size_t n = folders.system.size();
+    std::string alias;
+    if (!folders.native.empty() && n > 0 && path.size() > n + 1 && path[n] == '\\' &&
+        EqualsIgnoreCase(std::string_view(path.data(), n), folders.system)) {
+        alias = folders.native;
+        alias.append(path.data() + n, path.size() - n);
+    }
+    return alias;
 }
 
 }  // namespace vl

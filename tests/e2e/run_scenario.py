@@ -4,7 +4,8 @@
   run_scenario.py --build-dir B setup      start Xvfb, create a fresh WINEPREFIX (of lane 0; the
                                            other lanes' are made by their first scenario)
   run_scenario.py --build-dir B cleanup    end every lane's prefix processes and Xvfb
-  run_scenario.py --build-dir B list       print module.scenario names
+  run_scenario.py --build-dir B list [--arch A]   print module.scenario names (of the scenarios for build
+                                           A: a module's BUILDS, when it has one, names the builds it is for)
   run_scenario.py --build-dir B run NAME   run one scenario in its lane (setup on demand; the lane is the
                                            "wine" resource ctest gave it, else VL_E2E_LANE, else 0)
 """
@@ -36,10 +37,12 @@ def log(msg: str):
     print(f"[e2e] {msg}", flush=True)
 
 
-def scenario_names() -> list[str]:
+def scenario_names(arch: str | None = None) -> list[str]:
     names = []
     for path in sorted(SCENARIO_DIR.glob("*_test.py")):
         module = importlib.import_module(f"scenarios.{path.stem}")
+        if arch and arch not in getattr(module, "BUILDS", (arch,)):
+            continue
         for attr in dir(module):
             if attr.startswith("scenario_"):
                 names.append(f"{path.stem[:-5]}.{attr[len('scenario_'):]}")
@@ -220,9 +223,10 @@ def main() -> int:
     parser.add_argument("--build-dir", required=True, type=Path)
     parser.add_argument("command", choices=["setup", "cleanup", "list", "run"])
     parser.add_argument("name", nargs="?")
+    parser.add_argument("--arch", choices=["win32", "win64"], help="list: only the scenarios for this build")
     args = parser.parse_args()
     if args.command == "list":
-        print("\n".join(scenario_names()))
+        print("\n".join(scenario_names(args.arch)))
         return 0
     config = Config(args.build_dir.resolve())
     if args.command in ("setup", "run"):

@@ -44,6 +44,15 @@ std::string Trim(const std::string& s) {
   return s.substr(first, last - first + 1);
 }
 
+// Its files lie beside it, or in FAKE_SAVER_DIR (ending in "\\") when that
+// is set: a 64-bit saver started through the 32-bit programs' alias of the
+// system folder may be told that alias, which it cannot open, as its own path.
+std::string FilesDir() {
+  wchar_t buf[MAX_PATH] = {};
+  const DWORD n = GetEnvironmentVariableW(L"FAKE_SAVER_DIR", buf, MAX_PATH);
+  return n > 0 && n < MAX_PATH ? vl::Narrow(std::wstring_view(buf, n)) : helpers::ExeDir();
+}
+
 // Wine's clock is the host's: a time in Unix microseconds can be set beside
 // one the harness took.
 unsigned long long UnixMicroseconds(const FILETIME& ft) {
@@ -152,7 +161,7 @@ class FakeSaver {
       : instance_(instance),
         cfg_(cfg),
         is_child_(is_child),
-        dir_(helpers::ExeDir()),
+        dir_(FilesDir()),
         brush_(CreateSolidBrush(cfg.color)),
         control_class_(instance, kControlClass, &FakeSaver::ControlProc, nullptr),
         saver_class_(instance, kSaverClass, &FakeSaver::SaverProc, brush_.get()) {}
@@ -414,7 +423,7 @@ char SaverSwitch(const std::vector<std::string>& args) {
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   const unsigned long long entered_us = UnixMicroseconds(Now());  // first: what follows takes time
-  const std::string dir = helpers::ExeDir();
+  const std::string dir = FilesDir();
   const auto args = helpers::CommandLineArgs();
   const bool is_child = HasArg(args, "--child");
   const DWORD pid = GetCurrentProcessId();
@@ -422,8 +431,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     helpers::AppendLine(dir + "FakeSaver.log", line);
   };
 
-  log(Format("start pid=%lu ppid=%lu role=%s created_unix_us=%llu entered_unix_us=%llu cmdline=%s", pid,
-             helpers::ParentPid(pid), is_child ? "child" : "main", UnixMicroseconds(CreatedAt()), entered_us,
+  log(Format("start pid=%lu ppid=%lu role=%s bits=%d created_unix_us=%llu entered_unix_us=%llu cmdline=%s", pid,
+             helpers::ParentPid(pid), is_child ? "child" : "main", static_cast<int>(sizeof(void*) * 8),
+             UnixMicroseconds(CreatedAt()), entered_us,
              vl::Narrow(GetCommandLineW()).c_str()));
   const Config cfg = LoadConfig(dir + "FakeSaver.cfg");
   log(Describe(cfg));

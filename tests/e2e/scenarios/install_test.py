@@ -1,5 +1,6 @@
 """The setup program and its uninstaller, silent and through their pages, in
-the prefix's own user folder; the installed program in each mode."""
+the prefix's own user folder; the installed program in each mode. The one
+setup carries both builds and installs the one of the Windows it runs on."""
 
 import hashlib
 import json
@@ -7,11 +8,16 @@ import os
 import re
 import shutil
 import signal
+import subprocess
 import time
 from pathlib import Path
 
-from harness import CAPTION, SKIPPED, Harness, ScenarioFailed, expect, mail_record, read_profile, settings_ini, \
-    winpath
+from harness import CAPTION, SKIPPED, Harness, ScenarioFailed, expect, mail_record, read_profile, \
+    runs_32bit_programs, settings_ini, winpath
+
+# The x64 build's tree makes the setup (it builds the i686 file for it too);
+# the same scenarios for the i686 build would run the very same program.
+BUILDS = ("win64",)
 
 DESKTOP = "HKCU\\Control Panel\\Desktop"
 UNINSTALL = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Vigilumen"
@@ -21,8 +27,8 @@ PREVIOUS = "C:\\windows\\system32\\previous.scr"
 class Installed:
     """Where the setup installs: %LOCALAPPDATA%\\Programs\\Vigilumen of the prefix's user."""
 
-    def __init__(self, h: Harness):
-        drive_c = h.prefix / "drive_c"
+    def __init__(self, prefix: Path):
+        drive_c = prefix / "drive_c"
         local = [p for p in (drive_c / "users").glob("*/AppData/Local") if p.parent.parent.name != "Public"]
         if len(local) != 1:
             raise ScenarioFailed(f"no single user folder in the prefix: {local}")
@@ -36,17 +42,41 @@ class Installed:
         return read_profile(self.ini)
 
 
+def _skip(h: Harness, why: str):
+    print(f"SKIPPED: {why}", flush=True)
+    h.close()
+    raise SystemExit(SKIPPED)
+
+
+def _config(h: Harness) -> dict:
+    return json.loads((h.config.e2e_dir.parent / "tests" / "e2e" / "e2e_config.json").read_text())
+
+
 def _setup_program(h: Harness) -> Path:
-    """This build's setup program; a build without makensis skips the scenario."""
-    config = h.config.e2e_dir.parent / "tests" / "e2e" / "e2e_config.json"
-    setup = json.loads(config.read_text()).get("setup", "")
+    """The setup program: the shipped one where this machine runs 32-bit
+    programs, else the same script made as a 64-bit program. A build without
+    makensis skips the scenario."""
+    config = _config(h)
+    setup = config.get("setup" if runs_32bit_programs() else "setup_amd64", "")
     if not setup or not Path(setup).exists():
-        why = (f"{setup} is not built (target VigilumenSetup)" if setup else
-               "makensis was not found when this build was configured (Debian's nsis package)")
-        print(f"SKIPPED: no setup program: {why}", flush=True)
-        h.close()
-        raise SystemExit(SKIPPED)
+        _skip(h, "no setup program: " + (
+            f"{setup} is not built (target VigilumenSetup)" if setup else
+            "makensis was not found when this build was configured (Debian's nsis package)"))
+    print(f"setup program: {Path(setup).name}", flush=True)
     return Path(setup)
+
+
+PE_MACHINES = {0x14C: "i686", 0x8664: "x64"}
+
+
+def _machine(path: Path) -> str:
+    """The processor a program is built for, from its PE header."""
+    head = path.read_bytes()[:4096]
+    at = int.from_bytes(head[0x3C:0x40], "little")
+    if head[:2] != b"MZ" or head[at:at + 4] != b"PE\0\0":
+        raise ScenarioFailed(f"{path} is not a Windows program")
+    machine = int.from_bytes(head[at + 4:at + 6], "little")
+    return PE_MACHINES.get(machine, hex(machine))
 
 
 def _digest(path: Path) -> str:
@@ -157,14 +187,16 @@ def _click_when_enabled(h: Harness, hwnd: str, text: str):
 
 def scenario_silent_setup_installs_upgrades_and_uninstalls_keeping_the_settings(h: Harness):
     setup = _setup_program(h)
-    inst, original = Installed(h), _saver(h)
+    inst, original = Installed(h.prefix), _saver(h)
     _clean(h, inst, PREVIOUS)
     try:
         took = _install(h, setup, "/SETSAVER")
         print(f"silent install took {took:.2f} s ({setup.stat().st_size // 1024} KiB setup)", flush=True)
         expect("installed folder", sorted(p.name for p in inst.root.iterdir()),
                ["QVX_data", "Uninstall.exe", "Vigilumen.scr"])
-        expect("installed program", _digest(inst.root / "Vigilumen.scr"), _digest(h.config.product))
+        # A 64-bit Windows gets the x64 build.
+        expect("installed program", (_machine(inst.root / "Vigilumen.scr"), _digest(inst.root / "Vigilumen.scr")),
+               ("x64", _digest(h.config.product)))
         expect("installed icons", _contents(inst.data), _contents(h.config.source_dir / "data" / "QVX_data"))
         entry = _values(h, UNINSTALL)
         uninstaller = f'"{inst.win}\\Uninstall.exe"'
@@ -215,7 +247,7 @@ def scenario_silent_setup_installs_upgrades_and_uninstalls_keeping_the_settings(
 
 def scenario_saver_value_restored_only_when_still_ours_and_the_pages_ask(h: Harness):
     setup = _setup_program(h)
-    inst, original = Installed(h), _saver(h)
+    inst, original = Installed(h.prefix), _saver(h)
     _clean(h, inst, None)
     try:
         # Silent without the switch: the saver is left alone.
@@ -268,3 +300,32 @@ def scenario_saver_value_restored_only_when_still_ours_and_the_pages_ask(h: Harn
         expect("Apps entry after the uninstall", _values(h, UNINSTALL), None)
     finally:
         _clean(h, inst, original)
+
+
+def scenario_the_same_setup_installs_the_i686_build_on_32bit_windows(h: Harness):
+    """The shipped setup in a 32-bit Windows (a prefix made with WINEARCH=win32)."""
+    if not runs_32bit_programs():
+        _skip(h, "this machine cannot execute 32-bit x86 programs: no 32-bit Windows prefix, and the shipped "
+                 "setup is itself a 32-bit program")
+    setup = Path(_config(h)["setup"])
+    if not setup.exists():
+        _skip(h, f"{setup} is not built (target VigilumenSetup)")
+    prefix = h.dir / "prefix32"
+    env = {"WINEPREFIX": str(prefix), "WINEARCH": "win32"}
+    try:
+        expect("exit code of wineboot in a 32-bit prefix", h.run("wineboot", "-i", timeout=300, env=env).returncode, 0)
+        expect("exit code of setup /S", h.run(setup, "/S", timeout=60, env=env).returncode, 0)
+        inst = Installed(prefix)
+        expect("installed folder", sorted(p.name for p in inst.root.iterdir()),
+               ["QVX_data", "Uninstall.exe", "Vigilumen.scr"])
+        scr32 = Path(_config(h)["setup_scr32"])
+        expect("installed program", (_machine(inst.root / "Vigilumen.scr"), _digest(inst.root / "Vigilumen.scr")),
+               ("i686", _digest(scr32)))
+        # It runs there: a preview writes its first settings file.
+        expect("exit code of /p 1234", h.run(inst.scr, "/p", "1234", timeout=30, env=env).returncode, 0)
+        expect("settings written", inst.read_ini().get("applist"),
+               {"app0": mail_record(icon=inst.win + "\\QVX_data\\mail.ico")})
+    finally:
+        subprocess.run(["wineserver", "-k"], env=h.env(env), timeout=60, stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        shutil.rmtree(prefix, ignore_errors=True)

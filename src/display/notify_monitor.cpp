@@ -6,8 +6,11 @@
 namespace vl {
 namespace {
 
-// A hand-edited position near the 32-bit limit must not overflow.
-std::int32_t Clamp32(std::int64_t v) { return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, INT32_MIN, INT32_MAX)); }
+// A hand-edited position near the 32-bit limit must not overflow: the
+// rectangle keeps its size and stops at the limit.
+std::int32_t Within32(std::int64_t from, int size) {
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(from, INT32_MIN, std::int64_t{INT32_MAX} - size));
+}
 
 }  // namespace
 
@@ -35,7 +38,8 @@ ScreenRect PlaceOnMonitor(const ScreenRect& monitor, ScreenPoint offset, int wid
         left = std::max<std::int64_t>(std::min<std::int64_t>(left, std::int64_t{monitor.right} - width), monitor.left);
         top = std::max<std::int64_t>(std::min<std::int64_t>(top, std::int64_t{monitor.bottom} - height), monitor.top);
     }
-    return {Clamp32(left), Clamp32(top), Clamp32(left + width), Clamp32(top + height)};
+    const std::int32_t x = Within32(left, width), y = Within32(top, height);
+    return {x, y, x + width, y + height};
 }
 
 }  // namespace vl

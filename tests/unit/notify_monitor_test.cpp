@@ -63,7 +63,9 @@ TEST(NotifyMonitor, PlacementCountsFromTheMonitorAndKeepsEveryIconOnIt) {
 
 TEST(NotifyMonitor, WithoutAKnownMonitorThePositionIsTakenAsItIsAndNothingOverflows) {
     EXPECT_EQ(PlaceOnMonitor({}, {48, 295}, 64, 32), (ScreenRect{48, 295, 112, 327}));
-    EXPECT_EQ(PlaceOnMonitor({}, {INT_MAX, INT_MIN}, 64, 32), (ScreenRect{INT_MAX, INT_MIN, INT_MAX, INT_MIN + 32}));
+    EXPECT_EQ(PlaceOnMonitor({}, {INT_MAX, INT_MIN}, 64, 32), (ScreenRect{INT_MAX - 64, INT_MIN, INT_MAX, INT_MIN + 32}));
+    EXPECT_EQ(PlaceOnMonitor({-500, -400, -500, -400}, {INT_MIN, 0}, 64, 32),  // empty: none known
+              (ScreenRect{INT_MIN, -400, INT_MIN + 64, -368}));
     EXPECT_EQ(PlaceOnMonitor(kLeft.rect, {INT_MAX, INT_MAX}, 32, 32), (ScreenRect{-32, 1048, 0, 1080}));
 }
 

@@ -13,6 +13,12 @@ Workloads (--workload):
            first poll reports them); blinking, 15 icons in a row at 100;100.
            Before the measurement the carrier must be 15 icons wide at its
            place; after it, a capture of the carrier must show 15 icons.
+  busy20+jobs  busy20 and ten more records that have no event, so every
+           cycle looks at them: five "Wait for program to end" records whose
+           programs (copies of FileHolder.exe, JobN.exe) run all along, and five
+           "Watch folder for new files" records over folders of 50 files each,
+           present from the start. Measured against busy20 in the same session,
+           it gives what the two methods cost a cycle on a busy list.
 
 First, over the same fake saver and for the same time, the references:
 BlinkFloor.exe, which only wakes every 473 ms, then blinks the same number of
@@ -23,7 +29,11 @@ X server over the same time are printed beside it: a window move Vigilumen
 asks for inside the saver's window is partly paid there.
 
   python3 tools/bench_cpu.py --build-dir build/win32 [--workload busy20] [--seconds 600] [--settle 10]
-                             [--product other/Vigilumen.scr]
+                             [--summary] [--product other/Vigilumen.scr]
+
+--summary turns the summary of what happened on: every record is then looked
+at in every cycle, also those whose icon is on show (a caption pass and a
+mail check each cycle).
 """
 
 from __future__ import annotations
@@ -33,7 +43,7 @@ import shutil
 import subprocess
 import sys
 import time
-from dataclasses import dataclass
+from dataclasses import dataclass, field
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parent.parent
@@ -68,6 +78,7 @@ class Workload:
     captions: list[str]  # windows to open
     env: dict | None = None
     mail_log: Path | None = None  # the fake mail library's calls
+    programs: list[tuple[Path, list[str]]] = field(default_factory=list)  # to start first, with their arguments
 
 
 def icons5(h: Harness, saver: Path) -> Workload:
@@ -97,7 +108,29 @@ def busy20(h: Harness, saver: Path) -> Workload:
     return Workload(ini, icons, captions, env, mail_log)
 
 
-WORKLOADS = {"icons5": icons5, "busy20": busy20}
+def busy20_jobs(h: Harness, saver: Path) -> Workload:
+    work = busy20(h, saver)
+    records, stop = [], h.dir / "jobs.stop"
+    for i in range(5):
+        exe = h.dir / "jobs" / f"Job{i}.exe"
+        exe.parent.mkdir(exist_ok=True)
+        shutil.copy2(h.config.helpers["FileHolder"], exe)
+        held = h.dir / "jobs" / f"job{i}.dat"
+        held.write_text("frames\n")
+        work.programs.append((exe, [winpath(held), winpath(stop)]))
+        records.append(f"{30 + i};1;1;Job {i};Job{i}.exe;3;Wait for program to end;;Job{i}.exe;")
+    for i in range(5):
+        folder = h.dir / "folders" / f"out{i}"
+        folder.mkdir(parents=True)
+        for k in range(50):
+            (folder / f"frame{k:03d}.png").write_bytes(b"\x89PNG" * 10)
+        records.append(f"{40 + i};1;1;Out {i};{winpath(folder)};4;Watch folder for new files;;{winpath(folder)}\\*.png;")
+    first = len(work.ini.split("[applist]\n")[1].splitlines())
+    work.ini += "".join(f"app{first + i}={r}\n" for i, r in enumerate(records))
+    return work
+
+
+WORKLOADS = {"icons5": icons5, "busy20": busy20, "busy20+jobs": busy20_jobs}
 
 
 def carrier(h: Harness, saver_hwnd: str):
@@ -184,16 +217,21 @@ def main() -> int:
     parser.add_argument("--workload", choices=sorted(WORKLOADS), default="icons5")
     parser.add_argument("--seconds", type=float, default=600)
     parser.add_argument("--settle", type=float, default=10, help="seconds of run mode before the measurement")
+    parser.add_argument("--summary", action="store_true", help="with the summary of what happened (awaysummary=1)")
     args = parser.parse_args()
     with bench_session(args, f"bench-cpu-{args.workload}") as h:
         config = h.config
         saver = h.fake_saver(h.dir / "savers")
         work = WORKLOADS[args.workload](h, saver)
+        if args.summary:
+            work.ini = work.ini.replace("[applist]", "awaysummary=1\n[applist]", 1)
         icons = len(work.icons)
         # The windows first: the references' wineserver figures then include theirs.
         stop = h.dir / "captions.stop"
         for c in work.captions:
             h.caption_window(c, stop)
+        for exe, program_args in work.programs:
+            h.start(exe, *program_args)
         reference(h, icons, args, still=True)
         floor_used, floor_took = reference(h, icons, args)
         app = h.app_folder(ini=work.ini)
@@ -211,7 +249,8 @@ def main() -> int:
             if work.mail_log and work.mail_log.exists() else 0  # noqa: E731
         start_rss, start_mail = rss_kib(pid), mail_calls()
         used, took, used_others = measure(pid, others, args.seconds)
-        print(f"{config.arch} {config.product.name}, workload {args.workload}: {share(used, took)} of one core in "
+        print(f"{config.arch} {config.product.name}, workload {args.workload}{' with the summary' * args.summary}: "
+              f"{share(used, took)} of one core in "
               f"{took:.0f} s of run mode with {icons} blinking icons, {used / took / (floor_used / floor_took):.2f}x "
               f"the reference; resident memory {start_rss} KiB -> {rss_kib(pid)} KiB")
         print("  over the same time: " + ", ".join(f"{k} {share(v, took)}" for k, v in used_others.items()))
@@ -219,6 +258,7 @@ def main() -> int:
             print(f"  mail checks (logons) during the measurement: {mail_calls() - start_mail}")
         check_carrier_shows(h, placed["hwnd"], icons)
         stop.touch()
+        (h.dir / "jobs.stop").touch()
         saver.with_name("FakeSaver.stop").touch()
     return 0
 

@@ -22,20 +22,35 @@ int MethodOfIdText(std::string_view text) { return KnownMethod(text).value_or(kM
 
 }  // namespace
 
-int MethodOfOptions(bool fileUpdateSelected, bool windowSelected) {
-    int m = kMethodInternal;
-    if (fileUpdateSelected) m = kMethodFileUpdate;
-    if (windowSelected) m = kMethodWindow;
-    return m;
+int MethodOfOptions(const bool (&checked)[kMethodCount]) {
+    for (int m = 0; m < kMethodCount; ++m)
+        if (checked[m] && m != kMethodInternal) return m;
+    return kMethodInternal;
 }
 
+namespace {
+
+// In the order of the method numbers. Browse for a folder opens the file
+// dialog on a name that is no file: opened where the user stands, it names
+// the folder shown.
+constexpr MethodControls kMethodControls[kMethodCount] = {
+    {true, "File name", true, true, true, "*.*", "All files|*.*"},
+    {true, "Window caption", true, true, false, {}, {}},
+    {},  // the mail method watches no text of its own
+    {true, "Program name or path", true, true, true, "*.exe", "Programs|*.exe|All files|*.*"},
+    {true, "Folder (and \\*.pdf)", true, true, true, "This folder", "All files|*.*"},
+};
+
+}  // namespace
+
 MethodControls MethodControlsFor(int method) {
-    switch (method) {
-        case kMethodFileUpdate: return {true, "File name", true, true, true};
-        case kMethodWindow: return {true, "Window caption", true, true, false};
-        case kMethodInternal: return {};  // the mail method watches no text of its own
-        default: return {false, {}, true, false, false};  // another version's method: its text shown, not edited
-    }
+    if (method >= 0 && method < kMethodCount) return kMethodControls[method];
+    return {false, {}, true, false, false, {}, {}};  // another version's method: its text shown, not edited
+}
+
+std::string BrowsedText(int method, std::string_view fileName) {
+    if (method == kMethodNewFile) fileName = fileName.substr(0, fileName.find_last_of('\\'));
+    return std::string(fileName);
 }
 
 std::string ErrorText(const EditorError& error) {

@@ -40,8 +40,9 @@ struct EditorValues {
     std::string iconTag;  // the icon path; empty = no icon
 };
 
-// The method the option buttons stand for: neither of the first two is 2.
-int MethodOfOptions(bool fileUpdateSelected, bool windowSelected);
+// The method the option buttons stand for (checked[m]: the option of method
+// m): the one the user chose, or the mail method, which is never chosen.
+int MethodOfOptions(const bool (&checked)[kMethodCount]);
 
 // How the lower half of the method frame looks for a method.
 struct MethodControls {
@@ -50,8 +51,15 @@ struct MethodControls {
     bool textShown = false;
     bool textEmptied = false;  // a hidden box keeps its text
     bool browseShown = false;
+    // What Browse opens the file dialog with: the initial name and the filter.
+    std::string_view browseName;
+    std::string_view browseFilter;
 };
 MethodControls MethodControlsFor(int method);
+
+// What a file chosen with Browse puts into Text1: the file itself, or for
+// a folder record the folder that holds it.
+std::string BrowsedText(int method, std::string_view fileName);
 
 // A message for the user; none of them ends the program.
 struct EditorError {

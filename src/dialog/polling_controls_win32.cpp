@@ -133,7 +133,7 @@ void EditorBoxes::SetText(const std::string& text) { SetControlText(h_.text, tex
 bool EditorBoxes::OptionChecked(int method) const { return IsChecked(h_.options.at(method)); }
 
 void EditorBoxes::ShowMethod(int method, const MethodControls& look) {
-    for (int i = 0; i < 3; ++i) SetChecked(h_.options[i], i == method);
+    for (int i = 0; i < kMethodCount; ++i) SetChecked(h_.options[i], i == method);
     if (look.labelShown) SetControlText(h_.textLabel, std::string(look.labelCaption));
     Show(h_.textLabel, look.labelShown);
     if (look.textEmptied) SetControlText(h_.text, L"");
@@ -142,10 +142,9 @@ void EditorBoxes::ShowMethod(int method, const MethodControls& look) {
 }
 
 void EditorBoxes::MethodFrameEnabled(bool enabled) {
-    for (HWND control : {h_.methodFrame, h_.options[kMethodFileUpdate], h_.options[kMethodWindow], h_.textLabel,
-                         h_.text, h_.fileBrowse})
-        ::EnableWindow(control, enabled);
-    ::EnableWindow(h_.options[kMethodInternal], FALSE);  // the mail method is never chosen by hand
+    for (HWND control : {h_.methodFrame, h_.textLabel, h_.text, h_.fileBrowse}) ::EnableWindow(control, enabled);
+    // The mail method is never chosen by hand.
+    for (int m = 0; m < kMethodCount; ++m) ::EnableWindow(h_.options[m], enabled && m != kMethodInternal);
 }
 
 void EditorBoxes::RemoveEnabled(bool enabled) { ::EnableWindow(h_.remove, enabled); }

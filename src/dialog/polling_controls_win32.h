@@ -56,7 +56,7 @@ public:
         HWND textLabel = nullptr;  // "File name" or "Window caption"
         HWND fileBrowse = nullptr;
         HWND methodFrame = nullptr;
-        std::array<HWND, 3> options{};
+        std::array<HWND, kMethodCount> options{};  // by method
         HWND remove = nullptr;
         HWND icon = nullptr;
         HWND iconBrowse = nullptr;

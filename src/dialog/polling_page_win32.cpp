@@ -23,13 +23,19 @@ enum ControlId : int {
     kIcon = 310,
     kIconBrowse = 311,
     kFrame4 = 312,
-    kOptFileUpdate = 313,  // optMethod(i) has the id kOptFileUpdate + i
+    kOptFileUpdate = 313,
     kOptWindow = 314,
     kOptInternal = 315,
     kTextLabel = 316,
     kText1 = 317,
     kFileBrowse = 318,
+    kOptProgramEnd = 319,
+    kOptNewFile = 320,
 };
+
+// optMethod(m), in the order of the method numbers.
+constexpr std::array<int, kMethodCount> kOptionIds = {kOptFileUpdate, kOptWindow, kOptInternal, kOptProgramEnd,
+                                                      kOptNewFile};
 
 // Two visible columns; six of zero width keep the row's copy of the record.
 constexpr std::array<const wchar_t*, 8> kColumns = {L"Application", L"Polling method", L"Method Id", L"Icon",
@@ -113,16 +119,18 @@ void PollingPage::CreateEditor(const TwipsScale& t, HFONT font, HWND remove) {
                            kIcon, font, t);
     h.iconBrowse = CreateControl(frame_, L"BUTTON", L"Browse", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
                                  Inside(kFrame3At, {1035, 2025, 960, 285}), kIconBrowse, font, t);
-    for (int i = 0; i < 3; ++i)
+    // Five options in the frame's height: the label shares its line with
+    // Browse. The tab order stays: the box, then its Browse.
+    for (int i = 0; i < kMethodCount; ++i)
         h.options[i] = CreateControl(frame_, L"BUTTON", Wide(MethodCaption(i)).c_str(),
                                      WS_VISIBLE | WS_TABSTOP | BS_AUTORADIOBUTTON | (i == 0 ? WS_GROUP : 0),
-                                     Inside(kFrame4At, {90, 270.0 + 315 * i, 2400, 240}), kOptFileUpdate + i, font, t);
+                                     Inside(kFrame4At, {90, 225.0 + 255 * i, 2445, 240}), kOptionIds[i], font, t);
     h.textLabel = CreateControl(frame_, L"STATIC", L"File name", WS_VISIBLE | WS_GROUP | SS_LEFT,
-                                Inside(kFrame4At, {135, 1215, 2355, 240}), kTextLabel, font, t);
-    h.text = CreateControl(frame_, L"EDIT", L"", box, Inside(kFrame4At, {135, 1485, 2355, 285}), kText1, font, t,
+                                Inside(kFrame4At, {135, 1560, 1650, 240}), kTextLabel, font, t);
+    h.text = CreateControl(frame_, L"EDIT", L"", box, Inside(kFrame4At, {135, 1830, 2355, 285}), kText1, font, t,
                            WS_EX_CLIENTEDGE);
     h.fileBrowse = CreateControl(frame_, L"BUTTON", L"Browse", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
-                                 Inside(kFrame4At, {1530, 1845, 960, 285}), kFileBrowse, font, t);
+                                 Inside(kFrame4At, {1830, 1500, 660, 285}), kFileBrowse, font, t);
 
     // The boxes go in last and under everything, and clip what lies above
     // them, so that the outer box never paints over the inner ones' lines.
@@ -146,8 +154,9 @@ void PollingPage::SetColumnWidths(int width) {
 }
 
 void PollingPage::cmdOpt_Click() {
-    cDialog_.FileName = "*.*";
-    cDialog_.Filter = "All files|*.*";
+    const MethodControls look = MethodControlsFor(editor_.ShownMethod());
+    cDialog_.FileName = std::string(look.browseName);
+    cDialog_.Filter = std::string(look.browseFilter);
     const DialogAnswer answer = AnswerOf(cDialog_.ShowOpen(host_.FormWindow()));
     editor_.FileBrowsed(answer, cDialog_.FileName);
 }
@@ -164,7 +173,8 @@ void PollingPage::OnCommand(int id, int code, HWND) {
     if (code == BN_CLICKED) {
         if (id == kAdd) editor_.AddRow();
         if (id == kRemove) editor_.RemoveRow();
-        if (id >= kOptFileUpdate && id <= kOptInternal) editor_.OptionClicked(id - kOptFileUpdate);
+        for (int m = 0; m < kMethodCount; ++m)
+            if (id == kOptionIds[m]) editor_.OptionClicked(m);
         if (id == kFileBrowse) cmdOpt_Click();
         if (id == kIconBrowse) Command3_Click();
         return;

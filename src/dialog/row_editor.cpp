@@ -50,7 +50,9 @@ EditorValues RowEditor::EditorContents() const {
 }
 
 int RowEditor::CheckedMethod() const {
-    return MethodOfOptions(controls_.OptionChecked(kMethodFileUpdate), controls_.OptionChecked(kMethodWindow));
+    bool checked[kMethodCount];
+    for (int m = 0; m < kMethodCount; ++m) checked[m] = controls_.OptionChecked(m);
+    return MethodOfOptions(checked);
 }
 
 // The row the editor shows; the same as the selected one, except while the
@@ -218,6 +220,13 @@ void RowEditor::FileBrowsed(DialogAnswer answer, const std::string& fileName) {
     if (answer != DialogAnswer::kChosen || !IsChosenFile(fileName)) return;
     if (!FitsInRecord(fileName)) {
         controls_.Beep();
+        return;
+    }
+    // A program or a folder is taken as it is named; only a watched file's date counts.
+    if (shownMethod_ != kMethodFileUpdate) {
+        controls_.SetText(BrowsedText(shownMethod_, fileName));
+        CommitAppRow();
+        form_.SetDirty(true);
         return;
     }
     const std::optional<std::string> date =

@@ -91,7 +91,9 @@ public:
     void Text1_Validate();  // Text1 lost the focus
     void OnRowChanged(const RowChange& change);
     void KeepARowSelected();  // after any click on the list
-    // What the file-open dialog of the file and of the icon answered.
+    [[nodiscard]] int ShownMethod() const { return shownMethod_; }
+    // What the file-open dialog of Text1 (a file, a program, a folder) and of
+    // the icon answered.
     void FileBrowsed(DialogAnswer answer, const std::string& fileName);
     void IconBrowsed(DialogAnswer answer, const std::string& fileName);
 

@@ -34,6 +34,12 @@ struct FindCloser {
 };
 using UniqueFind = UniqueHandle<HANDLE, FindCloser>;
 
+struct ChangeNotificationCloser {  // FindFirstChangeNotification fails with INVALID_HANDLE_VALUE
+    static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
+    void operator()(HANDLE h) const { ::FindCloseChangeNotification(h); }
+};
+using UniqueChangeNotification = UniqueHandle<HANDLE, ChangeNotificationCloser>;
+
 struct IconCloser {
     static HICON Invalid() { return nullptr; }
     void operator()(HICON h) const { ::DestroyIcon(h); }

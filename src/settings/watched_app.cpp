@@ -4,13 +4,18 @@
 
 namespace vl {
 
+namespace {
+
+// In the order of the method numbers. A record names its method by both
+// number and caption; the number decides.
+constexpr std::string_view kMethodCaptions[kMethodCount] = {
+    "Watch for file update", "Wait for window", "Internal", "Wait for program to end", "Watch folder for new files",
+};
+
+}  // namespace
+
 std::string_view MethodCaption(int methodId) {
-    switch (methodId) {
-        case kMethodFileUpdate: return "Watch for file update";
-        case kMethodWindow: return "Wait for window";
-        case kMethodInternal: return "Internal";
-        default: return {};
-    }
+    return methodId >= 0 && methodId < kMethodCount ? kMethodCaptions[methodId] : std::string_view();
 }
 
 std::optional<int> KnownMethod(std::string_view methodIdText) {

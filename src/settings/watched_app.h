@@ -25,7 +25,16 @@ enum WatchedAppField : int {
     kWatchedAppFieldCount = 10,
 };
 
-enum PollingMethod : int { kMethodFileUpdate = 0, kMethodWindow = 1, kMethodInternal = 2 };
+// A method's number is its index in the table of methods (watched_app.cpp),
+// and the option it has in the editor.
+enum PollingMethod : int {
+    kMethodFileUpdate = 0,
+    kMethodWindow = 1,
+    kMethodInternal = 2,  // the mail check
+    kMethodProgramEnd = 3,
+    kMethodNewFile = 4,
+    kMethodCount = 5,
+};
 
 // The caption shown for a polling method; empty for an unknown number.
 std::string_view MethodCaption(int methodId);

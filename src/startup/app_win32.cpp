@@ -182,7 +182,7 @@ void App::CheckAll() {
     if (trying_)
         ShowTriedEvents(state_, *this);
     else
-        vl::CheckAll(state_, desktop_, *this, store_);
+        vl::CheckAll(state_, desktop_, *this, store_, jobs_);
 }
 
 void App::SaveApplicationListOnExit() {

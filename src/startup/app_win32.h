@@ -57,7 +57,7 @@ public:
     void ShowIconEx(std::int16_t nIndex, std::string& sIconPath) override;
     void ShowIcon(std::int16_t nIndex, std::string& sIconPath) override;
     void WriteText(std::string_view text) override { ShowText(state_, display_, std::string(text)); }
-    void EventFound(int record, std::string_view name, std::int16_t method) override;
+    void EventFound(int record, std::string_view name, std::int16_t method, std::string_view detail) override;
     bool IconShown(const std::string& icon) override;
 
 private:
@@ -79,6 +79,7 @@ private:
     Win32SettingsFiles files_;
     Win32Host host_;
     Win32Desktop desktop_;
+    JobWatch jobs_;  // what the program and folder records saw so far this run
     Win32Display display_;
     MainForm form_;
     UniqueKernelHandle instanceMutex_;

@@ -76,10 +76,10 @@ bool App::Try(const DialogChoices& choices) {
     return tried;
 }
 
-void App::EventFound(int record, std::string_view name, std::int16_t method) {
+void App::EventFound(int record, std::string_view name, std::int16_t method, std::string_view detail) {
     SYSTEMTIME now{};
     ::GetLocalTime(&now);
-    away_.Found(record, name, method, state_.apps.PollCycles, {now.wHour, now.wMinute, now.wSecond});
+    away_.Found(record, name, method, detail, state_.apps.PollCycles, {now.wHour, now.wMinute, now.wSecond});
 }
 
 void App::ShowAwaySummary() {

@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
+#include <tuple>
 #include <vector>
 
 namespace vl {
@@ -21,15 +21,16 @@ struct ClockTime {
     int second = 0;
 };
 
-enum class AwayWhat { NewMail, WindowAppeared, FileChanged };
+enum class AwayWhat { NewMail, WindowAppeared, FileChanged, ProgramEnded, NewFile };
 
 struct AwayEvent {
     ClockTime at;
     std::string name;  // the record's display name
     AwayWhat what = AwayWhat::NewMail;
+    std::string detail;  // the new file's name
 };
 
-// "new mail", "window appeared", "file changed".
+// "new mail", "window appeared", "file changed", "program ended", "new file: ".
 std::string_view WhatHappened(AwayWhat what);
 // The event a polling method reports; nothing for an unknown method.
 std::optional<AwayWhat> WhatOfMethod(std::int16_t method);
@@ -41,23 +42,25 @@ class AwayLog {
 public:
     // The poll cycle found record `record`'s event in cycle `cycle`. Found
     // again in the very next cycle it is the same lasting event (mail still
-    // unread, the window still open, a file still being written) and adds
-    // nothing; found again after a cycle without it, it is a new one.
-    void Found(int record, std::string_view name, std::int16_t method, std::uint64_t cycle, ClockTime at);
+    // unread, the window still open, a file still being written, no copy of
+    // the program running) and adds nothing; found again after a cycle
+    // without it, it is a new one. Each new file (`detail`) is an event of its own.
+    void Found(int record, std::string_view name, std::int16_t method, std::string_view detail, std::uint64_t cycle,
+               ClockTime at);
 
     [[nodiscard]] const std::vector<AwayEvent>& Events() const { return events_; }
     [[nodiscard]] std::size_t Untold() const { return untold_; }  // events past the limit
     [[nodiscard]] bool Empty() const { return events_.empty(); }
 
 private:
-    std::map<std::pair<int, std::int16_t>, std::uint64_t> lastCycle_;
+    std::map<std::tuple<int, std::int16_t, std::string>, std::uint64_t> lastCycle_;
     std::vector<AwayEvent> events_;
     std::size_t untold_ = 0;
 };
 
 // The summary's lines, oldest first: the time in the user's form (given by
-// formatTime), the display name and what happened, separated by tabs (the
-// list's columns). Events past the limit end the list with one line that
+// formatTime), the display name and what happened (with the new file's
+// name), separated by tabs (the list's columns). Events past the limit end the list with one line that
 // counts them.
 std::vector<std::string> SummaryLines(const AwayLog& log, const std::function<std::string(const ClockTime&)>& formatTime);
 

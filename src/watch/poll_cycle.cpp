@@ -80,17 +80,28 @@ bool OnShowAlready(const RuntimeState& state, Notifier& notifier, const std::str
     return std::find(texts.begin(), texts.end(), text) != texts.end();
 }
 
+// Tells the event, then shows the record's icon, or its text when it has none.
+void Report(const RuntimeState& state, Notifier& notifier, int record, std::vector<std::string>& f,
+            std::int16_t method, std::string_view detail, std::string_view text) {
+    notifier.EventFound(record, f[kFieldName], method, detail);
+    if (f[kFieldIcon].empty())
+        notifier.WriteText(text);
+    else
+        Notify(state, notifier, method, f[kFieldIcon]);
+}
+
 }  // namespace
 
 bool CaptionMatches(std::string_view caption, std::string_view wanted) {
     return !caption.empty() && caption.find(wanted) != std::string_view::npos;
 }
 
-void CheckAll(RuntimeState& state, Desktop& desktop, Notifier& notifier, SettingsStore& store) {
+void CheckAll(RuntimeState& state, Desktop& desktop, Notifier& notifier, SettingsStore& store, JobWatch& jobs) {
     if (!state.host.SaverConfirmed || state.apps.AppCount() == 0) return;
     const CycleGuard guard(state.apps.PollCycleRunning);
     if (!guard.Entered()) return;
     ++state.apps.PollCycles;
+    jobs.BeginCycle();
     CaptionCache windows(desktop);
     MailAnswer mail(desktop);
     for (int i = 0; i < state.apps.AppCount(); ++i) {
@@ -108,18 +119,30 @@ void CheckAll(RuntimeState& state, Desktop& desktop, Notifier& notifier, Setting
                 if (OnShowAlready(state, notifier, icon, kMailText)) break;
                 const std::optional<std::string>& answer = mail.Get();
                 if (!answer || answer->empty()) break;
-                notifier.EventFound(i, f[kFieldName], *method);
-                if (icon.empty())
-                    notifier.WriteText(kMailText);
-                else
-                    Notify(state, notifier, *method, icon);
+                Report(state, notifier, i, f, *method, {}, kMailText);
                 break;
             }
             case kMethodWindow:
                 if (OnShowAlready(state, notifier, icon, {}) || !windows.AnyMatches(f[kFieldText])) break;
-                notifier.EventFound(i, f[kFieldName], *method);
+                notifier.EventFound(i, f[kFieldName], *method, {});
                 Notify(state, notifier, *method, icon);
                 break;
+            case kMethodProgramEnd: {
+                const std::string text = f[kFieldText] + kEndedSuffix;
+                if (OnShowAlready(state, notifier, icon, text) || !jobs.ProgramEnded(desktop, i, f[kFieldText])) break;
+                Report(state, notifier, i, f, *method, {}, text);
+                break;
+            }
+            case kMethodNewFile: {
+                // Without an icon each file has a line of its own: it must be looked at.
+                if (!icon.empty() && OnShowAlready(state, notifier, icon, {})) break;
+                const std::string folder = SplitFolderText(f[kFieldText]).folder + "\\";
+                for (const std::string& name : jobs.NewFiles(desktop, i, f[kFieldText])) {
+                    if (!state.host.SaverConfirmed) return;
+                    Report(state, notifier, i, f, *method, name, kNewFilePrefix + folder + name);
+                }
+                break;
+            }
             case kMethodFileUpdate: {
                 const std::string stored = desktop.NormalizeDate(f[kFieldDate]);
                 const std::string& file = f[kFieldText];
@@ -138,11 +161,7 @@ void CheckAll(RuntimeState& state, Desktop& desktop, Notifier& notifier, Setting
                 // A date that cannot be written now is written by the end of
                 // the run, which logs what it could not write.
                 (void)store.Write(kAppListSection, "app" + std::to_string(i), rebuilt);
-                notifier.EventFound(i, f[kFieldName], *method);
-                if (icon.empty())
-                    notifier.WriteText(file + kModifiedSuffix);
-                else
-                    Notify(state, notifier, *method, icon);
+                Report(state, notifier, i, f, *method, {}, file + kModifiedSuffix);
                 break;
             }
             default: break;

@@ -9,11 +9,13 @@
 
 #include "core/runtime_state.h"
 #include "settings/settings_store.h"
+#include "watch/job_watch.h"
 
 namespace vl {
 
-// What the cycle looks at: the desktop, the file system and the mail system.
-class Desktop {
+// What the cycle looks at: the desktop, the file system, the processes and
+// the mail system.
+class Desktop : public JobSources {
 public:
     virtual ~Desktop() = default;
     // Captions of all top-level windows, in one pass (windows without a caption give "").
@@ -41,8 +43,9 @@ public:
     virtual void ShowIcon(std::int16_t nIndex, std::string& sIconPath) = 0;
     // Text at (1,1) of the screen.
     virtual void WriteText(std::string_view text) = 0;
-    // Record number `record` (of AppTable) has an event; told before it is shown.
-    virtual void EventFound(int record, std::string_view name, std::int16_t method) = 0;
+    // Record number `record` (of AppTable) has an event; told before it is
+    // shown. `detail` tells events of one record apart: the new file's name.
+    virtual void EventFound(int record, std::string_view name, std::int16_t method, std::string_view detail) = 0;
     // Whether the icon (as the record names it) is on show already, so that
     // showing it again would change nothing.
     virtual bool IconShown(const std::string& icon) = 0;
@@ -50,6 +53,8 @@ public:
 
 inline constexpr char kMailText[] = "You've got email";
 inline constexpr char kModifiedSuffix[] = " has been modified";
+inline constexpr char kEndedSuffix[] = " has ended";
+inline constexpr char kNewFilePrefix[] = "New file: ";
 
 // Whether a window caption satisfies a "Wait for window" record: an exact,
 // case-sensitive substring; an empty text matches every captioned window.
@@ -62,7 +67,9 @@ bool CaptionMatches(std::string_view caption, std::string_view wanted);
 // mail check at most. Each cycle entered counts in PollCycles. Without the
 // summary of what happened, a window or mail record whose icon (or text) is
 // on show already is not looked at: no caption pass or mail check is made
-// for what could change nothing.
-void CheckAll(RuntimeState& state, Desktop& desktop, Notifier& notifier, SettingsStore& store);
+// for what could change nothing; the same holds for a program or folder
+// record whose icon is on show. `jobs` keeps what those two methods saw in
+// earlier cycles of the run.
+void CheckAll(RuntimeState& state, Desktop& desktop, Notifier& notifier, SettingsStore& store, JobWatch& jobs);
 
 }  // namespace vl

@@ -21,6 +21,12 @@ std::vector<TriedEvent> TriedEvents(const AppList& apps) {
             case kMethodFileUpdate:
                 if (e.icon.empty()) e.text = f[kFieldText] + kModifiedSuffix;
                 break;
+            case kMethodProgramEnd:
+                if (e.icon.empty()) e.text = f[kFieldText] + kEndedSuffix;
+                break;
+            case kMethodNewFile:  // no file has come: the folder stands for it
+                if (e.icon.empty()) e.text = kNewFilePrefix + f[kFieldText];
+                break;
             case kMethodWindow: break;
             default: continue;
         }

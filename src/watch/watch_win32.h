@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/win32_handles.h"
@@ -56,8 +57,23 @@ public:
     std::optional<std::string> FileDate(const std::string& path) override { return FileModifiedGeneralDate(path); }
     std::string NormalizeDate(const std::string& stored) override;
 
+    // JobSources (job_sources_win32.cpp)
+    std::vector<RunningProcess> Processes() override;
+    std::optional<std::string> OwnProcessPath(std::uint32_t id) override;
+    bool Watch(std::uint32_t id) override;
+    bool HasEnded(std::uint32_t id) override;
+    bool FolderChanged(const std::string& folder) override;
+    std::optional<std::vector<FolderEntry>> FolderFiles(const std::string& folder) override;
+    bool BeingWritten(const std::string& path) override;
+    void Log(std::string_view line) override;
+
 private:
     MailWorker mail_;
+    std::vector<BYTE> user_;  // this process's user SID, read on first use
+    // Waited on instead of listing again: the processes of the programs
+    // watched, and a change notification for each folder.
+    std::vector<std::pair<std::uint32_t, UniqueKernelHandle>> processes_;
+    std::vector<std::pair<std::string, UniqueChangeNotification>> folders_;
     // A stored date is read every cycle and changes only with an event:
     // its reading through the locale is kept, for the few last ones.
     std::map<std::string, std::string> normalized_;

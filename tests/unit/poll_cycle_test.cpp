@@ -42,9 +42,24 @@ public:
         events.push_back("ShowIcon " + std::to_string(n) + " " + icon);
     }
     void WriteText(std::string_view text) override { events.push_back("text " + std::string(text)); }
-    void EventFound(int record, std::string_view name, std::int16_t method) override {
-        found.push_back(std::to_string(record) + " " + std::string(name) + " " + std::to_string(method));
+    void EventFound(int record, std::string_view name, std::int16_t method, std::string_view detail) override {
+        found.push_back(std::to_string(record) + " " + std::string(name) + " " + std::to_string(method) +
+                        (detail.empty() ? "" : " " + std::string(detail)));
     }
+    // The processes (all the current user's) and one folder's files.
+    std::vector<RunningProcess> processes;
+    int processLists = 0, folderListings = 0;
+    std::vector<FolderEntry> folder;
+    std::vector<RunningProcess> Processes() override { return ++processLists, processes; }
+    std::optional<std::string> OwnProcessPath(std::uint32_t) override { return std::string("C:\\bin\\x.exe"); }
+    bool Watch(std::uint32_t) override { return true; }
+    bool HasEnded(std::uint32_t) override { return processes.empty(); }
+    bool FolderChanged(const std::string&) override { return true; }
+    std::optional<std::vector<FolderEntry>> FolderFiles(const std::string&) override {
+        return ++folderListings, folder;
+    }
+    bool BeingWritten(const std::string&) override { return false; }
+    void Log(std::string_view) override {}
     std::set<std::string> onShow;  // icons the display has shown, as records name them
     bool IconShown(const std::string& icon) override { return onShow.count(icon) > 0; }
 };
@@ -62,7 +77,8 @@ protected:
         state.host.SaverConfirmed = true;
         state.host.SaverProcessCount = 1;
     }
-    void Run() { CheckAll(state, desktop, desktop, store); }
+    JobWatch jobs;
+    void Run() { CheckAll(state, desktop, desktop, store, jobs); }
     void EveryKindHasAnEvent() {  // unread mail, a "Build finished" window, a dated file
         desktop.mail = "you've got mail";
         desktop.captions = {"Build finished"};
@@ -116,7 +132,7 @@ TEST_F(PollCycleTest, ACycleIsNeverEnteredAgainFromInsideADisplayCall) {
 TEST_F(PollCycleTest, OneCaptionPassServesEveryTickedWindowRecord) {
     desktop.captions = {"", "Alpha", "Beta two"};
     state.apps.AppTable = {"1;1;0;U;;1;Wait for window;u.ico;Alpha;", "2;1; 1;V;;1;Wait for window;v.ico;Alpha;",
-                           "3;1;1;W;;3;Other;w.ico;Alpha;",  // unknown method: skipped
+                           "3;1;1;W;;9;Other;w.ico;Alpha;",  // unknown method: skipped
                            "4;1;1;A;;1;Wait for window;a.ico;Alpha;", "5;1;1;B;;1;Wait for window;b.ico;Gamma;",
                            "6;1;1;C;;1;Wait for window;;two;",        "7;1;1;D;;1;Wait for window;d.ico;;"};
     Run();
@@ -214,6 +230,36 @@ TEST_F(PollCycleTest, WhatIsOnShowIsNotLookedAtAgainUnlessTheSummaryKeepsEvents)
     EXPECT_EQ(desktop.captionPasses, 2);
     EXPECT_EQ(desktop.mailChecksAsked, 2);
     EXPECT_EQ(desktop.found.size(), 7u);
+}
+
+// A program's end and a folder's new files show like the other events: the
+// icon, or without one a line of text; each new file is told by its name.
+// One process list serves every program record of a cycle, and none is
+// taken once all of them show, unless the summary keeps events.
+TEST_F(PollCycleTest, ProgramEndAndNewFilesShowLikeOtherEventsAndAreNotLookedAtOnceOnShow) {
+    desktop.processes = {{7, "x.exe"}};
+    desktop.folder = {{"old.pdf", 1}};
+    state.apps.AppTable = {"-1;0;0;Mail;;2;Internal;;;", "4;1;1;Job;;3;Wait for program to end;job.ico;x.exe;",
+                           "5;1;1;Job2;;3;Wait for program to end;;X.EXE;",
+                           "6;1;1;Scans;;4;Watch folder for new files;;D:\\S\\*.pdf;"};
+    Run();
+    desktop.processes.clear();
+    desktop.folder.push_back({"new.pdf", 5});
+    Run();  // the program has ended; the file has come
+    Run();  // and its size held
+    EXPECT_EQ(desktop.events, (std::vector<std::string>{"ShowIconEx 3 job.ico", "text X.EXE has ended",
+                                                        "ShowIconEx 3 job.ico", "text X.EXE has ended",
+                                                        "text New file: D:\\S\\new.pdf"}));
+    EXPECT_EQ(desktop.found.back(), "3 Scans 4 new.pdf");
+    EXPECT_EQ(desktop.processLists, 3);
+    desktop.onShow = {"job.ico"};
+    state.display.ShownTexts = {"X.EXE has ended"};
+    Run();
+    EXPECT_EQ(desktop.processLists, 3);
+    EXPECT_EQ(desktop.folderListings, 4);  // a file's own line cannot be known before the look
+    state.settings.AwaySummary = true;
+    Run();
+    EXPECT_EQ(desktop.processLists, 4);
 }
 
 // ---- the mail check ----------------------------------------------------------

@@ -194,7 +194,7 @@ TEST(TickingARow, CommitsTheEditorsRowFromTheEditorAndAnyOtherFromItsOwnColumns)
 // row, the record keeps every field but its name and tick, and never turns
 // into a mail record.
 TEST(TickingARow, ARecordOfAnUnknownMethodKeepsEveryFieldButItsNameAndTick) {
-    const std::string future = "5;1;0;Future;p;3;Future;;caption;;extra";
+    const std::string future = "5;1;0;Future;p;9;Future;;caption;;extra";
     FakePage page({kMail, future, "r0", kBuild});
     page.Select(1);
     EXPECT_EQ(page.option, kMethodUnknown);
@@ -205,13 +205,13 @@ TEST(TickingARow, ARecordOfAnUnknownMethodKeepsEveryFieldButItsNameAndTick) {
     page.Tick(1);
     page.editor.IconBrowsed(DialogAnswer::kChosen, kEditorIcon);
     page.editor.Text1_Validate();
-    EXPECT_EQ(page.apps.AppTable[1], "5;1;1;Later;p;3;Future;;caption;;extra");
+    EXPECT_EQ(page.apps.AppTable[1], "5;1;1;Later;p;9;Future;;caption;;extra");
 
     page.Select(3);
     EXPECT_TRUE(page.iconBrowseEnabled);
     page.Tick(1);  // from the row's own columns
     page.Tick(2);  // damaged: it gains only a name and a tick, and stays unwatched
-    EXPECT_EQ(page.apps.AppTable[1], "5;1;0;Later;p;3;Future;;caption;;extra");
+    EXPECT_EQ(page.apps.AppTable[1], "5;1;0;Later;p;9;Future;;caption;;extra");
     EXPECT_EQ(page.apps.AppTable[2], "r0;;1;");
     EXPECT_FALSE(IsCompleteRecord(page.apps.AppTable[2]));
 }
@@ -287,6 +287,27 @@ TEST(Browse, AChosenFileGoesInWithItsDateAndAnythingElseChangesNothing) {
         EXPECT_EQ(page.dirty, taken);
         EXPECT_EQ(page.told, c.told);
     }
+}
+
+// A program is named by the file chosen, a folder by the one holding the
+// name chosen (the dialog's own "This folder" included); neither needs the
+// file to exist, and neither gets a date.
+TEST(Browse, AProgramOrAFolderRecordTakesThePathItNamesWithoutADate) {
+    FakePage page({kMail, kEditor});
+    page.Select(1);
+    page.editor.OptionClicked(kMethodProgramEnd);
+    page.editor.FileBrowsed(DialogAnswer::kChosen, "C:\\Tools\\ffmpeg.exe");
+    EXPECT_EQ(page.apps.AppTable[1], "4100;1;1;Editor;C:\\Tools\\ffmpeg.exe;3;Wait for program to end;" + kEditorIcon +
+                                         ";C:\\Tools\\ffmpeg.exe;");
+    page.editor.OptionClicked(kMethodNewFile);
+    EXPECT_EQ(page.text, "");  // another method's text does not carry over
+    page.editor.FileBrowsed(DialogAnswer::kChosen, "D:\\Scans\\This folder");
+    EXPECT_EQ(page.Field(1, kFieldText), "D:\\Scans");
+    EXPECT_EQ(page.Field(1, kFieldMethod), "Watch folder for new files");
+    page.TypeText("D:\\Scans\\*.pdf");
+    page.editor.Text1_Validate();  // no check of a folder or a pattern
+    EXPECT_EQ(page.Field(1, kFieldText), "D:\\Scans\\*.pdf");
+    EXPECT_TRUE(page.told.empty());
 }
 
 TEST(Browse, AnIconIsShownAMissingFileMeansNoIconAndAnythingElseChangesNothing) {

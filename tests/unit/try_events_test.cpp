@@ -19,7 +19,7 @@ public:
         shown.push_back("ShowIcon " + std::to_string(n) + " " + icon);
     }
     void WriteText(std::string_view text) override { shown.push_back("text " + std::string(text)); }
-    void EventFound(int, std::string_view, std::int16_t) override { shown.push_back("found"); }
+    void EventFound(int, std::string_view, std::int16_t, std::string_view) override { shown.push_back("found"); }
     bool IconShown(const std::string&) override { return false; }
 };
 
@@ -33,6 +33,9 @@ const std::vector<std::string> kList = {
     "6;1;1;NoIcon;;1;Wait for window;;Alpha;",
     "7;1;1;Log;;0;Watch for file update;l.ico;C:\\l.txt;1/2/2026",
     "-2;0;1;Mail2;;2;Internal;;;",
+    "8;1;1;Export;;3;Wait for program to end;;ffmpeg.exe;",
+    "9;1;1;Scans;;4;Watch folder for new files;s.ico;D:\\Scans\\*.pdf;",
+    "10;1;1;Inbox;;4;Watch folder for new files;;D:\\In;",
 };
 
 std::vector<std::string> Described(const std::vector<TriedEvent>& events) {
@@ -56,6 +59,9 @@ TEST(TriedEvents, EveryTickedRecordInListOrderAsIfEachHadItsEvent) {
                                                 "1||",  // a window record has no text: the no-entry sign
                                                 "0|l.ico|",
                                                 "2||You've got email",
+                                                "3||ffmpeg.exe has ended",
+                                                "4|s.ico|",
+                                                "4||New file: D:\\In",
                                             }));
     apps.AppTable = {"1;1;0;Unticked;;1;Wait for window;u.ico;Alpha;"};
     EXPECT_TRUE(TriedEvents(apps).empty());

@@ -13,6 +13,7 @@ from harness import ConfigDialog, Harness, ScenarioFailed, centre, expect, mail_
 ADD, REMOVE, UPDATE, RESET = "301", "304", "302", "303"
 NAME, ICON, ICON_BROWSE = "307", "310", "311"
 METHOD_FRAME, OPT_FILE, OPT_WINDOW, OPT_INTERNAL = "312", "313", "314", "315"
+OPT_PROGRAM, OPT_FOLDER = "319", "320"
 TEXT_LABEL, TEXT1, FILE_BROWSE = "316", "317", "318"
 APPLY = "103"
 
@@ -117,17 +118,19 @@ def scenario_mail_row_window_row_and_ticking_a_row_that_is_not_selected(h: Harne
 
 
 def scenario_a_record_of_an_unknown_method_keeps_its_fields_when_ticked_and_renamed(h: Harness):
-    """A newer version's record (method 3): no option chosen, its text shown
+    """A newer version's record (method 9): no option chosen, its text shown
     but fixed, and OK saves it with only its name and tick changed."""
-    future = "5;1;0;Future;p;3;Future;;caption;"
+    future = "5;1;0;Future;p;9;Future;;caption;"
     d = Page(h, MAIL, future, BUILD)
     d.select_row(1)
     tree = d.tree()
-    expect("no method chosen", [d.control(c, tree)["check"] for c in (OPT_FILE, OPT_WINDOW, OPT_INTERNAL)], ["0"] * 3)
+    expect("no method chosen", [d.control(c, tree)["check"] for c in (OPT_FILE, OPT_WINDOW, OPT_INTERNAL, OPT_PROGRAM,
+                                                                       OPT_FOLDER)], ["0"] * 5)
     expect("text shown, fields fixed, Remove allowed",
            [d.control(TEXT1, tree)["visible"], d.control(TEXT1, tree)["text"]] +
-           [d.control(c, tree)["enabled"] for c in (TEXT1, OPT_FILE, OPT_WINDOW, ICON_BROWSE, REMOVE)],
-           ["1", "caption", "0", "0", "0", "0", "1"])
+           [d.control(c, tree)["enabled"] for c in (TEXT1, OPT_FILE, OPT_WINDOW, OPT_PROGRAM, OPT_FOLDER, ICON_BROWSE,
+                                                    REMOVE)],
+           ["1", "caption", "0", "0", "0", "0", "0", "0", "1"])
     h.screenshot("polling-unknown-method")
     h.probe("lvcheck", d.hwnd, "1", "1")
     d.type_into(NAME, "Later")
@@ -135,7 +138,7 @@ def scenario_a_record_of_an_unknown_method_keeps_its_fields_when_ticked_and_rena
     d.select_row(2)  # the editor shows a known row again
     expect("window row editable", [d.control(c)["enabled"] for c in (TEXT1, OPT_WINDOW, ICON_BROWSE)], ["1"] * 3)
     d.ok()
-    expect("saved records", [d.saved()["app1"], d.saved()["app2"]], ["5;1;1;Later;p;3;Future;;caption;", BUILD])
+    expect("saved records", [d.saved()["app1"], d.saved()["app2"]], ["5;1;1;Later;p;9;Future;;caption;", BUILD])
 
 
 def scenario_remove_add_and_edit_rows_then_ok_saves_the_list_without_gaps(h: Harness):
@@ -351,3 +354,52 @@ def scenario_switching_away_while_typing_checks_nothing_and_keeps_the_focus(h: H
     d.leave(TEXT1)
     expect("box after leaving", d.control(TEXT1)["text"], "[ERROR: C:\\half\\typed not found]")
     d.cancel()
+
+
+def scenario_program_and_folder_rows_are_set_up_with_typed_keys_and_browse(h: Harness):
+    """Two new rows, a program to wait for and a folder to watch, typed with
+    real keys; Browse names the folder shown in the file dialog."""
+    d = Page(h, MAIL)
+    scans = d.app.root / "scans"
+    scans.mkdir()
+
+    def typed(cid: str, keys: str, *before: str):
+        h.probe("focus", d.hwnd, f"id:{cid}")
+        if before:
+            h.xdotool("key", *before)
+        h.xdotool("type", "--delay", "30", keys)
+        time.sleep(0.3)
+
+    d.click(ADD)
+    d.click(OPT_PROGRAM)
+    tree = d.tree()
+    expect("program option, label, box and Browse", (d.control(OPT_PROGRAM, tree)["text"],
+           d.control(OPT_PROGRAM, tree)["check"], d.control(TEXT_LABEL, tree)["text"],
+           d.control(TEXT1, tree)["visible"], d.control(FILE_BROWSE, tree)["visible"]),
+           ("Wait for program to end", "1", "Program name or path", "1", "1"))
+    typed(NAME, "Nightly export", "ctrl+a")
+    typed(TEXT1, "FFmpeg.exe")
+    d.leave(TEXT1)
+    row = d.rows()[1]
+    expect("program row", (row["text"], row["sub1"], row["sub2"], row["sub4"]),
+           ("Nightly export", "Wait for program to end", "3", "FFmpeg.exe"))
+
+    d.click(ADD)
+    d.click(OPT_FOLDER)
+    typed(NAME, "Scans", "ctrl+a")
+    d.choose_file(FILE_BROWSE, winpath(scans / "This folder"))
+    expect("folder box after Browse", d.control(TEXT1)["text"].lower(), winpath(scans).lower())
+    typed(TEXT1, "\\*.pdf", "End")
+    d.leave(TEXT1)
+    tree = d.tree()
+    expect("folder option and label", (d.control(OPT_FOLDER, tree)["check"], d.control(TEXT_LABEL, tree)["text"]),
+           ("1", "Folder (and \\*.pdf)"))
+    h.screenshot("polling-folder-row")
+    ids = [r["sub7"] for r in d.rows(tree)]
+    d.ok()
+    saved = d.saved()
+    folder = saved["app2"].split(";")[8]
+    expect("saved folder text", folder.lower(), (winpath(scans) + "\\*.pdf").lower())
+    expect("saved records", [saved["app1"], saved["app2"]],
+           [f"{ids[1]};1;1;Nightly export;FFmpeg.exe;3;Wait for program to end;;FFmpeg.exe;",
+            f"{ids[2]};1;1;Scans;{folder};4;Watch folder for new files;;{folder};"])

@@ -102,13 +102,17 @@ def scenario_gdi_and_user_objects_stay_level_through_a_minute_of_events(h: Harne
             return c and rect(c)[2] - rect(c)[0] == n * ICON_PIXELS
         h.wait_until(shown, 4 * CYCLE, f"{n} icons on the carrier", interval=0.3)
 
-    def stored_date() -> str:
-        return read_profile(app.ini)["applist"]["app3"].split(";")[-1]
+    def stored_date() -> str | None:
+        # Read while the program writes the key, the file may be caught
+        # rewritten halfway (the profile functions write it whole): no date yet.
+        record = read_profile(app.ini).get("applist", {}).get("app3")
+        return record.split(";")[-1] if record else None
 
     def change_report():
-        before = stored_date()
+        before = h.wait_until(stored_date, 3 * CYCLE, "the report's date in the settings")
         os.utime(report)
-        h.wait_until(lambda: stored_date() != before, 3 * CYCLE, "the changed file's new date in the settings")
+        h.wait_until(lambda: stored_date() not in (None, before), 3 * CYCLE,
+                     "the changed file's new date in the settings")
 
     wait_icons(3)
     pid = _program_pid(h)

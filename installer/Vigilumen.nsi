@@ -212,6 +212,27 @@ Function un.AskAboutData
   ${EndIf}
 FunctionEnd
 
+; The IMAP passwords the settings named live in the user's Credential
+; Manager, under targets that start with the program's name: with the
+; settings gone they are no one's. Enumerated, then each one deleted.
+Function un.ForgetMailPasswords
+  System::Call 'advapi32::CredEnumerateW(w "Vigilumen/imap/*", i 0, *i .r1, *p .r2) i .r0'
+  ${If} $0 == 0
+    Return  ; none stored, or no credential store
+  ${EndIf}
+  StrCpy $3 0
+  ${DoWhile} $3 < $1
+    IntOp $4 $3 * ${NSIS_PTR_SIZE}
+    IntPtrOp $4 $2 + $4
+    System::Call '*$4(p .r5)'          ; the credential
+    System::Call '*$5(i, i, p .r6)'    ; Flags, Type, TargetName
+    System::Call 'kernel32::lstrcpynW(w .r7, p r6, i ${NSIS_MAX_STRLEN})'
+    System::Call 'advapi32::CredDeleteW(w r7, i 1, i 0)'  ; CRED_TYPE_GENERIC
+    IntOp $3 $3 + 1
+  ${Loop}
+  System::Call 'advapi32::CredFree(p r2)'
+FunctionEnd
+
 Section "Uninstall"
   ; The previous saver comes back only while Vigilumen is still the current
   ; one: a saver the user has chosen since stays. Checked before the file goes.
@@ -234,6 +255,7 @@ Section "Uninstall"
   Delete "$INSTDIR\Uninstall.exe"
   ${If} $RemoveData == 1
     RMDir /r "$INSTDIR\QVX_data"
+    Call un.ForgetMailPasswords
   ${EndIf}
   ; Only an empty folder goes: the user may have chosen one that holds more.
   RMDir "$INSTDIR"

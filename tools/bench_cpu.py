@@ -19,6 +19,9 @@ Workloads (--workload):
            "Watch folder for new files" records over folders of 50 files each,
            present from the start. Measured against busy20 in the same session,
            it gives what the two methods cost a cycle on a busy list.
+  busy20+imap  busy20 and one "IMAP mail" record whose account (a private
+           Dovecot, tests/e2e/imap_server.py) gets no mail: the account is
+           watched in IDLE by its own thread all along.
 
 First, over the same fake saver and for the same time, the references:
 BlinkFloor.exe, which only wakes every 473 ms, then blinks the same number of
@@ -79,6 +82,7 @@ class Workload:
     env: dict | None = None
     mail_log: Path | None = None  # the fake mail library's calls
     programs: list[tuple[Path, list[str]]] = field(default_factory=list)  # to start first, with their arguments
+    cleanups: list = field(default_factory=list)  # called at the end
 
 
 def icons5(h: Harness, saver: Path) -> Workload:
@@ -130,7 +134,23 @@ def busy20_jobs(h: Harness, saver: Path) -> Workload:
     return work
 
 
-WORKLOADS = {"icons5": icons5, "busy20": busy20, "busy20+jobs": busy20_jobs}
+def busy20_imap(h: Harness, saver: Path) -> Workload:
+    from imap_server import ImapServer
+
+    work = busy20(h, saver)
+    server = ImapServer(h.dir / "imap")
+    server.start()
+    work.cleanups.append(server.stop)
+    h.trust_certificate(server.ca_pem_path)
+    user, password = next(iter(server.users.items()))
+    h.store_password(f"Vigilumen/imap/{user}@localhost", user, password)
+    url = f"imaps://{user}@localhost:{server.ports['imaps']}/INBOX"
+    first = len(work.ini.split("[applist]\n")[1].splitlines())
+    work.ini += f"app{first}=50;1;1;Mail IMAP;{url};5;IMAP mail;imap.ico;{url};\n"
+    return work
+
+
+WORKLOADS = {"icons5": icons5, "busy20": busy20, "busy20+jobs": busy20_jobs, "busy20+imap": busy20_imap}
 
 
 def carrier(h: Harness, saver_hwnd: str):
@@ -260,6 +280,12 @@ def main() -> int:
         stop.touch()
         (h.dir / "jobs.stop").touch()
         saver.with_name("FakeSaver.stop").touch()
+        if work.cleanups:
+            log = h.prefix / "drive_c" / "log.txt"
+            print("  c:\\log.txt: " + " | ".join(l for l in log.read_text(errors="replace").splitlines()
+                                                  if l.startswith("IMAP")))
+        for cleanup in work.cleanups:
+            cleanup()
     return 0
 
 

@@ -378,8 +378,8 @@ def reduce_colours(pixels, limit, keep):
 def encode_bmp8(cv, keep, rle=False):
     """An 8-bit picture with its own colour table (a third of the 24-bit file);
     more than 256 colours are reduced, `keep` exactly kept. `rle` compresses
-    the rows (BI_RLE8): only for a picture loaded as a device bitmap, since a
-    DIB section cannot hold a compressed picture."""
+    the rows (BI_RLE8): only for a picture loaded as a device bitmap or drawn
+    from its resource, since a DIB section cannot hold a compressed picture."""
     rgb = [[cv.rgba8(px, py) for px in range(cv.w)] for py in range(cv.h)]
     if any(p[3] != 255 for row in rgb for p in row):
         raise ValueError("BMP pictures must be fully opaque")
@@ -483,7 +483,7 @@ def encode_png(w, h, rgba_rows):
 def decode_dib(data, in_ico):
     """Returns (w, h, bpp, pixels, mask); pixels rows top-down of (r,g,b,a)."""
     size, w, h2, planes, bpp, comp, size_img, _, _, clr_used, _ = struct.unpack_from("<IiiHHIIiiII", data, 0)
-    if size != 40 or planes != 1 or comp != 0:
+    if size != 40 or planes != 1 or comp not in (0, 1) or (comp == 1 and bpp != 8):
         raise ValueError("unexpected header %r" % ((size, planes, comp),))
     h = h2 // 2 if in_ico else h2
     pos = 40
@@ -495,6 +495,19 @@ def decode_dib(data, in_ico):
             pal.append((r, g, b))
         pos += 4 * n
     stride = ((w * bpp + 31) // 32) * 4
+    if comp == 1:  # BI_RLE8 in encoded mode, as _rle8_row writes it: expanded into plain rows
+        rows, row, i = [], bytearray(), pos
+        while len(rows) < h:
+            n, v = data[i], data[i + 1]
+            i += 2
+            if n:
+                row += bytes([v]) * n
+            elif v in (0, 1):
+                rows.append(bytes(row[:w]).ljust(stride, b"\0"))
+                row = bytearray()
+            else:
+                raise ValueError("RLE8 escape %d not handled" % v)
+        data, pos = data[:pos] + b"".join(rows), pos
     pix = [[None] * w for _ in range(h)]
     for ry in range(h):
         py = h - 1 - ry
@@ -526,7 +539,7 @@ def decode_dib(data, in_ico):
             row = data[pos + ry * mstride:pos + (ry + 1) * mstride]
             for px in range(w):
                 mask[py][px] = bool(row[px >> 3] & (0x80 >> (px & 7)))
-    elif size_img not in (0, len(data) - pos + stride * h) and size_img != stride * h:
+    elif comp == 0 and size_img not in (0, len(data) - pos + stride * h) and size_img != stride * h:
         raise ValueError("biSizeImage mismatch")
     return w, h, bpp, pix, mask
 
@@ -735,7 +748,9 @@ def make_monitor_bmp():
     cv.fill(box(gx0, gy0, gx1, gy1),
             stops(gx0, gy0, gx1 * 0.3 + gx0 * 0.7, gy1, [(0.0, (22, 98, 122)), (1.0, (10, 62, 88))]))
     # The background colour stays exact: the dialog paints it in the page's colour.
-    return encode_bmp8(cv, BG)
+    # Compressed: 11 KB instead of 36 in the i686 file. The program draws it
+    # itself (monitor_picture_win32.cpp); its background is BG, exactly.
+    return encode_bmp8(cv, BG, rle=True)
 
 
 def make_window_ico():

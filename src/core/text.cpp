@@ -34,4 +34,10 @@ std::int32_t RoundHalfEvenInt32(double value) {
     return static_cast<std::int32_t>(RoundHalfEven(value));
 }
 
+std::string HexCode(std::uint32_t code) {
+    std::string text = "0x";
+    for (int shift = 28; shift >= 0; shift -= 4) text.push_back("0123456789ABCDEF"[(code >> shift) & 15]);
+    return text;
+}
+
 }  // namespace vl

@@ -14,6 +14,10 @@ std::string Lowered(std::string text);
 // words compared this way are matched as Windows would match file names).
 bool EqualsIgnoreCase(std::string_view a, std::string_view b);
 
+// "0x8009030E": a status code as Windows' documentation writes it. Not
+// printf: its formatter would bring 35 KB into the i686 file.
+std::string HexCode(std::uint32_t code);
+
 // The nearest whole number, halves to the even one. Decided here rather than
 // by the FPU's rounding mode, which a loaded DLL may have changed.
 double RoundHalfEven(double value);

@@ -5,6 +5,7 @@
 #include "core/data_folder.h"
 #include "core/limits.h"
 #include "settings/conversions.h"
+#include "watch/imap_account.h"
 
 namespace vl {
 namespace {
@@ -39,6 +40,7 @@ constexpr MethodControls kMethodControls[kMethodCount] = {
     {},  // the mail method watches no text of its own
     {true, "Program name or path", true, true, true, "*.exe", "Programs|*.exe|All files|*.*"},
     {true, "Folder (and \\*.pdf)", true, true, true, "This folder", "All files|*.*"},
+    {true, "Mail account", true, true, true, {}, {}, "Set up..."},
 };
 
 }  // namespace
@@ -175,7 +177,31 @@ std::optional<std::string> ValidatedText(const std::string& text, int method,
     if (text.empty()) return std::nullopt;
     if (method == kMethodFileUpdate && text.front() != '[' && !fileExists(text))
         return "[ERROR: " + text + " not found]";
+    if (method == kMethodImap && !ParseImapUrl(text))
+        if (const std::optional<ImapAccount> account = ParseAccountLine(text, ImapSecurity::kTls))
+            return ImapUrl(*account);
     return text;
+}
+
+std::vector<std::string> CredentialTargetsGone(const std::vector<std::string>& before,
+                                               const std::vector<std::string>& after) {
+    const auto targets = [](const std::vector<std::string>& table) {
+        std::vector<std::string> found;
+        for (const std::string& record : table) {
+            const std::vector<std::string> f = SplitRecord(record);
+            if (!IsCompleteRecord(record) || KnownMethod(f[kFieldMethodId]) != kMethodImap) continue;
+            if (const std::optional<ImapAccount> account = ParseImapUrl(f[kFieldText]))
+                found.push_back(CredentialTarget(*account));
+        }
+        return found;
+    };
+    const std::vector<std::string> kept = targets(after);
+    std::vector<std::string> gone;
+    for (std::string& target : targets(before))
+        if (std::find(kept.begin(), kept.end(), target) == kept.end() &&
+            std::find(gone.begin(), gone.end(), target) == gone.end())
+            gone.push_back(std::move(target));
+    return gone;
 }
 
 bool FitsInRecord(std::string_view text) { return text.find(';') == std::string_view::npos; }

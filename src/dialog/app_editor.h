@@ -54,6 +54,8 @@ struct MethodControls {
     // What Browse opens the file dialog with: the initial name and the filter.
     std::string_view browseName;
     std::string_view browseFilter;
+    // An IMAP account is set up in a dialog of its own instead.
+    std::string_view browseCaption = "Browse";
 };
 MethodControls MethodControlsFor(int method);
 
@@ -124,9 +126,15 @@ bool IsRemovableRow(const AppListRow& row);
 bool RemoveRecordWithId(std::vector<std::string>& table, std::string_view id, int at);
 
 // The check of Text1 when it is left: nothing to commit for an empty box;
-// a missing watched file is marked once, so leaving again keeps the text.
+// a missing watched file is marked once, so leaving again keeps the text;
+// an IMAP account typed as "user@server" is kept as its URL, with TLS.
 std::optional<std::string> ValidatedText(const std::string& text, int method,
                                          const std::function<bool(const std::string&)>& fileExists);
+
+// The credential targets of the IMAP accounts of `before` that no record of
+// `after` names: once `after` is saved, their passwords are no one's.
+std::vector<std::string> CredentialTargetsGone(const std::vector<std::string>& before,
+                                               const std::vector<std::string>& after);
 
 // A record has no way to carry ";" inside a field.
 bool FitsInRecord(std::string_view text);

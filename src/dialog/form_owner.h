@@ -2,6 +2,7 @@
 // the settings file, and the work its load sequence and timers start.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "core/runtime_state.h"
@@ -21,6 +22,8 @@ public:
     virtual void Timer1Tick() = 0;
     virtual void OverlayTimerTick() = 0;
     virtual void DisplayPropertiesTick() = 0;
+    // A worker thread posted what it learnt (a message of the workers' range).
+    virtual void WorkerMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) = 0;
     // Runs the chosen saver over these unsaved choices, as a run would, and
     // returns when it has ended; false when it could not start.
     virtual bool Try(const DialogChoices& choices) = 0;

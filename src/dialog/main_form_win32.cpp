@@ -3,10 +3,15 @@
 #include <algorithm>
 #include <array>
 
+#include "dialog/app_editor.h"
+#include "platform/credentials_win32.h"
+#include "platform/message_loop_win32.h"
 #include "platform/win32_system_dll.h"
 #include "platform/win32_util.h"
 #include "platform/win32_window.h"
 #include "res/resource.h"
+#include "watch/imap_worker_win32.h"
+#include "watch/mail_worker_win32.h"
 
 namespace vl {
 namespace {
@@ -33,6 +38,8 @@ LRESULT MainForm::HandleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_NCCREATE) hwnd_ = hwnd;
     switch (msg) {
         case WM_TIMER: OnTimer(wp); return 0;
+        case kImapNewsMessage:
+        case kMailAnswerMessage: owner_.WorkerMessage(msg, wp, lp); return 0;
         case WM_COMMAND: OnCommand(LOWORD(wp), HIWORD(wp)); return 0;
         case WM_NOTIFY: return OnNotify(reinterpret_cast<NMHDR*>(lp));
         case WM_ACTIVATE: OnActivate(LOWORD(wp) != WA_INACTIVE); return 0;
@@ -211,8 +218,16 @@ void MainForm::cmdAct_Click(int index) {
 // False when the file could not be written: the user is told why, the
 // changes stay marked unsaved, and the dialog stays open.
 bool MainForm::Save() {
+    // The list as the file holds it now: an IMAP account no record names
+    // once the new list is saved takes its password out of the store.
+    std::vector<std::string> before;
+    for (auto& [key, record] : owner_.Store().ReadSection(kAppListSection)) before.push_back(std::move(record));
     const SaveReport report = SaveAll(false, owner_.State(), owner_.Store(), *this, Choices());
-    if (report.outcome != SaveOutcome::Failed) return true;
+    if (report.outcome != SaveOutcome::Failed) {
+        for (const std::string& target : CredentialTargetsGone(before, owner_.State().apps.AppTable))
+            (void)ForgetPassword(target);  // one left behind is only unused
+        return true;
+    }
     ::MessageBoxW(hwnd_, Wide(SaveFailedText(owner_.Store().FilePath(), report.failure)).c_str(), kCaption,
                   MB_OK | MB_ICONERROR);
     return false;
@@ -255,12 +270,12 @@ void MainForm::ShowModal() {
     if (modalOwner_) ::EnableWindow(modalOwner_, FALSE);
     ::ShowWindow(hwnd_, SW_SHOWNORMAL);
     ::SetForegroundWindow(hwnd_);
-    MSG msg;
-    while (Exists() && ::GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        if (Exists() && (PressFocusedButton(msg) || ::IsDialogMessageW(hwnd_, &msg))) continue;
-        ::TranslateMessage(&msg);
-        ::DispatchMessageW(&msg);
-    }
+    // The program's outermost loop while it is configured: the quit that
+    // closes the form ends here, and what follows (saving, a message box)
+    // runs with a loop of its own.
+    (void)RunMessageLoop(
+        {}, {}, [this] { return !Exists(); },
+        [this](MSG& msg) { return Exists() && (PressFocusedButton(msg) || ::IsDialogMessageW(hwnd_, &msg)); });
 }
 
 UINT_PTR MainForm::ArmTimer(UniqueTimer& timer, TimerId id, UINT intervalMs) {

@@ -138,6 +138,7 @@ void EditorBoxes::ShowMethod(int method, const MethodControls& look) {
     Show(h_.textLabel, look.labelShown);
     if (look.textEmptied) SetControlText(h_.text, L"");
     Show(h_.text, look.textShown);
+    if (look.browseShown) SetControlText(h_.fileBrowse, std::string(look.browseCaption));
     Show(h_.fileBrowse, look.browseShown);
 }
 

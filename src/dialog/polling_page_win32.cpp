@@ -4,6 +4,7 @@
 #include <string>
 
 #include "core/data_folder.h"
+#include "dialog/imap_account_dialog_win32.h"
 
 namespace vl {
 namespace {
@@ -31,11 +32,12 @@ enum ControlId : int {
     kFileBrowse = 318,
     kOptProgramEnd = 319,
     kOptNewFile = 320,
+    kOptImap = 321,
 };
 
 // optMethod(m), in the order of the method numbers.
-constexpr std::array<int, kMethodCount> kOptionIds = {kOptFileUpdate, kOptWindow, kOptInternal, kOptProgramEnd,
-                                                      kOptNewFile};
+constexpr std::array<int, kMethodCount> kOptionIds = {kOptFileUpdate, kOptWindow,     kOptInternal,
+                                                      kOptProgramEnd, kOptNewFile, kOptImap};
 
 // Two visible columns; six of zero width keep the row's copy of the record.
 constexpr std::array<const wchar_t*, 8> kColumns = {L"Application", L"Polling method", L"Method Id", L"Icon",
@@ -119,18 +121,18 @@ void PollingPage::CreateEditor(const TwipsScale& t, HFONT font, HWND remove) {
                            kIcon, font, t);
     h.iconBrowse = CreateControl(frame_, L"BUTTON", L"Browse", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
                                  Inside(kFrame3At, {1035, 2025, 960, 285}), kIconBrowse, font, t);
-    // Five options in the frame's height: the label shares its line with
+    // Six options in the frame's height: the label shares its line with
     // Browse. The tab order stays: the box, then its Browse.
     for (int i = 0; i < kMethodCount; ++i)
         h.options[i] = CreateControl(frame_, L"BUTTON", Wide(MethodCaption(i)).c_str(),
                                      WS_VISIBLE | WS_TABSTOP | BS_AUTORADIOBUTTON | (i == 0 ? WS_GROUP : 0),
-                                     Inside(kFrame4At, {90, 225.0 + 255 * i, 2445, 240}), kOptionIds[i], font, t);
+                                     Inside(kFrame4At, {90, 210.0 + 225 * i, 2445, 225}), kOptionIds[i], font, t);
     h.textLabel = CreateControl(frame_, L"STATIC", L"File name", WS_VISIBLE | WS_GROUP | SS_LEFT,
-                                Inside(kFrame4At, {135, 1560, 1650, 240}), kTextLabel, font, t);
-    h.text = CreateControl(frame_, L"EDIT", L"", box, Inside(kFrame4At, {135, 1830, 2355, 285}), kText1, font, t,
+                                Inside(kFrame4At, {135, 1620, 1575, 240}), kTextLabel, font, t);
+    h.text = CreateControl(frame_, L"EDIT", L"", box, Inside(kFrame4At, {135, 1890, 2355, 285}), kText1, font, t,
                            WS_EX_CLIENTEDGE);
     h.fileBrowse = CreateControl(frame_, L"BUTTON", L"Browse", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
-                                 Inside(kFrame4At, {1830, 1500, 660, 285}), kFileBrowse, font, t);
+                                 Inside(kFrame4At, {1770, 1590, 720, 285}), kFileBrowse, font, t);
 
     // The boxes go in last and under everything, and clip what lies above
     // them, so that the outer box never paints over the inner ones' lines.
@@ -154,6 +156,11 @@ void PollingPage::SetColumnWidths(int width) {
 }
 
 void PollingPage::cmdOpt_Click() {
+    if (editor_.ShownMethod() == kMethodImap) {
+        const std::optional<std::string> url = EditImapAccount(host_.FormWindow(), host_.Instance(), boxes_.Text());
+        editor_.FileBrowsed(url ? DialogAnswer::kChosen : DialogAnswer::kCancelled, url.value_or(""));
+        return;
+    }
     const MethodControls look = MethodControlsFor(editor_.ShownMethod());
     cDialog_.FileName = std::string(look.browseName);
     cDialog_.Filter = std::string(look.browseFilter);

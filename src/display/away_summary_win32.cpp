@@ -4,6 +4,7 @@
 #include <array>
 
 #include "platform/dpi.h"
+#include "platform/message_loop_win32.h"
 #include "platform/win32_system_dll.h"
 #include "platform/win32_util.h"
 #include "platform/win32_window.h"
@@ -75,16 +76,17 @@ void AwaySummary::Run(HINSTANCE instance, const std::vector<std::string>& lines,
     lifetime_.reset(::SetTimer(hwnd_, kLifetimeTimer, kLifetimeMs, nullptr), TimerCloser{hwnd_});
     // Whoever comes back is busy elsewhere: the summary waits to be clicked.
     ::ShowWindow(hwnd_, SW_SHOWNOACTIVATE);
-    MSG msg;
-    while (hwnd_ && ::GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        if (msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE && hwnd_ &&
-            (msg.hwnd == hwnd_ || ::IsChild(hwnd_, msg.hwnd))) {
-            ::DestroyWindow(hwnd_);
-            continue;
-        }
-        ::TranslateMessage(&msg);
-        ::DispatchMessageW(&msg);
-    }
+    // The run's loop has ended before: this one is the outermost.
+    (void)RunMessageLoop(
+        {}, {}, [this] { return !hwnd_; }, [this](const MSG& msg) { return CloseOnEscape(msg); });
+}
+
+bool AwaySummary::CloseOnEscape(const MSG& msg) {
+    if (msg.message != WM_KEYDOWN || msg.wParam != VK_ESCAPE || !hwnd_ ||
+        (msg.hwnd != hwnd_ && !::IsChild(hwnd_, msg.hwnd)))
+        return false;
+    ::DestroyWindow(hwnd_);
+    return true;
 }
 
 bool AwaySummary::Create(HINSTANCE instance, const std::vector<std::string>& lines, ScreenPoint at) {

@@ -40,6 +40,8 @@ private:
     void FitAndPlace(ScreenPoint at);
     void OnDpiChanged(int dpi, const RECT& suggested);
     void OnActivate(bool active);
+    // Esc in the window closes it; true when it did.
+    bool CloseOnEscape(const MSG& msg);
 
     HWND hwnd_ = nullptr;  // destroyed by itself or by the destructor
     HWND list_ = nullptr;

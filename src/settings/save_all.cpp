@@ -1,6 +1,6 @@
 #include "settings/save_all.h"
 
-#include <unordered_map>
+#include <map>
 
 #include "core/text.h"
 #include "settings/settings.h"
@@ -37,7 +37,7 @@ SaveReport SaveAll(bool bOnExit, RuntimeState& state, SettingsStore& store, Dirt
         // value the file does not hold already: writing a long list key by
         // key takes a pass over the file each, and a key that is not
         // rewritten cannot be damaged by the writing.
-        std::unordered_map<std::string, std::string> inFile;
+        std::map<std::string, std::string> inFile;
         for (auto& [key, value] : store.ReadSection(kAppListSection)) inFile.try_emplace(Lowered(key), std::move(value));
         SaveReport report{SaveOutcome::Saved, {}, {}};
         for (const IniEntry& e : AppListEntries(state.apps)) {

@@ -2,7 +2,7 @@
 
 #include <cctype>
 #include <optional>
-#include <unordered_map>
+#include <map>
 
 #include "core/data_folder.h"
 #include "core/limits.h"
@@ -54,7 +54,7 @@ void LoadSettings(SettingsValues& values, AppList& apps, SettingsStore& store, S
     // The whole section in one pass: a key at a time would read the file
     // once per record. Keys match without regard to case, and the first of
     // two equal keys counts, as with the profile calls.
-    std::unordered_map<std::string, std::string> records;
+    std::map<std::string, std::string> records;  // no hash table: its code would be in the file for two uses
     for (auto& [key, value] : store.ReadSection(kAppListSection)) records.try_emplace(Lowered(key), std::move(value));
     const auto recordAt = [&records](int n) {
         const auto found = records.find(AppKey(n));

@@ -10,6 +10,7 @@ namespace {
 // number and caption; the number decides.
 constexpr std::string_view kMethodCaptions[kMethodCount] = {
     "Watch for file update", "Wait for window", "Internal", "Wait for program to end", "Watch folder for new files",
+    "IMAP mail",
 };
 
 }  // namespace

@@ -33,7 +33,8 @@ enum PollingMethod : int {
     kMethodInternal = 2,  // the mail check
     kMethodProgramEnd = 3,
     kMethodNewFile = 4,
-    kMethodCount = 5,
+    kMethodImap = 5,  // the record's text is the account's URL (watch/imap_account.h)
+    kMethodCount = 6,
 };
 
 // The caption shown for a polling method; empty for an unknown number.

@@ -3,6 +3,7 @@
 #include "core/data_folder.h"
 #include "settings/save_all.h"
 #include "display/icon_layout.h"
+#include "platform/message_loop_win32.h"
 #include "platform/win32_util.h"
 #include "settings/settings.h"
 #include "startup/mode.h"
@@ -71,6 +72,7 @@ int App::Main() {
     HWND settingsWindow = mode == Mode::Configure ? ForeignTopLevelWindow(SettingsWindowOf(arguments_)) : nullptr;
     state_.host.SettingsWindow = reinterpret_cast<std::uintptr_t>(settingsWindow);
     if (!form_.CreateAndLoad(instance_, mode == Mode::Configure, settingsWindow)) return 1;
+    desktop_.SetNewsWindow(form_.hwnd());
     form_.SetTimer1Enabled(false);
 
     state_.host.IsSaverRunning = false;
@@ -130,39 +132,32 @@ void App::StartChosenSaver() {
 }
 
 int App::MessageLoop() {
+    HANDLE unwaitable = nullptr;  // its wait failed: the watchdog's timer notices its end instead
     for (;;) {
         // The started process is waited on with the messages, so its end is
-        // noticed at once instead of at the next timer tick.
-        HANDLE waitFor = host_.SaverProcess();
-        const DWORD count = waitFor ? 1 : 0;
-        DWORD woke = ::MsgWaitForMultipleObjectsEx(count, &waitFor, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-        if (count == 1 && woke == WAIT_OBJECT_0) {
-            const UniqueKernelHandle ended = host_.TakeEndedSaver();  // waited on once
-            OnSaverProcessEnded(state_, host_, *this);
-        }
-        // One message a wake: the wait returns at once while more are queued,
-        // and a timer's wake then costs one question less than emptying the
-        // queue would.
-        MSG msg;
-        if (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) return static_cast<int>(msg.wParam);
-            ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
+        // noticed at once instead of at the next timer tick. A message may
+        // change the process, which ends the inner loop to wait on the new one.
+        // One message a wake keeps a timer's wake cheap (see LoopStyle).
+        HANDLE saver = host_.SaverProcess();
+        HANDLE waitFor = saver == unwaitable ? nullptr : saver;
+        const LoopEnd end = RunMessageLoop(std::span<const HANDLE>(&waitFor, waitFor ? 1 : 0),
+                                           {.oneMessagePerWake = true}, [&] { return host_.SaverProcess() != saver; });
+        switch (end.why) {
+            case LoopEnd::kQuit: return end.exitCode;
+            case LoopEnd::kSignalled: OnSaverEnded(); break;
+            case LoopEnd::kFailed: unwaitable = waitFor; break;
+            case LoopEnd::kDone: unwaitable = nullptr; break;  // another process: its handle may reuse the value
+            case LoopEnd::kTimedOut: break;
         }
     }
 }
 
-void App::PumpPendingMessages() {
-    MSG msg;
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) {
-            ::PostQuitMessage(static_cast<int>(msg.wParam));
-            return;
-        }
-        ::TranslateMessage(&msg);
-        ::DispatchMessageW(&msg);
-    }
+void App::OnSaverEnded() {
+    const UniqueKernelHandle ended = host_.TakeEndedSaver();  // waited on once
+    OnSaverProcessEnded(state_, host_, *this);
 }
+
+void App::PumpPendingMessages() { (void)RunMessageLoop({}, {.nested = true, .idleMs = 0}); }
 
 void App::LoadSettings() { vl::LoadSettings(state_.settings, state_.apps, store_, files_, programFolder_); }
 
@@ -183,6 +178,18 @@ void App::CheckAll() {
         ShowTriedEvents(state_, *this);
     else
         vl::CheckAll(state_, desktop_, *this, store_, jobs_);
+}
+
+void App::WorkerMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
+    if (message == kMailAnswerMessage) {
+        desktop_.KeepMailAnswer(wParam);
+        return;
+    }
+    if (message != kImapNewsMessage) return;
+    const std::unique_ptr<ImapNews> news = TakeImapNews(lParam);
+    if (const std::string line = desktop_.KeepImapNews(*news); !line.empty()) desktop_.Log(line);
+    // New mail shows now, not at the next tick of the watchdog.
+    if (news->connected && news->newMail > 0 && state_.host.IsSaverRunning) CheckAll();
 }
 
 void App::SaveApplicationListOnExit() {

@@ -39,6 +39,7 @@ public:
     void OverlayTimerTick() override;
     void DisplayPropertiesTick() override { DisplayPropertiesTimerProc(state_, host_, *this); }
     bool Try(const DialogChoices& choices) override;
+    void WorkerMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override;
 
     // RunControl
     bool MainFormVisible() override { return form_.Visible(); }
@@ -65,7 +66,10 @@ private:
     void RunConfiguration();
     void StartChosenSaver();
     void RunSaver();
+    // The run's loop: returns the code its WM_QUIT carried.
     int MessageLoop();
+    void OnSaverEnded();
+    // Handles what is queued, without waiting; a quit stays for the next loop.
     void PumpPendingMessages();
     // Once the run has ended: the summary of its events, when chosen and
     // there were any; returns when it has closed.

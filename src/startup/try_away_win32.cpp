@@ -5,6 +5,7 @@
 
 #include "core/utf.h"
 #include "display/away_summary_win32.h"
+#include "platform/message_loop_win32.h"
 #include "platform/win32_util.h"
 #include "settings/profile_store.h"
 #include "startup/mode.h"
@@ -36,21 +37,11 @@ UniqueProcessInformation StartTry(const std::string& file) {
 }
 
 // Handles this thread's messages until the process has ended, or a quit
-// message or the dialog's end (its window gone) comes first.
+// message or the dialog's end (its window gone) comes first; the quit is
+// left for the dialog's own loop.
 void WaitWithMessages(HANDLE process, HWND dialog) {
-    while (::IsWindow(dialog)) {
-        const DWORD woke = ::MsgWaitForMultipleObjectsEx(1, &process, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-        if (woke == WAIT_OBJECT_0 || woke == WAIT_FAILED) return;
-        MSG msg;
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) {
-                ::PostQuitMessage(static_cast<int>(msg.wParam));  // for the dialog's own loop
-                return;
-            }
-            ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
-        }
-    }
+    (void)RunMessageLoop(std::span<const HANDLE>(&process, 1), {.nested = true},
+                         [dialog] { return !::IsWindow(dialog); });
 }
 
 }  // namespace

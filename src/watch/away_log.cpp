@@ -17,7 +17,8 @@ std::string_view WhatHappened(AwayWhat what) {
 
 std::optional<AwayWhat> WhatOfMethod(std::int16_t method) {
     switch (method) {
-        case kMethodInternal: return AwayWhat::NewMail;
+        case kMethodInternal:
+        case kMethodImap: return AwayWhat::NewMail;
         case kMethodWindow: return AwayWhat::WindowAppeared;
         case kMethodFileUpdate: return AwayWhat::FileChanged;
         case kMethodProgramEnd: return AwayWhat::ProgramEnded;

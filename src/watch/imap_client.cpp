@@ -112,8 +112,7 @@ ImapError ImapClient::Untagged(const ImapResponse& r) {
     return {};
 }
 
-template <typename Seen>
-ImapError ImapClient::Run(std::string_view command, Seen&& seen, std::vector<std::string>* more) {
+ImapError ImapClient::Run(std::string_view command, Seen seen, void* context, std::vector<std::string>* more) {
     const std::string tag = NextTag();
     std::string line = tag + " " + std::string(command) + "\r\n";
     const bool secret = more != nullptr;  // only a login sends literals
@@ -138,7 +137,7 @@ ImapError ImapClient::Run(std::string_view command, Seen&& seen, std::vector<std
             return refused;
         }
         if (ImapError e = Untagged(r)) return e;
-        seen(r);
+        if (seen) seen(context, r);
     }
 }
 
@@ -152,18 +151,18 @@ ImapError ImapClient::Greet() {
     loggedIn_ = r.status == ImapStatus::kPreauth;
     capabilities_ = r.capabilities;
     if (!capabilities_.empty()) return {};
-    return Run("CAPABILITY", [](const ImapResponse&) {});
+    return Run("CAPABILITY");
 }
 
 ImapError ImapClient::StartTls() {
     if (!Offers("STARTTLS")) return Problem(ImapProblem::kNoStartTls, {});
-    if (ImapError e = Run("STARTTLS", [](const ImapResponse&) {})) return e;
+    if (ImapError e = Run("STARTTLS")) return e;
     // Bytes sent behind the go-ahead would pass as if they came over TLS.
     if (reader_.Buffered() != 0) return Problem(ImapProblem::kProtocol, "data after the STARTTLS go-ahead");
     if (LinkError e = link_.StartTls(static_cast<unsigned>(deadline_ > now_() ? deadline_ - now_() : 0)))
         return LinkProblem(std::move(e));
     capabilities_.clear();  // what was said before TLS counts for nothing
-    return Run("CAPABILITY", [](const ImapResponse&) {});
+    return Run("CAPABILITY");
 }
 
 ImapError ImapClient::Quoted(std::string_view text, std::string& into) {
@@ -199,7 +198,7 @@ ImapError ImapClient::Login(std::string_view user, std::string& password) {
     for (std::size_t i = 1; i < pieces.size(); ++i) pieces[i] += "\r\n";
     std::string first = std::move(pieces.front());
     pieces.erase(pieces.begin());
-    ImapError e = Run(first, [](const ImapResponse&) {}, &pieces);
+    ImapError e = Run(first, nullptr, nullptr, &pieces);
     WipeText(first);
     for (std::string& piece : pieces) WipeText(piece);
     if (e.refused) e.problem = ImapProblem::kLoginRefused;
@@ -213,7 +212,7 @@ ImapError ImapClient::Status(std::string_view folder, FolderCounts& counts) {
     std::string command = "STATUS ";
     if (ImapError e = Quoted(*name, command)) return e;
     command += " (MESSAGES UNSEEN RECENT UIDNEXT UIDVALIDITY)";
-    ImapError e = Run(command, [&](const ImapResponse& r) {
+    ImapError e = RunSeeing(command, [&](const ImapResponse& r) {
         if (r.name != "STATUS") return;
         counts.messages = ImapNumberOf(r, "MESSAGES").value_or(0);
         counts.unseen = ImapNumberOf(r, "UNSEEN").value_or(0);
@@ -230,7 +229,7 @@ ImapError ImapClient::Examine(std::string_view folder, FolderOpened& opened) {
     if (!name) return Problem(ImapProblem::kFolderMissing, "the name is no text");
     std::string command = "EXAMINE ";
     if (ImapError e = Quoted(*name, command)) return e;
-    ImapError e = Run(command, [&](const ImapResponse& r) {
+    ImapError e = RunSeeing(command, [&](const ImapResponse& r) {
         if (const auto n = ImapNumberOf(r, "UIDNEXT")) opened.uidNext = *n;
         if (const auto n = ImapNumberOf(r, "UIDVALIDITY")) opened.uidValidity = *n;
     });
@@ -245,7 +244,7 @@ ImapError ImapClient::UnseenFrom(std::uint32_t uid, std::vector<std::uint32_t>& 
     std::string command = "UID SEARCH UNSEEN UID ";
     command += std::to_string(std::max<std::uint32_t>(uid, 1));
     command += ":*";
-    return Run(command,
+    return RunSeeing(command,
                [&](const ImapResponse& r) {
                    if (r.name != "SEARCH") return;
                    for (const std::uint32_t n : r.numbers)
@@ -256,7 +255,7 @@ ImapError ImapClient::UnseenFrom(std::uint32_t uid, std::vector<std::uint32_t>& 
 ImapError ImapClient::WaitForChange(unsigned waitMs, bool& changed) {
     changed_ = false;
     if (!Offers("IDLE")) {
-        ImapError e = Run("NOOP", [](const ImapResponse&) {});
+        ImapError e = Run("NOOP");
         changed = changed_;
         return e;
     }
@@ -299,6 +298,6 @@ ImapError ImapClient::WaitForChange(unsigned waitMs, bool& changed) {
     }
 }
 
-ImapError ImapClient::Logout() { return Run("LOGOUT", [](const ImapResponse&) {}); }
+ImapError ImapClient::Logout() { return Run("LOGOUT"); }
 
 }  // namespace vl

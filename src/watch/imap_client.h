@@ -81,8 +81,16 @@ private:
     // Sends a command under a new tag and reads up to its tagged answer;
     // untagged responses on the way are looked at by `seen`. `more` are the
     // pieces a "+" of the server asks for, in turn (a login's literals).
-    template <typename Seen>
-    ImapError Run(std::string_view command, Seen&& seen, std::vector<std::string>* more = nullptr);
+    using Seen = void (*)(void* context, const ImapResponse& response);
+    ImapError Run(std::string_view command, Seen seen = nullptr, void* context = nullptr,
+                  std::vector<std::string>* more = nullptr);
+    // Run with a callable: one copy of Run for all of them, which the i686 file notices.
+    template <typename F>
+    ImapError RunSeeing(std::string_view command, F&& seen) {
+        return Run(
+            command, [](void* context, const ImapResponse& r) { (*static_cast<F*>(context))(r); },
+            const_cast<void*>(static_cast<const void*>(&seen)));
+    }
     ImapError Send(std::string& bytes, bool wipe);
     ImapError Next(ImapResponse& response);
     ImapError Untagged(const ImapResponse& response);  // what every command does with one

@@ -22,6 +22,7 @@ struct LinkTarget {
 // Connects within waitMs (name lookup, connection and TLS handshake
 // together). `stop` is an event of the owner: once set, every wait of the
 // link ends at once with kStopped. nullptr with `error` set when it fails.
+// A Send later on waits no longer than waitMs either.
 std::unique_ptr<ImapLink> OpenImapLink(const LinkTarget& target, HANDLE stop, unsigned waitMs, LinkError& error);
 
 }  // namespace vl

@@ -5,6 +5,7 @@
 #include "core/text.h"
 #include "settings/conversions.h"
 #include "settings/watched_app.h"
+#include "watch/imap_account.h"
 
 namespace vl {
 namespace {
@@ -92,6 +93,11 @@ void Report(const RuntimeState& state, Notifier& notifier, int record, std::vect
 
 }  // namespace
 
+std::string ImapMailText(std::string_view url) {
+    const std::optional<ImapAccount> account = ParseImapUrl(url);
+    return "New mail for " + (account ? account->user + "@" + account->host : std::string(url));
+}
+
 bool CaptionMatches(std::string_view caption, std::string_view wanted) {
     return !caption.empty() && caption.find(wanted) != std::string_view::npos;
 }
@@ -120,6 +126,14 @@ void CheckAll(RuntimeState& state, Desktop& desktop, Notifier& notifier, Setting
                 const std::optional<std::string>& answer = mail.Get();
                 if (!answer || answer->empty()) break;
                 Report(state, notifier, i, f, *method, {}, kMailText);
+                break;
+            }
+            case kMethodImap: {
+                const std::string text = ImapMailText(f[kFieldText]);
+                if (OnShowAlready(state, notifier, icon, text)) break;
+                const std::optional<std::uint32_t> count = desktop.ImapNewMail(f[kFieldText]);
+                if (!count || *count == 0) break;
+                Report(state, notifier, i, f, *method, {}, text);
                 break;
             }
             case kMethodWindow:

@@ -27,6 +27,11 @@ public:
     // cannot be used.
     virtual void RequestMailCheck() = 0;
     virtual std::optional<std::string> LastMailAnswer() = 0;
+    // The unseen messages that reached an IMAP account (the record's text)
+    // after the run started, as its watcher last told; nothing while it has
+    // told nothing. The first ask starts watching the account, apart from
+    // the cycle; one watcher serves every record of the same account.
+    virtual std::optional<std::uint32_t> ImapNewMail(const std::string& url) = 0;
     virtual bool FileExists(const std::string& path) = 0;
     // The file's modification date in the general date form; nothing if unreadable.
     virtual std::optional<std::string> FileDate(const std::string& path) = 0;
@@ -55,6 +60,9 @@ inline constexpr char kMailText[] = "You've got email";
 inline constexpr char kModifiedSuffix[] = " has been modified";
 inline constexpr char kEndedSuffix[] = " has ended";
 inline constexpr char kNewFilePrefix[] = "New file: ";
+
+// "New mail for jo@imap.example.com": an IMAP record's text without an icon.
+std::string ImapMailText(std::string_view url);
 
 // Whether a window caption satisfies a "Wait for window" record: an exact,
 // case-sensitive substring; an empty text matches every captioned window.

@@ -18,6 +18,9 @@ std::vector<TriedEvent> TriedEvents(const AppList& apps) {
             case kMethodInternal:
                 if (e.icon.empty()) e.text = kMailText;
                 break;
+            case kMethodImap:
+                if (e.icon.empty()) e.text = ImapMailText(f[kFieldText]);
+                break;
             case kMethodFileUpdate:
                 if (e.icon.empty()) e.text = f[kFieldText] + kModifiedSuffix;
                 break;

@@ -12,6 +12,7 @@
 
 #include "platform/win32_handles.h"
 #include "platform/win32_util.h"
+#include "watch/imap_worker_win32.h"
 #include "watch/mail_check.h"
 #include "watch/mail_worker_win32.h"
 #include "watch/poll_cycle.h"
@@ -51,6 +52,15 @@ private:
 class Win32Desktop final : public Desktop {
 public:
     std::vector<std::string> TopLevelCaptions() override { return AllTopLevelCaptions(); }
+    // Where the workers post what they learn: the form.
+    void SetNewsWindow(HWND window) {
+        mail_.SetWindow(window);
+        imap_.SetWindow(window);
+    }
+    void KeepMailAnswer(WPARAM answer) { mail_.Keep(answer); }
+    // The line to log when the account's state changed, "" otherwise.
+    std::string KeepImapNews(const ImapNews& news) { return imap_.Keep(news); }
+    std::optional<std::uint32_t> ImapNewMail(const std::string& url) override { return imap_.NewMail(url); }
     void RequestMailCheck() override { mail_.Request(); }
     std::optional<std::string> LastMailAnswer() override { return mail_.LastAnswer(); }
     bool FileExists(const std::string& path) override { return IsExistingFile(path); }
@@ -69,6 +79,7 @@ public:
 
 private:
     MailWorker mail_;
+    ImapWorkers imap_;
     std::vector<BYTE> user_;  // this process's user SID, read on first use
     // Waited on instead of listing again: the processes of the programs
     // watched, and a change notification for each folder.

@@ -454,6 +454,41 @@ class Harness:
         self._placed.append(target)
         return target
 
+    # ----- the IMAP link -------------------------------------------------
+    def trust_certificate(self, cert: Path, trusted: bool = True):
+        """Puts a certificate (PEM or DER) into the current user's Root store
+        of the prefix, so the prefix trusts what it signed, or takes it out
+        again (the prefix is shared by the lane's later scenarios)."""
+        done = self.run(self.config.helpers["ImapProbe"], "trust" if trusted else "untrust", winpath(cert), timeout=60)
+        if done.returncode != 0:
+            raise ScenarioFailed(f"ImapProbe {'trust' if trusted else 'untrust'} {cert.name}: "
+                                 f"{done.stdout.decode('utf-8', 'replace').strip()}")
+
+    def store_password(self, target: str, user: str, password: str):
+        """Stores a password in the prefix's Credential Manager, as the product does."""
+        done = self.run(self.config.helpers["ImapProbe"], "password", target, user, password, timeout=60)
+        if done.returncode != 0:
+            raise ScenarioFailed(f"ImapProbe password {target}: {done.stdout.decode('utf-8', 'replace').strip()}")
+
+    def password_stored(self, target: str) -> bool:
+        done = self.run(self.config.helpers["ImapProbe"], "password", target, timeout=60)
+        return done.stdout.decode("utf-8", "replace").strip() == "stored"
+
+    def imap_connect(self, host: str, port: int, mode: str = "tls", seconds: int = 10,
+                     stop_after_ms: int | None = None) -> str:
+        """Opens the product's IMAP link ("tls" or "starttls") and sends a NOOP
+        through it: ImapProbe's answer, "ok <the greeting>" or "fail <failure>:
+        <detail>". With stop_after_ms the link's owner asks it to stop then."""
+        args = ["connect", host, str(port), mode, str(seconds)]
+        if stop_after_ms is not None:
+            args.append(str(stop_after_ms))
+        done = self.run(self.config.helpers["ImapProbe"], *args, timeout=seconds + 60)
+        line = done.stdout.decode("utf-8", "replace").strip()
+        if done.returncode not in (0, 1) or not line:
+            raise ScenarioFailed(f"ImapProbe {' '.join(args)} ended with {done.returncode}: {line!r} "
+                                 f"{done.stderr.decode('utf-8', 'replace')[-400:]!r}")
+        return line
+
     # ----- app folders ----------------------------------------------------
     def app_folder(self, ini: str | None = None, name: str = "app", data_folder: bool = True,
                    encoding: str = "cp1252") -> "AppFolder":

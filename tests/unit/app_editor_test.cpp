@@ -173,3 +173,21 @@ TEST(BoxText, WildcardsFiltersAndCheckBoxes) {
 }
 
 }  // namespace
+
+TEST(ImapRecords, ATypedAccountIsKeptAsItsUrlAndARemovedAccountsPasswordIsNoOnesOnceSaved) {
+    const auto none = [](const std::string&) { return false; };
+    EXPECT_EQ(ValidatedText("jo@imap.example.com", kMethodImap, none), "imaps://jo@imap.example.com/INBOX");
+    EXPECT_EQ(ValidatedText("imap://jo@h/Lists", kMethodImap, none), "imap://jo@h/Lists");
+    EXPECT_EQ(ValidatedText("not an account", kMethodImap, none), "not an account");  // kept; the run logs it
+
+    const std::string work = "1;1;1;Work;;5;IMAP mail;;imaps://jo@imap.example.com/INBOX;";
+    const std::string lists = "2;1;1;Lists;;5;IMAP mail;;imaps://jo@imap.example.com:1993/Lists;";
+    const std::string home = "3;1;1;Home;;5;IMAP mail;;imap://me@home.lan/INBOX;";
+    const std::string file = "4;1;1;Log;;0;Watch for file update;;imaps://x@y/INBOX;";
+    // One password serves the account at any port or folder; a file record's text is no account.
+    EXPECT_EQ(CredentialTargetsGone({work, lists, home, file}, {lists}),
+              (std::vector<std::string>{"Vigilumen/imap/me@home.lan"}));
+    EXPECT_EQ(CredentialTargetsGone({work, home}, {}),
+              (std::vector<std::string>{"Vigilumen/imap/jo@imap.example.com", "Vigilumen/imap/me@home.lan"}));
+    EXPECT_TRUE(CredentialTargetsGone({work}, {work, home}).empty());
+}

@@ -30,6 +30,13 @@ public:
     std::vector<std::string> TopLevelCaptions() override { return ++captionPasses, captions; }
     void RequestMailCheck() override { ++mailChecksAsked; }
     std::optional<std::string> LastMailAnswer() override { return ++mailAnswersTaken, mail; }
+    std::map<std::string, std::uint32_t> imap;  // what the watchers told, by URL
+    std::vector<std::string> imapAsked;
+    std::optional<std::uint32_t> ImapNewMail(const std::string& url) override {
+        imapAsked.push_back(url);
+        if (const auto it = imap.find(url); it != imap.end()) return it->second;
+        return std::nullopt;
+    }
     bool FileExists(const std::string& path) override { return files.count(path) > 0; }
     std::optional<std::string> FileDate(const std::string& path) override { return files.at(path); }
     std::string NormalizeDate(const std::string& stored) override { return stored == "1/2/26" ? "1/2/2026" : stored; }
@@ -307,3 +314,29 @@ TEST(MailCheck, OnlyANonZeroUnsignedHandleIsASessionAndEverySessionIsClosed) {
 }
 
 }  // namespace
+
+TEST_F(PollCycleTest, AnImapRecordShowsOnlyMailThatArrivedDuringTheRunAndIsNotAskedOnceOnShow) {
+    const std::string url = "imaps://jo%40example.com@imap.example.com/INBOX";
+    state.apps.AppTable = {"1;1;1;Work;" + url + ";5;IMAP mail;work.ico;" + url + ";",
+                           "2;1;1;Home;;5;IMAP mail;;imap://me@home.lan/INBOX;"};
+    Run();  // nothing told yet: each account is asked, which starts its watcher
+    EXPECT_EQ(desktop.imapAsked, (std::vector<std::string>{url, "imap://me@home.lan/INBOX"}));
+    EXPECT_TRUE(desktop.events.empty());
+    desktop.imap[url] = 0;  // connected, no new mail
+    desktop.imap["imap://me@home.lan/INBOX"] = 2;
+    Run();
+    EXPECT_EQ(desktop.events, (std::vector<std::string>{"text New mail for me@home.lan"}));
+    desktop.imap[url] = 1;
+    desktop.onShow.insert("work.ico");
+    state.display.ShownTexts.push_back("New mail for me@home.lan");
+    desktop.imapAsked.clear();
+    desktop.events.clear();
+    Run();
+    EXPECT_TRUE(desktop.events.empty());  // the icon is up and the text written: nothing to ask
+    EXPECT_TRUE(desktop.imapAsked.empty());
+    state.settings.AwaySummary = true;  // a summary counts every event: both are asked and reported
+    desktop.onShow.clear();
+    Run();
+    EXPECT_EQ(desktop.found, (std::vector<std::string>{"1 Home 5", "0 Work 5", "1 Home 5"}));
+    EXPECT_EQ(desktop.imapAsked.size(), 2u);
+}

@@ -375,15 +375,15 @@ def reduce_colours(pixels, limit, keep):
     return mapping
 
 
-def encode_bmp8(cv, keep, rle=False):
+def encode_bmp8(cv, keep, rle=False, colours=256):
     """An 8-bit picture with its own colour table (a third of the 24-bit file);
-    more than 256 colours are reduced, `keep` exactly kept. `rle` compresses
+    more than `colours` colours are reduced, `keep` exactly kept. `rle` compresses
     the rows (BI_RLE8): only for a picture loaded as a device bitmap or drawn
     from its resource, since a DIB section cannot hold a compressed picture."""
     rgb = [[cv.rgba8(px, py) for px in range(cv.w)] for py in range(cv.h)]
     if any(p[3] != 255 for row in rgb for p in row):
         raise ValueError("BMP pictures must be fully opaque")
-    mapping = reduce_colours([p[:3] for row in rgb for p in row], 256, keep)
+    mapping = reduce_colours([p[:3] for row in rgb for p in row], colours, keep)
     palette = sorted(set(mapping.values()))
     index = {c: i for i, c in enumerate(palette)}
     stride = (cv.w + 3) & ~3
@@ -715,7 +715,9 @@ def make_about_bmp():
     seal = circle(56, 56.5, 4.2).rot(-14, 56, 53)
     cv.fill(seal.grow(0.8), NAVY)
     cv.fill(seal, linear(52, 52, (255, 214, 90), 60, 60, (230, 140, 30)))
-    return encode_bmp8(cv, (8, 14, 40), rle=True)  # loaded as a device bitmap
+    # Loaded as a device bitmap. 64 colours: the runs grow longer and the
+    # picture takes 2 KB less of the i686 file, with no banding to see.
+    return encode_bmp8(cv, (8, 14, 40), rle=True, colours=64)
 
 
 def make_monitor_bmp():
@@ -748,9 +750,10 @@ def make_monitor_bmp():
     cv.fill(box(gx0, gy0, gx1, gy1),
             stops(gx0, gy0, gx1 * 0.3 + gx0 * 0.7, gy1, [(0.0, (22, 98, 122)), (1.0, (10, 62, 88))]))
     # The background colour stays exact: the dialog paints it in the page's colour.
-    # Compressed: 11 KB instead of 36 in the i686 file. The program draws it
-    # itself (monitor_picture_win32.cpp); its background is BG, exactly.
-    return encode_bmp8(cv, BG, rle=True)
+    # Compressed, in 48 colours: 5 KB instead of 36 in the i686 file. The
+    # program draws it itself (monitor_picture_win32.cpp); its background
+    # is BG, exactly.
+    return encode_bmp8(cv, BG, rle=True, colours=48)
 
 
 def make_window_ico():

@@ -88,12 +88,12 @@ private:
         const ImapSecurity security = at >= 0 && at < 3 ? kSecurities[at] : ImapSecurity::kTls;
         std::optional<ImapAccount> account = ParseAccountLine(WindowTextOf(Item(IDC_IMAP_ACCOUNT)), security);
         if (!account) {
-            Say("Type the account as user@server, with :port and /folder where they differ.");
+            Say("Type the account as user@server[:port][/folder].");
             return std::nullopt;
         }
         // Without encryption the password crosses the network as it is.
         if (security == ImapSecurity::kPlain && !IsLocalNetworkHost(account->host)) {
-            Say("No encryption is allowed only for a server on this machine or the local network.");
+            Say(kPlainOnlyLocal);
             return std::nullopt;
         }
         return account;
@@ -142,7 +142,7 @@ private:
         thread_.reset(::CreateThread(nullptr, 0, TestThread, run.get(), 0, nullptr));
         if (!thread_) {
             Wipe(run->password);
-            return Say("failed: the test could not be started");
+            return Say("failed: no thread for the test");
         }
         (void)run.release();  // the thread's now
         Say("Testing...");

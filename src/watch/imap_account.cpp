@@ -199,12 +199,16 @@ bool IsLocalNetworkHost(std::string_view host) {
         return p[0] == 127 || p[0] == 10 || (p[0] == 172 && p[1] >= 16 && p[1] <= 31) || (p[0] == 192 && p[1] == 168) ||
                (p[0] == 169 && p[1] == 254);
     }
-    if (name.find(':') != std::string::npos)  // IPv6: loopback, link-local fe80::/10, unique-local fc00::/7
-        return name == "::1" || name.rfind("fe8", 0) == 0 || name.rfind("fe9", 0) == 0 || name.rfind("fea", 0) == 0 ||
-               name.rfind("feb", 0) == 0 || name.rfind("fc", 0) == 0 || name.rfind("fd", 0) == 0;
-    if (name.empty()) return false;
-    return name == "localhost" || name.find('.') == std::string::npos || EndsWith(name, ".localhost") ||
-           EndsWith(name, ".local") || EndsWith(name, ".lan") || EndsWith(name, ".home.arpa");
+    if (name.find(':') != std::string::npos) {  // IPv6: loopback, link-local fe80::/10, unique-local fc00::/7
+        if (name == "::1") return true;
+        for (const std::string_view start : {"fe8", "fe9", "fea", "feb", "fc", "fd"})
+            if (name.starts_with(start)) return true;
+        return false;
+    }
+    if (name.find('.') == std::string::npos) return !name.empty();  // "localhost", a name of one label
+    for (const std::string_view end : {".localhost", ".local", ".lan", ".home.arpa"})
+        if (EndsWith(name, end)) return true;
+    return false;
 }
 
 std::string CredentialTarget(const ImapAccount& account) {

@@ -47,6 +47,7 @@ std::string AccountLine(const ImapAccount& account);
 // name of one label, or one under ".local", ".lan" or ".home.arpa". Only
 // such a server may be reached without encryption.
 bool IsLocalNetworkHost(std::string_view host);
+inline constexpr char kPlainOnlyLocal[] = "no encryption: only for a server on this machine or the local network";
 
 // The Credential Manager's target name of the account's password: it names
 // the program and the account, not the folder, port or security.

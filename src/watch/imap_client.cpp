@@ -40,22 +40,26 @@ bool IsChange(const ImapResponse& r) {
 }  // namespace
 
 std::string ImapErrorText(const ImapError& error) {
-    switch (error.problem) {
-        case ImapProblem::kNone: return "";
-        case ImapProblem::kLink: {
-            std::string text(LinkFailureText(error.link.failure));
-            if (!error.link.detail.empty()) text += ": " + error.link.detail;
-            return text;
-        }
-        case ImapProblem::kRefused: return "the server refused the connection: " + error.text;
-        case ImapProblem::kNoStartTls: return "the server offers no STARTTLS";
-        case ImapProblem::kLoginDisabled: return "the server takes no password over this connection";
-        case ImapProblem::kLoginRefused: return "login refused: " + error.text;
-        case ImapProblem::kFolderMissing: return "folder missing: " + error.text;
-        case ImapProblem::kProtocol: return "the server's answer cannot be used: " + error.text;
-        case ImapProblem::kClosed: return "the server closed the connection: " + error.text;
+    // By ImapProblem; the server's words follow a prefix that ends in ": ".
+    static constexpr const char* kTexts[] = {
+        "",
+        "",
+        "the server refused the connection: ",
+        "the server offers no STARTTLS",
+        "the server takes no password over this connection",
+        "login refused: ",
+        "folder missing: ",
+        "the server's answer cannot be used: ",
+        "the server closed the connection: ",
+    };
+    if (error.problem == ImapProblem::kLink) {
+        std::string text(LinkFailureText(error.link.failure));
+        if (!error.link.detail.empty()) text += ": " + error.link.detail;
+        return text;
     }
-    return "";
+    std::string text = kTexts[static_cast<int>(error.problem)];
+    if (text.ends_with(": ")) text += error.text;
+    return text;
 }
 
 void WipeText(std::string& text) {

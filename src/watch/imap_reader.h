@@ -2,9 +2,9 @@
 // worker owns the connection; this only frames and reads responses, with
 // every buffer bounded, so a broken or hostile server costs a failed check,
 // never memory or a crash. It reads what a new-mail watcher needs: status
-// responses with their codes, EXISTS/EXPUNGE/RECENT, CAPABILITY, SEARCH,
-// STATUS and the UID and flags of a FETCH; any other response is handed out
-// by name with its text.
+// responses with their codes, EXISTS/EXPUNGE/RECENT, CAPABILITY, SEARCH and
+// STATUS; any other response (a FETCH too: to a watcher it only says that a
+// message changed) is handed out by name with its text.
 #pragma once
 
 #include <cstddef>
@@ -45,8 +45,6 @@ struct ImapResponse {
     std::vector<std::uint32_t> numbers;      // * SEARCH
     std::string mailbox;                     // * STATUS
     std::vector<std::pair<std::string, std::uint32_t>> statusItems;  // upper-case names
-    std::optional<std::uint32_t> uid;                 // FETCH
-    std::optional<std::vector<std::string>> flags;    // FETCH; none when not fetched
     std::string text;  // the rest of the first line: a status's human text, a continuation's text
     std::vector<std::string> literals;  // every literal of the response, in order
     // Why the response is garbage, or why its kind's fields are left empty

@@ -111,47 +111,6 @@ private:
     std::size_t pos_;
 };
 
-// A value of a FETCH item this reader has no use for: a word, a string or a
-// list, however deep.
-bool SkipValue(Tokens& tokens, const Token& first) {
-    if (first.type == Tok::kAtom || first.type == Tok::kString) return true;
-    if (first.type != Tok::kOpen) return false;
-    for (int depth = 1; depth > 0;) {
-        const Tok type = tokens.Next().type;
-        if (type == Tok::kOpen) ++depth;
-        if (type == Tok::kClose) --depth;
-        if (type == Tok::kEnd || type == Tok::kBad) return false;
-    }
-    return true;
-}
-
-std::string ReadFetch(Tokens& tokens, ImapResponse& response) {
-    if (tokens.Next().type != Tok::kOpen) return "FETCH without its list";
-    std::optional<std::uint32_t> uid;
-    std::optional<std::vector<std::string>> flags;
-    for (Token item = tokens.Next(); item.type != Tok::kClose; item = tokens.Next()) {
-        if (item.type != Tok::kAtom) return "broken FETCH list";
-        const std::string name = Upper(item.text);
-        const Token value = tokens.Next();
-        if (name == "UID") {
-            uid = value.type == Tok::kAtom ? ImapNumber(value.text) : std::nullopt;
-            if (!uid) return "FETCH UID is not a 32-bit number";
-        } else if (name == "FLAGS") {
-            if (value.type != Tok::kOpen) return "FETCH FLAGS without its list";
-            flags.emplace();
-            for (Token flag = tokens.Next(); flag.type != Tok::kClose; flag = tokens.Next()) {
-                if (flag.type != Tok::kAtom) return "broken FETCH FLAGS list";
-                flags->push_back(std::move(flag.text));
-            }
-        } else if (!SkipValue(tokens, value)) {
-            return "broken FETCH list";
-        }
-    }
-    response.uid = uid;
-    response.flags = std::move(flags);
-    return {};
-}
-
 std::string ReadStatusItems(Tokens& tokens, ImapResponse& response) {
     Token mailbox = tokens.Next();
     if (mailbox.type != Tok::kAtom && mailbox.type != Tok::kString) return "STATUS without a mailbox";
@@ -221,7 +180,7 @@ std::string ReadUntagged(Tokens& tokens, ImapResponse& response, Token word) {
         response.text = tokens.RestOfLine();
         if (!response.number) return "message number is not a 32-bit number";
         if (response.name.empty()) return "numeric response without a name";
-        return response.name == "FETCH" ? ReadFetch(tokens, response) : std::string();
+        return {};
     }
     response.name = Upper(word.text);
     response.text = tokens.RestOfLine();

@@ -50,7 +50,8 @@ void WatchImapAccount(const ImapAccount& account, ImapWatchPorts& ports) {
     for (;;) {
         std::optional<std::string> password = ports.Password(account);
         if (!password) {
-            news = {news.url, false, news.newMail, "no password is stored for " + AccountLine(account), true};
+            news.problem = "no password is stored for " + AccountLine(account);
+            news.gaveUp = true;
             ports.Tell(news);
             return;
         }
@@ -75,7 +76,9 @@ void WatchImapAccount(const ImapAccount& account, ImapWatchPorts& ports) {
                     std::vector<std::uint32_t> uids;
                     client->SetBudget(kImapCommandMs);
                     if ((e = client->UnseenFrom(from, uids))) break;
-                    news = {news.url, true, static_cast<std::uint32_t>(uids.size()), {}, false};
+                    news.connected = true;
+                    news.newMail = static_cast<std::uint32_t>(uids.size());
+                    news.problem.clear();
                     ports.Tell(news);
                 }
                 if (!client->Offers("IDLE") && !ports.Pause(kImapPollMs)) return;
@@ -84,7 +87,9 @@ void WatchImapAccount(const ImapAccount& account, ImapWatchPorts& ports) {
             }
         }
         if (Stopped(e)) return;
-        news = {news.url, false, news.newMail, ImapErrorText(e), Hopeless(e)};
+        news.connected = false;
+        news.problem = ImapErrorText(e);
+        news.gaveUp = Hopeless(e);
         ports.Tell(news);
         if (news.gaveUp) return;
         if (!ports.Pause(ReconnectPauseMs(++failures))) return;

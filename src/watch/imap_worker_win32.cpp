@@ -28,7 +28,7 @@ std::unique_ptr<ImapNews> TakeImapNews(LPARAM lParam) { return std::unique_ptr<I
 std::unique_ptr<ImapLink> Win32ImapPorts::Open(const ImapAccount& account, unsigned waitMs, LinkError& error) {
     // Without encryption only where the traffic stays on this machine or the local network.
     if (account.security == ImapSecurity::kPlain && !IsLocalNetworkHost(account.host)) {
-        error = {LinkFailure::kOther, "no encryption is allowed only for a server on the local network"};
+        error = {LinkFailure::kOther, kPlainOnlyLocal};
         return nullptr;
     }
     return OpenImapLink({account.host, account.port, account.security == ImapSecurity::kTls}, stop_, waitMs, error);
@@ -51,12 +51,11 @@ ImapClient::Clock Win32ImapPorts::Clock() { return TickMs; }
 ImapWorkers::~ImapWorkers() {
     if (!stop_) return;
     ::SetEvent(stop_.get());
-    std::vector<HANDLE> threads;
-    for (const Account& a : accounts_)
-        if (a.thread) threads.push_back(a.thread.get());
-    for (std::size_t at = 0; at < threads.size(); at += MAXIMUM_WAIT_OBJECTS)
-        ::WaitForMultipleObjects(static_cast<DWORD>(std::min<std::size_t>(threads.size() - at, MAXIMUM_WAIT_OBJECTS)),
-                                 threads.data() + at, TRUE, 2000);
+    const ULONGLONG deadline = ::GetTickCount64() + 2000;
+    for (const Account& a : accounts_) {
+        const ULONGLONG now = ::GetTickCount64();
+        if (a.thread) ::WaitForSingleObject(a.thread.get(), now < deadline ? static_cast<DWORD>(deadline - now) : 0);
+    }
 }
 
 bool ImapWorkers::Start(Account& account) {
@@ -97,9 +96,10 @@ std::string ImapWorkers::Keep(const ImapNews& news) {
         a.problem = news.problem;
         if (!changed) return {};
         const std::optional<ImapAccount> account = ParseImapUrl(a.url);
-        const std::string who = account ? AccountLine(*account) : a.url;
-        if (news.connected) return "IMAP " + who + ": watching";
-        return "IMAP " + who + ": " + news.problem + (news.gaveUp ? " (not tried again in this run)" : "");
+        std::string line = "IMAP " + (account ? AccountLine(*account) : a.url) + ": ";
+        line += news.connected ? "watching" : news.problem;
+        if (news.gaveUp) line += " (not tried again in this run)";
+        return line;
     }
     return {};
 }

@@ -7,6 +7,7 @@
 #include "ui_probe.h"
 // psapi.h needs the Windows headers first: platform/win32_api.h, through ui_probe.h.
 #include <psapi.h>
+#include <tlhelp32.h>
 
 #include <optional>
 #include <vector>
@@ -44,13 +45,61 @@ struct GdiTableCount {
     long long total = 0, dc = 0, region = 0, bitmap = 0, font = 0, brush = 0;
 };
 
+template <typename T>
+bool ReadAt(HANDLE process, ULONG_PTR at, T& out) {
+    SIZE_T got = 0;
+    return at && ReadProcessMemory(process, reinterpret_cast<const void*>(at), &out, sizeof out, &got) &&
+           got == sizeof out;
+}
+
+#ifndef _WIN64
+// A 32-bit process under Wine on a 64-bit system keeps the table's address
+// in its 64-bit process environment block, which the 32-bit one does not
+// name: a thread's 32-bit TEB holds its 64-bit TEB's address where
+// GdiBatchCount lies (0xF70), that TEB the 64-bit PEB's (0x60), and that
+// PEB the table's (0xF8). All of them lie below 4 GB.
+void* Wow64GdiTable(HANDLE process) {
+    struct ThreadInformation {
+        LONG exitStatus;
+        void* teb;
+        ULONG_PTR clientId[2];
+        ULONG_PTR affinity;
+        LONG priority, basePriority;
+    };
+    using QueryThreadFn = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+    const auto query = reinterpret_cast<QueryThreadFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationThread")));
+    const DWORD pid = GetProcessId(process);
+    vl::UniqueSnapshot threads(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    if (!query || !threads || !Thread32First(threads.get(), &entry)) return nullptr;
+    do {
+        if (entry.th32OwnerProcessID != pid) continue;
+        vl::UniqueKernelHandle thread(OpenThread(THREAD_QUERY_INFORMATION, FALSE, entry.th32ThreadID));
+        ThreadInformation info{};
+        ULONG teb64 = 0;
+        ULONG64 peb64 = 0, table = 0;
+        if (thread && query(thread.get(), 0, &info, sizeof info, nullptr) == 0 &&
+            ReadAt(process, reinterpret_cast<ULONG_PTR>(info.teb) + 0xF70, teb64) &&
+            ReadAt(process, teb64 + 0x60, peb64) && peb64 < 0x100000000ull &&
+            ReadAt(process, static_cast<ULONG_PTR>(peb64) + 0xF8, table) && table && table < 0x100000000ull)
+            return reinterpret_cast<void*>(static_cast<ULONG_PTR>(table));
+    } while (Thread32Next(threads.get(), &entry));
+    return nullptr;
+}
+#endif
+
 // Nothing when the table cannot be read.
 std::optional<GdiTableCount> CountGdiTable(HANDLE process) {
     char* peb = static_cast<char*>(PebAddress(process));
     void* table = nullptr;
     SIZE_T got = 0;
-    if (!peb || !ReadProcessMemory(process, peb + kPebGdiHandleTable, &table, sizeof table, &got) || !table)
-        return std::nullopt;
+    if (!peb || !ReadProcessMemory(process, peb + kPebGdiHandleTable, &table, sizeof table, &got)) return std::nullopt;
+#ifndef _WIN64
+    if (!table) table = Wow64GdiTable(process);
+#endif
+    if (!table) return std::nullopt;
     std::vector<unsigned char> entries(kGdiMaxHandles * kGdiEntrySize);
     if (!ReadProcessMemory(process, table, entries.data(), entries.size(), &got) || got != entries.size())
         return std::nullopt;

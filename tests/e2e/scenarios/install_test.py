@@ -281,8 +281,12 @@ def scenario_saver_value_restored_only_when_still_ours_and_the_pages_ask(h: Harn
         expect("configuration started as", _dialog_from(h, inst), f'"{inst.scr}" /c')
         expect("saver after an install without it", _saver(h), "C:\\windows\\system32\\chosen.scr")
 
-        # The uninstaller asks before it removes the settings; "Yes" removes them all.
+        # The uninstaller asks before it removes the settings; "Yes" removes them all, the
+        # IMAP passwords with them, and no one else's credential.
         expect("/p from the installed folder", h.run(inst.scr, "/p", "1", timeout=30).returncode, 0)
+        credentials = ["Vigilumen/imap/jo@imap.example.com", "Vigilumen/imap/me@home.lan", "Other/program"]
+        for target in credentials:
+            h.store_password(target, "someone", "secret")
         h.start(inst.root / "Uninstall.exe", log_name="uninstall-pages.out")
         window = _window(h, "Corvane Vigilumen Uninstall")
         _click_when_enabled(h, window, "Uninstall")
@@ -298,6 +302,7 @@ def scenario_saver_value_restored_only_when_still_ours_and_the_pages_ask(h: Harn
         _click_when_enabled(h, window, "Close")
         h.wait_until(lambda: not inst.root.exists(), 20, "the install folder to go")
         expect("Apps entry after the uninstall", _values(h, UNINSTALL), None)
+        expect("credentials left", [h.password_stored(t) for t in credentials], [False, False, True])
     finally:
         _clean(h, inst, original)
 

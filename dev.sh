@@ -8,7 +8,8 @@ PRESETS=(native win32 win64)
 # Debian packages the build and the tests need (wine32 comes from the i386 architecture).
 PACKAGES=(cmake ninja-build g++ libgtest-dev mingw-w64 wine wine64 wine32:i386
           xvfb x11-apps imagemagick xdotool libxfixes3 python3
-          clang-14 libclang-rt-14-dev llvm-14 nsis dovecot-imapd openssl)
+          clang-14 libclang-rt-14-dev llvm-14 nsis dovecot-imapd openssl
+          libgnutls30 libgnutls30:i386)  # Wine's Schannel is GnuTLS, for each architecture
 
 elapsed() { python3 -c "import sys,time; print(f'{time.time()-float(sys.argv[1]):.1f}')" "$1" 2>/dev/null || echo "?"; }
 now() { date +%s.%N; }

@@ -281,7 +281,9 @@ _UNESCAPE = re.compile(r"\\([trn\\])")
 
 def processes_under(folder: Path, prefix: Path) -> list[int]:
     """Unix pids of the prefix's processes whose command line names a file
-    under folder (Wine shows a program's Windows path as its command line)."""
+    under folder (Wine shows a program's Windows path as its command line).
+    Where Wine runs 32-bit programs, `wine` starts a 64-bit one through a
+    32-bit `start.exe /exec PATH` that waits for it: that launcher is not counted."""
     unix = str(folder.resolve()).lower()
     windows = winpath(folder).lower()
     found = []
@@ -290,7 +292,7 @@ def processes_under(folder: Path, prefix: Path) -> list[int]:
             continue
         try:
             cmdline = (proc / "cmdline").read_bytes().replace(b"\0", b" ").decode("utf-8", "replace").lower()
-            if unix not in cmdline and windows not in cmdline:
+            if (unix not in cmdline and windows not in cmdline) or cmdline.startswith("start.exe /exec "):
                 continue
             environ = (proc / "environ").read_bytes().split(b"\0")
         except OSError:

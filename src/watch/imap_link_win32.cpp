@@ -1,7 +1,6 @@
 // The IMAP link's connection: a non-blocking socket whose every wait is on
 // its event and the owner's stop event together, with TLS (tls_win32) on
 // top once it is asked for.
-#include "core/text.h"
 #include "watch/imap_link_win32.h"
 
 // After windows.h, which WIN32_LEAN_AND_MEAN keeps from including the old
@@ -10,8 +9,8 @@
 #include <ws2tcpip.h>
 
 #include <algorithm>
-#include <cstdio>
 
+#include "core/text.h"
 #include "platform/win32_handles.h"
 #include "platform/win32_system_dll.h"
 #include "watch/tls_win32.h"

@@ -1,11 +1,10 @@
 // The server's certificate, checked by the system's chain engine after the
 // handshake. There is no way around a refusal: the user is told what is
 // wrong, in terms that let them fix the server or their trust.
-#include <cstdio>
 #include <iterator>
 
-#include "platform/unique_handle.h"
 #include "core/text.h"
+#include "platform/unique_handle.h"
 #include "watch/tls_win32.h"
 
 namespace vl {

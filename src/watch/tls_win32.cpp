@@ -1,11 +1,10 @@
 // The Schannel client: handshake, records both ways, close_notify.
-#include "core/text.h"
 #include "watch/tls_win32.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 
+#include "core/text.h"
 #include "platform/win32_system_dll.h"
 
 namespace vl {

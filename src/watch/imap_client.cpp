@@ -210,15 +210,20 @@ ImapError ImapClient::Login(std::string_view user, std::string& password) {
     return e;
 }
 
-ImapError ImapClient::Status(std::string_view folder, FolderCounts& counts) {
+ImapError ImapClient::FolderCommand(std::string_view verb, std::string_view folder, std::string& command) {
     const std::optional<std::string> name = ImapFolderName(folder);
     if (!name) return Problem(ImapProblem::kFolderMissing, "the name is no text");
-    std::string command = "STATUS ";
-    if (ImapError e = Quoted(*name, command)) return e;
-    command += " (MESSAGES UNSEEN RECENT UIDNEXT UIDVALIDITY)";
+    command = verb;
+    command += ' ';
+    return Quoted(*name, command);
+}
+
+ImapError ImapClient::Status(std::string_view folder, FolderCounts& counts) {
+    std::string command;
+    if (ImapError e = FolderCommand("STATUS", folder, command)) return e;
+    command += " (UNSEEN RECENT UIDNEXT UIDVALIDITY)";
     ImapError e = RunSeeing(command, [&](const ImapResponse& r) {
         if (r.name != "STATUS") return;
-        counts.messages = ImapNumberOf(r, "MESSAGES").value_or(0);
         counts.unseen = ImapNumberOf(r, "UNSEEN").value_or(0);
         counts.recent = ImapNumberOf(r, "RECENT").value_or(0);
         counts.uidNext = ImapNumberOf(r, "UIDNEXT").value_or(0);
@@ -229,10 +234,8 @@ ImapError ImapClient::Status(std::string_view folder, FolderCounts& counts) {
 }
 
 ImapError ImapClient::Examine(std::string_view folder, FolderOpened& opened) {
-    const std::optional<std::string> name = ImapFolderName(folder);
-    if (!name) return Problem(ImapProblem::kFolderMissing, "the name is no text");
-    std::string command = "EXAMINE ";
-    if (ImapError e = Quoted(*name, command)) return e;
+    std::string command;
+    if (ImapError e = FolderCommand("EXAMINE", folder, command)) return e;
     ImapError e = RunSeeing(command, [&](const ImapResponse& r) {
         if (const auto n = ImapNumberOf(r, "UIDNEXT")) opened.uidNext = *n;
         if (const auto n = ImapNumberOf(r, "UIDVALIDITY")) opened.uidValidity = *n;

@@ -40,7 +40,6 @@ struct ImapError {
 std::string ImapErrorText(const ImapError& error);
 
 struct FolderCounts {
-    std::uint32_t messages = 0;
     std::uint32_t unseen = 0;
     std::uint32_t recent = 0;  // new since the last session that opened the folder
     std::uint32_t uidNext = 0;
@@ -95,6 +94,8 @@ private:
     ImapError Next(ImapResponse& response);
     ImapError Untagged(const ImapResponse& response);  // what every command does with one
     ImapError Quoted(std::string_view text, std::string& into);
+    // "VERB folder" with the folder as IMAP sends it.
+    ImapError FolderCommand(std::string_view verb, std::string_view folder, std::string& command);
     std::string NextTag();
 
     ImapLink& link_;

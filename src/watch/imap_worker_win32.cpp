@@ -58,24 +58,23 @@ ImapWorkers::~ImapWorkers() {
     }
 }
 
-bool ImapWorkers::Start(Account& account) {
-    const std::optional<ImapAccount> parsed = ParseImapUrl(account.url);
-    if (!parsed) {
-        account.problem = "not an IMAP account: " + account.url;
-        return false;
-    }
+// No thread is no watcher: the account then tells nothing, as one that is never reached.
+void ImapWorkers::Start(Account& account, const ImapAccount& watched) {
     if (!stop_) stop_.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
     HANDLE own = nullptr;
     if (!stop_ || !::DuplicateHandle(::GetCurrentProcess(), stop_.get(), ::GetCurrentProcess(), &own, SYNCHRONIZE,
                                      FALSE, 0))
-        return false;
-    auto* start = new ThreadStart{*parsed, UniqueKernelHandle(own), window_};
+        return;
+    auto* start = new ThreadStart{watched, UniqueKernelHandle(own), window_};
     account.thread.reset(::CreateThread(nullptr, 0, WatchThread, start, 0, nullptr));
     if (!account.thread) delete start;
-    return static_cast<bool>(account.thread);
 }
 
 std::optional<std::uint32_t> ImapWorkers::NewMail(const std::string& url) {
+    // Asked every tick: the record's own text is compared first, and only a
+    // text not seen yet is read as a URL.
+    for (const Account& a : accounts_)
+        if (a.text == url) return a.newMail;
     // One watcher for every spelling of the same account; news names it as ImapUrl writes it.
     const std::optional<ImapAccount> parsed = ParseImapUrl(url);
     const std::string key = parsed ? ImapUrl(*parsed) : url;
@@ -83,7 +82,8 @@ std::optional<std::uint32_t> ImapWorkers::NewMail(const std::string& url) {
         if (a.url == key) return a.newMail;
     Account& added = accounts_.emplace_back();
     added.url = key;
-    Start(added);
+    added.text = url;
+    if (parsed) Start(added, *parsed);
     return std::nullopt;
 }
 

@@ -57,13 +57,14 @@ public:
 
 private:
     struct Account {
-        std::string url;
+        std::string url;   // as ImapUrl writes it
+        std::string text;  // as the record that started it spells it
         std::optional<std::uint32_t> newMail;
         bool connected = false;
         std::string problem;
         UniqueKernelHandle thread;
     };
-    bool Start(Account& account);
+    void Start(Account& account, const ImapAccount& watched);
 
     HWND window_ = nullptr;
     UniqueKernelHandle stop_;  // manual reset: once set, every thread sees it

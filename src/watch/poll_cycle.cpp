@@ -129,7 +129,8 @@ void CheckAll(RuntimeState& state, Desktop& desktop, Notifier& notifier, Setting
                 break;
             }
             case kMethodImap: {
-                const std::string text = ImapMailText(f[kFieldText]);
+                // The text stands in for a missing icon only: not worked out every tick for nothing.
+                const std::string text = icon.empty() ? ImapMailText(f[kFieldText]) : std::string();
                 if (OnShowAlready(state, notifier, icon, text)) break;
                 const std::optional<std::uint32_t> count = desktop.ImapNewMail(f[kFieldText]);
                 if (!count || *count == 0) break;
